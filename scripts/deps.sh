@@ -1,0 +1,18 @@
+# Debian packages the project needs. Sourced by scripts/run and scripts/test.
+HX_BUILD_PACKAGES="build-essential cmake pkg-config ccache qt6-base-dev libqt6opengl6-dev libgl-dev \
+libsqlite3-dev sqlite3 libmpv-dev fonts-dejavu-core"
+HX_TEST_PACKAGES="xvfb xauth xdotool imagemagick x11-utils ffmpeg icecast2 mpv clang libclang-rt-14-dev chromium"
+
+# hx_install PACKAGE... : installs the packages that are missing, as root or through sudo.
+hx_install() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,31 @@
+#include "AppInfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace App {
+
+QString title() { return QStringLiteral("Halcyrix"); }
+int major() { return 3; }
+int minor() { return 0; }
+int revision() { return 17; }
+
+QString version()
+{
+    return QStringLiteral("%1.%2.%3").arg(major()).arg(minor()).arg(revision());
+}
+
+QString path()
+{
+    const QString home = qEnvironmentVariable("HALCYRIX_HOME");
+    QString dir = home.isEmpty() ? QCoreApplication::applicationDirPath() : home;
+    dir = QDir::cleanPath(QDir(dir).absolutePath());
+    return dir;
+}
+
+QString filePath(const QString &name)
+{
+    return path() + QLatin1Char('/') + name;
+}
+
+} // namespace App

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What the program knows about itself: its title, its version and the folder it runs from.
+namespace App {
+
+QString title();     // "Halcyrix"
+int major();         // 3
+int minor();         // 0
+int revision();      // 17
+QString version();   // "3.0.17"
+
+// The application directory: the folder named by HALCYRIX_HOME when it is set,
+// otherwise the folder that holds the program file. Never ends in a slash.
+QString path();
+
+// A file in the application directory.
+QString filePath(const QString &name);
+
+} // namespace App

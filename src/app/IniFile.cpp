@@ -1,0 +1,88 @@
+#include "IniFile.h"
+
+#include "RuntimeError.h"
+
+namespace IniFile {
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines << text.mid(start, i - start);
+            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
+bool belongsTo(const QString &line, const QString &key)
+{
+    return line.startsWith(key, Qt::CaseSensitive);
+}
+
+static QString trimSpaces(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && s.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return s.mid(b, e - b);
+}
+
+QString valueOf(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    return trimSpaces(eq < 0 ? line : line.mid(eq + 1));
+}
+
+std::optional<QString> read(const QString &text, const QString &key)
+{
+    std::optional<QString> result;
+    for (const QString &line : splitLines(text)) {
+        if (belongsTo(line, key))
+            result = valueOf(line);
+    }
+    return result;
+}
+
+QByteArray rewrite(const QString &text, const QString &key, const QString &value)
+{
+    QString out;
+    for (const QString &line : splitLines(text)) {
+        if (belongsTo(line, key)) {
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            out += (eq < 0 ? value : line.left(eq + 1) + value);
+        } else {
+            out += line;
+        }
+        out += QStringLiteral("\r\n");
+    }
+    return out.toUtf8();
+}
+
+bool toBool(const std::optional<QString> &value)
+{
+    if (!value)
+        return false;
+    const QString v = value->trimmed();
+    if (v.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (v.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = v.toDouble(&ok);
+    if (ok)
+        return number != 0.0;
+    throw RuntimeError(Err::TypeMismatch, QStringLiteral("Type mismatch: \"%1\" is not a truth value").arg(*value));
+}
+
+} // namespace IniFile

@@ -1,0 +1,77 @@
+#include "MsgBox.h"
+
+#include "AppInfo.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <deque>
+
+namespace MsgBox {
+namespace {
+bool g_recording = false;
+QStringList g_shown;
+std::deque<Answer> g_answers;
+
+QWidget *ownerFor(QWidget *parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+} // namespace
+
+void show(const QString &text, QWidget *parent)
+{
+    if (g_recording) {
+        g_shown << text;
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, App::title(), text, QMessageBox::Ok, ownerFor(parent));
+    box.exec();
+}
+
+Answer askYesNoAllCancel(const QString &text, QWidget *parent)
+{
+    if (g_recording) {
+        g_shown << text;
+        if (g_answers.empty())
+            return Answer::Cancel;
+        const Answer a = g_answers.front();
+        g_answers.pop_front();
+        return a;
+    }
+    QMessageBox box(QMessageBox::Question, App::title(), text, QMessageBox::NoButton, ownerFor(parent));
+    QPushButton *yes = box.addButton(QMessageBox::Yes);
+    QPushButton *no = box.addButton(QMessageBox::No);
+    QPushButton *all = box.addButton(QMessageBox::YesToAll);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(yes);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no)
+        return Answer::No;
+    if (box.clickedButton() == all)
+        return Answer::YesToAll;
+    return Answer::Cancel;
+}
+
+void setRecording(bool on)
+{
+    g_recording = on;
+    g_shown.clear();
+    g_answers.clear();
+}
+
+bool recording() { return g_recording; }
+QStringList shown() { return g_shown; }
+
+QStringList takeShown()
+{
+    QStringList texts;
+    texts.swap(g_shown);
+    return texts;
+}
+
+void presetAnswer(Answer answer) { g_answers.push_back(answer); }
+
+} // namespace MsgBox

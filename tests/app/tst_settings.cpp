@@ -1,0 +1,145 @@
+#include "TestAppDir.h"
+#include "app/IniFile.h"
+#include "app/Module1.h"
+#include "app/RuntimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+using Module1::vbReadIni;
+using Module1::vbWriteIni;
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsLastMatchingLineByPrefix();
+    void readTrimsBlanksAndKeepsInnerEquals();
+    void keysAreCaseSensitiveAndLinesStartingWithBlankMatchNothing();
+    void rewriteKeepsEverythingBeforeTheEqualsSign();
+    void rewriteReplacesEveryDuplicate();
+    void rewriteDoesNotAddAnUnknownKey();
+    void emptyFileStaysEmpty();
+    void lfOnlyAndCrOnlyFilesReadLineByLine();
+    void truthValues();
+    void missingFileNamesThePath();
+    void failedRewriteLeavesTheOldFileWhole();
+};
+
+void TestSettings::readsLastMatchingLineByPrefix()
+{
+    TestAppDir dir(TestAppDir::EmptyTables,
+                   "[Tuner]\r\nCategories=Jazz\r\nDataBaseFile=other.db\r\nCategories=Rock, Pop\r\n");
+    QCOMPARE(vbReadIni("Categories").value(), QString("Rock, Pop"));
+    // A prefix test: "DataBaseFile" belongs to key DataBase.
+    QCOMPARE(vbReadIni("DataBase").value(), QString("other.db"));
+    QVERIFY(!vbReadIni("ShowBanner").has_value());
+}
+
+void TestSettings::readTrimsBlanksAndKeepsInnerEquals()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "Categories =   Jazz ,  Rock   \r\nDataBase= a=b.db\r\nShowBanner\r\n");
+    QCOMPARE(vbReadIni("Categories").value(), QString("Jazz ,  Rock"));
+    QCOMPARE(vbReadIni("DataBase").value(), QString("a=b.db"));
+    // A matching line without '=' is its own value.
+    QCOMPARE(vbReadIni("ShowBanner").value(), QString("ShowBanner"));
+}
+
+void TestSettings::keysAreCaseSensitiveAndLinesStartingWithBlankMatchNothing()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "showbanner=True\r\n ShowBanner=True\r\n");
+    QVERIFY(!vbReadIni("ShowBanner").has_value());
+    vbWriteIni("ShowBanner", "False");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("showbanner=True\r\n ShowBanner=True\r\n"));
+}
+
+void TestSettings::rewriteKeepsEverythingBeforeTheEqualsSign()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "; note\r\nCategories  =Jazz\r\nShowBanner\r\n\r\n");
+    vbWriteIni("Categories", " Rock, Pop ");
+    vbWriteIni("ShowBanner", "True");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("; note\r\nCategories  = Rock, Pop \r\nTrue\r\n\r\n"));
+    QVERIFY(!QFile::exists(dir.filePath("Tuner.tmp")));
+}
+
+void TestSettings::rewriteReplacesEveryDuplicate()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "Categories=A\r\nDataBase=x.db\r\nCategories=B\r\n");
+    vbWriteIni("Categories", "C=D");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("Categories=C=D\r\nDataBase=x.db\r\nCategories=C=D\r\n"));
+    QCOMPARE(vbReadIni("Categories").value(), QString("C=D"));
+}
+
+void TestSettings::rewriteDoesNotAddAnUnknownKey()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "DataBase=Halcyrix.db\nCategories=Jazz");
+    vbWriteIni("ShowBanner", "True");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("DataBase=Halcyrix.db\r\nCategories=Jazz\r\n"));
+}
+
+void TestSettings::emptyFileStaysEmpty()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "");
+    QVERIFY(!vbReadIni("DataBase").has_value());
+    vbWriteIni("Categories", "Jazz");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray());
+}
+
+void TestSettings::lfOnlyAndCrOnlyFilesReadLineByLine()
+{
+    QCOMPARE(IniFile::splitLines("a\nb\rc\r\n\nd"), QStringList({"a", "b", "c", "", "d"}));
+    TestAppDir dir(TestAppDir::EmptyTables, "DataBase=Halcyrix.db\nCategories=Jazz\nShowBanner=True\n");
+    QCOMPARE(vbReadIni("DataBase").value(), QString("Halcyrix.db"));
+    QCOMPARE(vbReadIni("Categories").value(), QString("Jazz"));
+    vbWriteIni("Categories", "Rock");
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("DataBase=Halcyrix.db\r\nCategories=Rock\r\nShowBanner=True\r\n"));
+    // A file from an older Windows installation (not UTF-8) reads as Windows-1252.
+    dir.writeFile("Tuner.ini", "Categories=Caf\xe9 \x96 Jazz\r\n");
+    QCOMPARE(vbReadIni("Categories").value(), QString::fromUtf8("Café – Jazz"));
+}
+
+void TestSettings::truthValues()
+{
+    QCOMPARE(IniFile::toBool(QString("True")), true);
+    QCOMPARE(IniFile::toBool(QString("fALSE")), false);
+    QCOMPARE(IniFile::toBool(QString("-1")), true);
+    QCOMPARE(IniFile::toBool(QString("0")), false);
+    QCOMPARE(IniFile::toBool(std::nullopt), false);
+    try {
+        IniFile::toBool(QString("Yes"));
+        QFAIL("a word that is no truth value must be refused");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), 13);
+    }
+}
+
+void TestSettings::missingFileNamesThePath()
+{
+    TestAppDir dir;
+    QFile::remove(dir.filePath("Tuner.ini"));
+    try {
+        vbReadIni("DataBase");
+        QFAIL("reading a missing settings file must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), 53);
+        QVERIFY2(e.text().contains(dir.filePath("Tuner.ini")), qPrintable(e.text()));
+    }
+}
+
+void TestSettings::failedRewriteLeavesTheOldFileWhole()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, "Categories=Jazz\r\n");
+    // A folder in the way of the scratch file makes the write fail, even for root.
+    QVERIFY(QDir(dir.path()).mkdir("Tuner.tmp"));
+    try {
+        vbWriteIni("Categories", "Rock");
+        QFAIL("the rewrite must report that it failed");
+    } catch (const RuntimeError &e) {
+        QVERIFY2(e.text().contains("Tuner.tmp"), qPrintable(e.text()));
+    }
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("Categories=Jazz\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
