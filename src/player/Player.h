@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+#include <memory>
+
+struct mpv_handle;
+struct mpv_render_context;
+struct mpv_event;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// One stream player, shared by every element widget with the same console name.
+//
+// The player takes a stream source (a direct stream address, a local file, or a metafile such as
+// a .ram, .m3u, .pls, .asx or .xspf list), resolves metafiles into a queue of entries and plays the
+// first entry that works, trying the next one when an entry fails. A live stream that drops while
+// playing is reconnected a few times with growing pauses. Nothing here blocks the user-interface
+// thread: metafiles are fetched asynchronously and libmpv runs on its own threads, reporting back
+// through a queued call.
+class Player : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State {
+        Idle,          // no source yet
+        Resolving,     // reading a metafile
+        Connecting,    // the stream is being opened
+        Buffering,     // opened, filling the cache
+        Playing,
+        Reconnecting,  // a live stream dropped; waiting to try again
+        Stopped,       // the stream ended
+        Failed         // no entry could be played
+    };
+    Q_ENUM(State)
+
+    // The player of a console; made on first use and kept until the application object goes
+    // (or destroyAll()). Needs a QCoreApplication.
+    static Player *forConsole(const QString &console);
+    // Destroys every player (libmpv is shut down cleanly); later forConsole() calls make new ones.
+    static void destroyAll();
+
+    // An option for every libmpv instance made afterwards, e.g. ("ao", "null"), ("vo", "null"),
+    // ("ao", "pcm") with ("ao-pcm-file", path). Tests call it before the first player is made.
+    static void setDefaultOption(const QString &name, const QString &value);
+    static void clearDefaultOptions();
+
+    QString console() const { return m_console; }
+
+    // The stream source. A new source replaces the stream playing; with autoStart() it starts.
+    void setSource(const QString &source);
+    QString source() const { return m_source; }
+    void setAutoStart(bool on);
+    bool autoStart() const { return m_autoStart; }
+    // Starts the current source; does nothing while that source is already starting or playing.
+    void play();
+    // Stops playback (the source is kept).
+    void stop();
+
+    int volume() const { return m_volume; }      // 0..100
+    void setVolume(int volume);
+    bool muted() const { return m_muted; }
+    void setMuted(bool muted);
+
+    State state() const { return m_state; }
+    QString statusText() const { return m_statusText; }
+    QString icyName() const { return m_icyName; }
+    QString icyTitle() const { return m_icyTitle; }
+    int bufferingPercent() const { return m_bufferPercent; }
+    // The entry being played (after metafile resolving), empty when none.
+    QString currentEntry() const { return m_currentEntry; }
+    // Seconds since the current stream began to play; 0 when not playing.
+    qint64 elapsedSeconds() const;
+    // True while the stream has a picture (television stations).
+    bool hasVideo() const { return m_hasVideo; }
+
+    // Draws the current video frame into the image (its size and format Format_RGB32 decide the
+    // picture). Returns false when there is no picture to draw.
+    bool renderFrame(QImage &image);
+
+    // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
+    QString mpvProperty(const QString &name) const;
+
+    // Status texts, also used by tests to recognise states.
+    static QString textConnecting(const QString &address);
+    static QString textBuffering(int percent);
+    static QString textPlaying(const QString &name, const QString &title);
+    static QString textStopped();
+    static QString textReconnecting();
+    static QString textCannotConnect(const QString &address);
+    static QString textNotAStream(const QString &address);
+
+    ~Player() override;
+
+signals:
+    void sourceChanged(const QString &source);
+    void playRequested();
+    void statusChanged(const QString &text);
+    void stateChanged(Player::State state);
+    void volumeChanged(int volume);
+    void mutedChanged(bool muted);
+    void icyChanged(const QString &name, const QString &title);
+    void videoChanged(bool hasVideo);
+    void frameReady();
+    // Emitted once each time a stream's first audio is played (tests and benchmarks).
+    void playbackStarted();
+
+private:
+    explicit Player(const QString &console);
+
+    struct Entry {
+        QString address;
+        int depth = 0;          // metafile nesting depth
+        bool remote = false;    // came from a metafile fetched over the network
+        bool sniffed = false;   // content already looked at
+    };
+
+    void ensureMpv();
+    void startSource();
+    void tryNext();
+    void fetchMetafile(const Entry &entry);
+    void metafileFinished(QNetworkReply *reply, const Entry &entry);
+    void queueEntries(const QStringList &entries, const Entry &parent);
+    void loadInMpv(const Entry &entry);
+    void entryFailed(const QString &text);
+    void scheduleReconnect();
+    void drainEvents();
+    void handleEvent(const mpv_event &event);
+    void handleLogLine(const QString &prefix, const QString &level, const QString &text);
+    void updateMetadata();
+    void setState(State state);
+    void refreshStatus();
+    QString mpvErrorText(int mpvError) const;
+    void abortFetch();
+
+    QString m_console;
+    QString m_source;
+    bool m_autoStart = false;
+    int m_volume = 100;
+    bool m_muted = false;
+
+    mpv_handle *m_mpv = nullptr;
+    mpv_render_context *m_render = nullptr;
+    QNetworkAccessManager *m_net = nullptr;
+    QPointer<QNetworkReply> m_fetch;
+
+    QList<Entry> m_queue;
+    Entry m_entry;                 // the entry being tried
+    QString m_currentEntry;
+    QStringList m_errors;          // errors of the entries tried for this source
+    QString m_lastLogError;        // last error line libmpv logged for the current entry
+    quint64 m_loadSerial = 0;      // number of the last load command sent to libmpv
+    qint64 m_minEntryId = -1;      // libmpv playlist ids below this belong to older loads
+    bool m_awaitingLoad = false;
+    bool m_started = false;        // the current entry reached its first audio
+    bool m_live = false;           // the current entry has no known length
+    int m_reconnectTries = 0;
+    QTimer m_reconnectTimer;
+    QElapsedTimer m_elapsed;
+
+    State m_state = State::Idle;
+    QString m_statusText;
+    QString m_icyName;
+    QString m_icyTitle;
+    int m_bufferPercent = 0;
+    bool m_pausedForCache = false;
+    bool m_hasVideo = false;
+    bool m_drainQueued = false;
+};
