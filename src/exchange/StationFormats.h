@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <vector>
+
+// The three station list formats: the program's own station file (TAB-separated lines),
+// the web page table (written only) and the list file of the earlier Corvane product
+// (132-byte records, read only). Plain functions with no widgets, so that the dialogs,
+// the tests, the benchmarks and the fuzzers call the same code.
+namespace StationList {
+
+// Bits of Station::supplied.
+enum FieldBit : unsigned {
+    HasSName = 1u << 0,
+    HasLocation = 1u << 1,
+    HasCallLetters = 1u << 2,
+    HasFrequency = 1u << 3,
+    HasType = 1u << 4,
+    HasRAMFile = 1u << 5,
+    HasCategory = 1u << 6,
+    HasWebPage = 1u << 7,
+    HasAll = 0xFFu,
+};
+
+// One station as the files carry it: every field as text, a missing value as empty text.
+struct Station
+{
+    QString SName;
+    QString Location;
+    QString CallLetters;
+    QString Frequency;
+    QString Type;
+    QString RAMFile;
+    QString Category;
+    QString WebPage;
+    // Which fields the line or record gave a value (possibly empty); a station line of fewer
+    // than seven fields leaves some out, and those keep whatever the row held before.
+    unsigned supplied = HasAll;
+
+    bool operator==(const Station &other) const = default;
+};
+
+// ---- Station file (.hcs) ----
+
+// Appends the station's line: SName, Location, CallLetters, Frequency, Type, RAMFile and
+// Category joined by single TABs, then CR LF, as UTF-8. Values are written unchanged.
+void appendStationLine(QByteArray &out, const Station &station);
+
+// Distributes one line (without its line end) over the fields. Each of SName, Location,
+// CallLetters, Frequency, Type, RAMFile and a dropped seventh field takes the text before the
+// next TAB, if there is one; the Category takes all that is left. So a line of seven fields
+// fills the seven in order, a line of eight drops the seventh, a line of fewer gives its last
+// field to Category and its first ones to SName, Location, ...
+Station readStationLine(QStringView line);
+
+// The text of a station file: a leading UTF-8 byte order mark is skipped; valid UTF-8 is read
+// as UTF-8, anything else as Windows-1252 (files from older Windows installations).
+QString decodeStationFile(const QByteArray &bytes);
+
+// The lines of a text: each ends at CR LF, CR or LF; a last line without a line end counts,
+// an empty text has no lines.
+std::vector<QStringView> splitLines(QStringView text);
+
+// Every station of a station file, one per line, in file order. Takes any bytes.
+std::vector<Station> readStationFile(const QByteArray &bytes);
+
+// ---- Web page table (.htm, .html) ----
+
+// The page is plain ASCII: '&', '<', '>', '"' and '\'' in a value are written as entities and
+// every other character outside printable ASCII as a numeric character reference, so that each
+// name shows as stored in any browser and one station stays one line.
+void appendHtmlText(QByteArray &out, QStringView text);
+
+QByteArray webPageHeader();
+// One table row and its CR LF. The name links to the web page when there is one; with
+// liveLink and a metafile address a "*LIVE*" link cell stands between type and category.
+void appendWebPageRow(QByteArray &out, const Station &station, bool liveLink);
+// The footer line naming the product, its major and minor version and its home page.
+QByteArray webPageFooter(const QString &product, int major, int minor, const QString &homePage);
+// The web address the footer links the product name to.
+QString homePage();
+
+// ---- Corvane list file (.lst) ----
+
+constexpr qsizetype CorvaneRecordLength = 132;
+
+// Whole records in a file of this many bytes; bytes after the last whole record are ignored.
+qsizetype corvaneRecordCount(qsizetype fileSize);
+
+// Reads one record of CorvaneRecordLength bytes: name, metafile address, location, category,
+// call letters and frequency as Windows-1252 text with the padding removed, and the band
+// (16-bit little-endian) as "FM" for 0 and "AM" for any other value.
+Station readCorvaneRecord(const char *record);
+
+// Every whole record of a Corvane list file, in file order. Takes any bytes.
+std::vector<Station> readCorvaneFile(const QByteArray &bytes);
+
+// ---- Choosing the format from a picked file name ----
+
+// Export: the first three of the last four characters, in upper case, are "HTM" — so
+// "list.html" picks the web page table and "list.htm" the station file.
+bool exportNameIsWebPage(const QString &fileName);
+// Import: the last three characters, in upper case, are "LST".
+bool importNameIsCorvane(const QString &fileName);
+
+} // namespace StationList
