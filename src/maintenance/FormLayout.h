@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// Small helpers the maintenance windows share for their controls.
+namespace Maintenance {
+
+// Makes label the buddy of field and gives field the label's text as its accessible name,
+// so a screen reader announces the box by the text beside it.
+void labelFor(QLabel *label, QWidget *field);
+
+// The label's caption as a screen reader should say it: without '&' and a trailing colon.
+QString spokenCaption(const QString &caption);
+
+} // namespace Maintenance
