@@ -1,0 +1,150 @@
+#pragma once
+
+#include <QComboBox>
+#include <QHash>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class Data;
+class QStringListModel;
+
+// A control that shows one field of its data control's current row and hands its text back
+// when the row is saved. Empty text stores a null.
+class BoundControl
+{
+public:
+    virtual ~BoundControl();
+
+    QString DataField() const { return m_field; }
+    Data *DataSource() const { return m_source; }
+    // Whether the text changed since the data control last showed a row in it.
+    bool DataChanged() const { return m_changed; }
+    void setDataChanged(bool changed) { m_changed = changed; }
+
+    // Called by the data control: show value (null as empty text) without counting it as a
+    // change; and the value to store (empty text as null).
+    void showValue(const QVariant &value);
+    QVariant boundValue() const;
+
+protected:
+    void bindTo(Data *source, const QString &field);
+    void unbind();
+    void markChanged() { if (!m_loading) m_changed = true; }
+    virtual void setBoundText(const QString &text) = 0;
+    virtual QString boundText() const = 0;
+
+private:
+    QPointer<Data> m_source;
+    QString m_field;
+    bool m_changed = false;
+    bool m_loading = false;
+};
+
+// A text box bound to a field.
+class BoundTextBox : public QLineEdit, public BoundControl
+{
+    Q_OBJECT
+public:
+    explicit BoundTextBox(QWidget *parent = nullptr);
+    void bind(Data *source, const QString &field) { bindTo(source, field); }
+
+protected:
+    void setBoundText(const QString &text) override;
+    QString boundText() const override;
+};
+
+// An editable combo box bound to a field: the list offers values, any text can be typed.
+class BoundComboBox : public QComboBox, public BoundControl
+{
+    Q_OBJECT
+public:
+    explicit BoundComboBox(QWidget *parent = nullptr);
+    void bind(Data *source, const QString &field) { bindTo(source, field); }
+
+protected:
+    void setBoundText(const QString &text) override;
+    QString boundText() const override;
+};
+
+// The data-bound list: its entries are ListField of every row of RowSource's record set, in
+// record-set order. Text is the selected entry's text; setting it selects the entry showing
+// it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click.
+// With a DataSource and DataField it is also bound: the selected text is that field's value.
+class DBList : public QListView, public BoundControl
+{
+    Q_OBJECT
+public:
+    explicit DBList(QWidget *parent = nullptr);
+
+    void setRowSource(Data *source);
+    Data *RowSource() const { return m_rowSource; }
+    void setListField(const QString &field);
+    QString ListField() const { return m_listField; }
+    void setDataSource(Data *source);
+    void setDataField(const QString &field);
+
+    QString Text() const;
+    void setText(const QString &text);
+    // Fills the list again from the row source's record set.
+    void ReFill();
+
+    int ListCount() const;
+    QString List(int index) const;
+    int ListIndex() const;   // -1 when nothing is selected
+
+signals:
+    void Click();
+    void DblClick();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void setBoundText(const QString &text) override;
+    QString boundText() const override;
+
+private:
+    void select(int row);
+    QStringListModel *m_model;
+    QPointer<Data> m_rowSource;
+    QMetaObject::Connection m_rowConnection;
+    QString m_listField;
+    QString m_dataField;
+    QPointer<Data> m_dataSource;
+    mutable QHash<QString, int> m_index;   // first row of each entry, built when first needed
+    mutable bool m_indexed = false;
+};
+
+// The data-bound combo: its list is ListField of every row of RowSource's record set, in
+// record-set order; its text is bound to DataField of DataSource. Editable: a text not in the
+// list can be shown and typed.
+class DBCombo : public QComboBox, public BoundControl
+{
+    Q_OBJECT
+public:
+    explicit DBCombo(QWidget *parent = nullptr);
+
+    void setRowSource(Data *source);
+    Data *RowSource() const { return m_rowSource; }
+    void setListField(const QString &field);
+    QString ListField() const { return m_listField; }
+    void setDataSource(Data *source);
+    void setDataField(const QString &field);
+
+    QString Text() const;
+    void setText(const QString &text);
+    void ReFill();
+
+protected:
+    void setBoundText(const QString &text) override;
+    QString boundText() const override;
+
+private:
+    QPointer<Data> m_rowSource;
+    QMetaObject::Connection m_rowConnection;
+    QString m_listField;
+    QString m_dataField;
+    QPointer<Data> m_dataSource;
+};

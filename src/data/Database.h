@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/RuntimeError.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Error numbers of the station database, as the program shows and tests them.
+namespace DataErr {
+constexpr int InvalidArgument = 3001;
+constexpr int NoEditInProgress = 3020;   // Update or setField without AddNew or Edit
+constexpr int NoCurrentRecord = 3021;
+constexpr int DuplicateName = 3022;
+constexpr int FileNotFound = 3024;       // database file missing, unreadable or not a station database
+constexpr int ReadOnly = 3027;           // the record set or the database cannot be changed
+constexpr int UnknownField = 3265;       // no field of that name or position
+constexpr int MalformedCriteria = 3075;
+constexpr int UnknownSource = 3078;      // no table of that name
+constexpr int InvalidBookmark = 3159;
+constexpr int ValueTooLong = 3163;
+constexpr int RowDeleted = 3167;         // the row was deleted through another record set
+constexpr int RequiredField = 3314;
+constexpr int EngineFailure = 3146;      // any other failure of the engine
+} // namespace DataErr
+
+// Our own text for an error number of the database ("No current record.").
+QString dataErrorText(int number);
+
+// One open station database file. Every caller that opens the same path shares one
+// SQLite connection; it closes when the last holder lets go.
+class Database
+{
+public:
+    // Opens the database file at path. The file must exist and hold the tables Station,
+    // Category and Preset; otherwise raises error 3024 whose text names the path.
+    static std::shared_ptr<Database> open(const QString &path);
+
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QString path() const { return m_path; }
+    sqlite3 *handle() const { return m_db; }
+    bool readOnlyFile() const { return m_readOnlyFile; }
+
+    // Runs statements that take no values (transactions, pragmas). Raises a mapped error.
+    void exec(const QString &sql);
+
+    // Bulk work in one transaction: begin, then commit, or roll back on failure.
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    // The error for the engine's last failure on this connection, with a number the program
+    // knows (3314 a required field left empty, 3022 a duplicate name, 3163 a value longer than
+    // its field, 3027 read-only) and our own text. values, when given, are the field values of
+    // the row that was refused, used to name the duplicate in the text.
+    RuntimeError lastError(const QStringList &fieldNames = {}, const QVariantList &values = {}) const;
+
+    // Table and column names as SQL identifiers ("Station" -> "\"Station\"").
+    static QString quoteIdentifier(const QString &name);
+
+private:
+    Database(const QString &path, sqlite3 *db, bool readOnlyFile);
+
+    QString m_path;
+    sqlite3 *m_db = nullptr;
+    bool m_readOnlyFile = false;
+};
+
+// Begins a transaction on construction and rolls it back unless commit() was called.
+class Transaction
+{
+public:
+    explicit Transaction(std::shared_ptr<Database> db);
+    ~Transaction();
+    void commit();
+
+private:
+    std::shared_ptr<Database> m_db;
+    bool m_done = false;
+};
