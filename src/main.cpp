@@ -1,23 +1,25 @@
 #include "app/Application.h"
-#include "app/AppInfo.h"
-#include "app/IniFile.h"
-#include "app/Module1.h"
+#include "app/Screen.h"
+#include "tuner/Artwork.h"
+#include "tuner/frmMain.h"
 
-#include <QLabel>
 #include <memory>
 
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
-    std::unique_ptr<QLabel> window;
+    Application::setWindowIcon(Artwork::icon());
+    std::unique_ptr<frmMain> window;
+    // Loading and the first activation (run when the window is first shown) are the start-up:
+    // an error there is reported and ends the program with a failure status.
     const int status = Application::startUp([&] {
-        Module1::DatabasePath = App::filePath(Module1::vbReadIni(QStringLiteral("DataBase")).value_or(QString()));
-        IniFile::toBool(Module1::vbReadIni(QStringLiteral("ShowBanner")));
-        window = std::make_unique<QLabel>(QStringLiteral("%1 v%2").arg(App::title(), App::version()));
-        window->setWindowTitle(App::title());
+        window = std::make_unique<frmMain>();
+        window->Form_Load();
         window->show();
     });
-    if (status != 0)
+    if (status != 0) {
+        Screen::setMousePointer(Screen::Default);
         return status;
+    }
     return app.exec();
 }

@@ -1,0 +1,820 @@
+#include "frmMain.h"
+
+#include "tuner/Artwork.h"
+#include "tuner/StationFilter.h"
+#include "tuner/StatusBar.h"
+#include "tuner/UpDown.h"
+
+#include "app/AppInfo.h"
+#include "app/IniFile.h"
+#include "app/Module1.h"
+#include "app/MsgBox.h"
+#include "app/RuntimeError.h"
+#include "app/Screen.h"
+#include "data/BoundControls.h"
+#include "data/DataControl.h"
+#include "data/Database.h"
+#include "player/RealAudio.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QPainter>
+#include <QLinearGradient>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+namespace {
+
+// Outer window parts that lie outside the client area: title bar, borders and menu bar.
+constexpr int kNonClientTwips = 720;
+constexpr int kClientWidthTwips = 7065;
+constexpr int kBannerTwips = 915;
+constexpr int kStatusBarTwips = 300;
+constexpr int kHeightWithBanner = 4155;
+constexpr int kHeightWithoutBanner = 3225;
+
+const QColor kBlack(0, 0, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kDarkGreen(0, 128, 0);
+const QColor kLightGrey(192, 192, 192);
+
+void setColours(QWidget *widget, const QColor &fore, const QColor &back)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, fore);
+    palette.setColor(QPalette::Text, fore);
+    palette.setColor(QPalette::Window, back);
+    palette.setColor(QPalette::Base, back);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(Screen::twipsRect(left, top, width, height));
+}
+
+QFont pointFont(qreal points, bool bold = false, const QString &family = QString())
+{
+    QFont font;
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+bool isEmptyField(const QVariant &value)
+{
+    return value.isNull() || !value.isValid() || value.toString().isEmpty();
+}
+
+bool hasCurrentRow(const RecordsetPtr &rs)
+{
+    return rs && !rs->EOF_() && !rs->BOF();
+}
+
+// The radio's faceplate: a brushed-metal gradient behind the controls.
+class Faceplate : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        QLinearGradient face(0, 0, 0, height());
+        face.setColorAt(0.0, QColor(214, 216, 220));
+        face.setColorAt(0.55, QColor(186, 188, 194));
+        face.setColorAt(1.0, QColor(160, 162, 168));
+        p.fillRect(rect(), face);
+        p.setPen(QColor(236, 238, 242));
+        p.drawLine(0, 0, width(), 0);
+    }
+};
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    // The caption the window carries until it loads.
+    setWindowTitle(QStringLiteral("Halcyrix v3.01 BETA"));
+    setWindowIcon(Artwork::icon());
+    // A fixed single border: minimize, no maximize.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    buildMenus();
+    buildControls();
+    setHeight(kHeightWithBanner);
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::startCaption()
+{
+    return QStringLiteral("%1 v%2.%3.%4").arg(App::title()).arg(App::major()).arg(App::minor()).arg(App::revision());
+}
+
+void frmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto menu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto item = [&](QMenu *m, const char *name, const QString &caption, bool shown = true) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setVisible(shown);
+        return a;
+    };
+    auto separator = [&](QMenu *m, const char *name, bool shown = true) {
+        QAction *a = m->addSeparator();
+        a->setObjectName(QLatin1String(name));
+        a->setVisible(shown);
+        return a;
+    };
+
+    mnuFile = menu("mnuFile", tr("&File"));
+    mnuFileNew = item(mnuFile, "mnuFileNew", tr("&New"), false);
+    mnuFileOpen = item(mnuFile, "mnuFileOpen", tr("&Open"), false);
+    mnuFileVoid1 = separator(mnuFile, "mnuFileVoid1", false);
+    mnuFileImport = item(mnuFile, "mnuFileImport", tr("&Import"));
+    mnuFileExport = item(mnuFile, "mnuFileExport", tr("&Export"));
+    mnuFileVoid = separator(mnuFile, "mnuFileVoid");
+    mnuFileExit = item(mnuFile, "mnuFileExit", tr("E&xit"));
+
+    mnuEdit = menu("mnuEdit", tr("&Edit"));
+    mnuEditRadioStations = item(mnuEdit, "mnuEditRadioStations", tr("&Stations"));
+    mnuEditCategories = item(mnuEdit, "mnuEditCategories", tr("&Categories"));
+
+    mnuView = menu("mnuView", tr("&View"));
+    mnuViewPing = item(mnuView, "mnuViewPing", tr("&Ping"), false);
+    mnuViewChannels = item(mnuView, "mnuViewChannels", tr("&Channels"), false);
+    mnuViewCategories = item(mnuView, "mnuViewCategories", tr("C&ategories"));
+    mnuvoid1 = separator(mnuView, "mnuvoid1");
+    mnuViewWebPage = item(mnuView, "mnuViewWebPage", tr("&Web Page"));
+    mnuViewWebPage->setEnabled(false);    // until a station with a web page is tuned
+    mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
+    mnuViewBanner->setCheckable(true);
+    mnuViewBanner->setChecked(true);
+    mnuViewOptions = item(mnuView, "mnuViewOptions", tr("&Options"), false);
+
+    mnuHelp = menu("mnuHelp", tr("&Help"));
+    mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));
+    mnuHelpHelp = item(mnuHelp, "mnuHelpHelp", tr("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelpHelp->setShortcutContext(Qt::WindowShortcut);
+    mnuHelpOnlineHelp = item(mnuHelp, "mnuHelpOnlineHelp", tr("&Online Help"));
+
+    connect(mnuFileImport, &QAction::triggered, this, &frmMain::mnuFileImport_Click);
+    connect(mnuFileExport, &QAction::triggered, this, &frmMain::mnuFileExport_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuEditRadioStations, &QAction::triggered, this, &frmMain::mnuEditRadioStations_Click);
+    connect(mnuEditCategories, &QAction::triggered, this, &frmMain::mnuEditCategories_Click);
+    connect(mnuViewPing, &QAction::triggered, this, &frmMain::mnuViewPing_Click);
+    connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
+    connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
+    connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
+    connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+    connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
+    connect(mnuHelpOnlineHelp, &QAction::triggered, this, &frmMain::mnuHelpOnlineHelp_Click);
+}
+
+void frmMain::buildControls()
+{
+    m_face = new Faceplate(this);
+    m_face->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(m_face);
+    QWidget *face = m_face;
+
+    // The station display: a black panel with green text and four band lights.
+    Label2 = new QLabel(QStringLiteral("Label2"), face);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    setColours(Label2, kBlack, kBlack);
+    Label2->setFrameShape(QFrame::Box);
+    Label2->setLineWidth(1);
+    {
+        QPalette palette = Label2->palette();
+        palette.setColor(QPalette::WindowText, QColor(70, 74, 70));   // the border line
+        Label2->setPalette(palette);
+    }
+    place(Label2, 75, 75, 2640, 840);
+
+    lblFrequency = new QLabel(face);
+    lblFrequency->setObjectName(QStringLiteral("lblFrequency"));
+    lblFrequency->setAccessibleName(tr("Frequency"));
+    setColours(lblFrequency, kGreen, kBlack);
+    lblFrequency->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblFrequency->setFont(pointFont(24, false, QStringLiteral("DejaVu Sans Mono")));
+    place(lblFrequency, 120, 120, 1770, 540);
+
+    const char *bands[4] = {"FM", "AM", "TV", "NET"};
+    const int bandPos[4][2] = {{1935, 120}, {1935, 360}, {2280, 360}, {2295, 120}};
+    for (int i = 0; i < 4; ++i) {
+        QLabel *light = new QLabel(QLatin1String(bands[i]), face);
+        light->setObjectName(QStringLiteral("lblType(%1)").arg(i));
+        setColours(light, i == 0 ? kGreen : kDarkGreen, kBlack);
+        light->setFont(i < 3 ? pointFont(9.75, true) : pointFont(8.25, true));
+        light->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        place(light, bandPos[i][0], bandPos[i][1], 360, 255);
+        lblType[i] = light;
+    }
+
+    lblLocation = new QLabel(face);
+    lblLocation->setObjectName(QStringLiteral("lblLocation"));
+    lblLocation->setAccessibleName(tr("Location"));
+    setColours(lblLocation, kGreen, kBlack);
+    lblLocation->setAlignment(Qt::AlignCenter);
+    place(lblLocation, 105, 615, 2550, 270);
+
+    // A fixed text that lies behind the player's status line.
+    Label1 = new QLabel(QStringLiteral("00:00.1 / 00:00.0"), face);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    setColours(Label1, kGreen, kBlack);
+    Label1->setFont(pointFont(8.25, false, QStringLiteral("Arial")));
+    place(Label1, 2940, 960, 1275, 225);
+
+    // The station list, and an unused list box that lies behind it.
+    List1 = new QListWidget(face);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(tr("Unused list"));
+    List1->setFocusPolicy(Qt::NoFocus);
+    setColours(List1, kGreen, kBlack);
+    place(List1, 2715, 75, 1680, 480);
+
+    Data1 = new Data(this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    Data1->setRecordSource(QStringLiteral("Station"));
+    Data1->setVisible(false);
+
+    DBList1 = new DBList(face);
+    DBList1->setObjectName(QStringLiteral("DBList1"));
+    DBList1->setAccessibleName(tr("Stations"));
+    DBList1->setRowSource(Data1);
+    DBList1->setListField(QStringLiteral("SName"));
+    DBList1->setDataSource(Data1);
+    setColours(DBList1, kGreen, kBlack);
+    {
+        QPalette palette = DBList1->palette();
+        palette.setColor(QPalette::Highlight, kGreen);
+        palette.setColor(QPalette::HighlightedText, kBlack);
+        DBList1->setPalette(palette);
+    }
+    place(DBList1, 2730, 75, 1650, 840);
+
+    // The player: picture, volume and status line of the console "Radio".
+    Picture1 = new QWidget(face);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    setColours(Picture1, kBlack, kBlack);
+    place(Picture1, 4410, 75, 2610, 2145);
+    RealAudio1[7] = new RealAudio(QStringLiteral("ImageWindow"), QStringLiteral("Radio"), Picture1);
+    place(RealAudio1[7], 0, 15, 2505, 2025);
+    RealAudio1[8] = new RealAudio(QStringLiteral("VolumeSlider"), QStringLiteral("Radio"), face);
+    RealAudio1[8]->setToolTip(tr("Volume"));
+    RealAudio1[8]->setAccessibleName(tr("Volume"));
+    place(RealAudio1[8], 3360, 1320, 495, 855);
+    RealAudio1[5] = new RealAudio(QStringLiteral("StatusBar"), QStringLiteral("Radio"), face);
+    RealAudio1[5]->setAccessibleName(tr("Player status"));
+    place(RealAudio1[5], 90, 915, 4300, 330);
+    for (int i : {5, 7, 8})
+        RealAudio1[i]->setObjectName(QStringLiteral("RealAudio1(%1)").arg(i));
+
+    // Steppers: channels (vertical) for television, stations (horizontal) for radio.
+    UpDown1 = new UpDown(Qt::Vertical, face);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    UpDown1->setToolTip(tr("Channel"));
+    UpDown1->setDescription(tr("Channel"));
+    place(UpDown1, 4080, 1320, 240, 855);
+    UpDown2 = new UpDown(Qt::Horizontal, face);
+    UpDown2->setObjectName(QStringLiteral("UpDown2"));
+    UpDown2->setDescription(tr("Station"));
+    place(UpDown2, 150, 1935, 1605, 255);
+
+    // Band buttons: push buttons that stay pressed while their band is selected.
+    auto bandButton = [&](const char *name, const QString &caption, int top) {
+        auto *button = new QPushButton(caption, face);
+        button->setObjectName(QLatin1String(name));
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+        button->setFont(pointFont(9.75, true));
+        button->installEventFilter(this);
+        place(button, 2355, top, 900, 405);
+        return button;
+    };
+    optTuner = bandButton("optTuner", tr("Tune&r"), 1365);
+    optTV = bandButton("optTV", tr("&TV"), 1770);
+    connect(optTuner, &QPushButton::toggled, this, [this](bool on) {
+        if (on)
+            optTuner_Click();
+    });
+    connect(optTV, &QPushButton::toggled, this, [this](bool on) {
+        if (on)
+            optTV_Click();
+    });
+
+    // The preset keypad: 1 to 5 over 6 to 9 and 0.
+    const int lefts[5] = {150, 555, 960, 1365, 1770};
+    for (int i = 0; i < 10; ++i) {
+        auto *button = new QPushButton(QStringLiteral("&%1").arg(i), face);
+        button->setObjectName(QStringLiteral("Preset(%1)").arg(i));
+        button->setToolTip(QStringLiteral("[None]"));
+        button->setFont(pointFont(8.25, true));
+        const int slot = i == 0 ? 9 : i - 1;           // keypad position
+        place(button, lefts[slot % 5], slot < 5 ? 1335 : 1635, 400, 255);
+        connect(button, &QPushButton::clicked, this, [this, i] { Preset_Click(i); });
+        Preset[i] = button;
+    }
+    cmdSet = new QPushButton(tr("Set"), face);
+    cmdSet->setObjectName(QStringLiteral("cmdSet"));
+    place(cmdSet, 1770, 1935, 405, 255);
+    connect(cmdSet, &QPushButton::clicked, this, &frmMain::cmdSet_Click);
+
+    // The banner strip above the status bar; the preset rows' data control lives in it.
+    picBanner = new QLabel(face);
+    picBanner->setObjectName(QStringLiteral("picBanner"));
+    picBanner->setAccessibleName(App::title());
+    setColours(picBanner, kBlack, kLightGrey);
+    Data2 = new Data(picBanner);
+    Data2->setObjectName(QStringLiteral("Data2"));
+    Data2->setRecordSource(QStringLiteral("Preset"));
+    Data2->setVisible(false);
+
+    StatusBar1 = new StatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(Screen::twipsToPixels(kStatusBarTwips));
+    setStatusBar(StatusBar1);
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+
+    // Stacking: the unused list and the fixed text lie behind the controls that cover them.
+    List1->stackUnder(DBList1);
+    Label1->stackUnder(RealAudio1[5]);
+    Label2->lower();
+
+    connect(Data1, &Data::Reposition, this, &frmMain::Data1_Reposition);
+    connect(DBList1, &DBList::Click, this, &frmMain::DBList1_Click);
+    connect(DBList1, &DBList::DblClick, this, &frmMain::DBList1_DblClick);
+    connect(UpDown1, &UpDown::UpClick, this, &frmMain::UpDown1_UpClick);
+    connect(UpDown1, &UpDown::DownClick, this, &frmMain::UpDown1_DownClick);
+    connect(UpDown2, &UpDown::UpClick, this, &frmMain::UpDown2_UpClick);
+    connect(UpDown2, &UpDown::DownClick, this, &frmMain::UpDown2_DownClick);
+
+    // Keyboard order: list first, then the keypad, Set, the stepper, the bands, the player.
+    QWidget *order[] = {DBList1, Preset[1], Preset[2], Preset[3], Preset[4], Preset[5], Preset[6],
+                        Preset[7], Preset[8], Preset[9], Preset[0], cmdSet, UpDown2->downButton(),
+                        UpDown2->upButton(), RealAudio1[8], UpDown1->upButton(), UpDown1->downButton()};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::setHeight(int twips)
+{
+    m_heightTwips = twips;
+    const int menuHeight = menuBar()->sizeHint().height();
+    const int clientHeight = Screen::twipsToPixels(twips - kNonClientTwips);
+    setFixedSize(Screen::twipsToPixels(kClientWidthTwips), menuHeight + clientHeight);
+    layoutBanner();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    layoutBanner();
+}
+
+void frmMain::layoutBanner()
+{
+    if (!m_face || !picBanner)
+        return;
+    // Docked to the bottom of the client area, directly above the status bar, full width.
+    const int faceHeight = height() - menuBar()->sizeHint().height() - StatusBar1->height();
+    const int bannerHeight = Screen::twipsToPixels(kBannerTwips);
+    const QRect area(0, faceHeight - bannerHeight, width(), bannerHeight);
+    if (picBanner->geometry() != area || picBanner->pixmap().isNull()) {
+        picBanner->setGeometry(area);
+        picBanner->setPixmap(Artwork::drawBanner(area.size(), devicePixelRatioF()));
+    }
+}
+
+void frmMain::showBanner(bool on)
+{
+    picBanner->setVisible(on);
+}
+
+// ---- Start-up, activation and shutdown -------------------------------------------------------
+
+void frmMain::Form_Load()
+{
+    Screen::setMousePointer(Screen::Hourglass);
+    setWindowTitle(startCaption());
+    Module1::DatabasePath = App::filePath(Module1::vbReadIni(QStringLiteral("DataBase")).value_or(QString()));
+
+    const bool banner = IniFile::toBool(Module1::vbReadIni(QStringLiteral("ShowBanner")));
+    mnuViewBanner->setChecked(banner);
+    showBanner(banner);
+    setHeight(banner ? kHeightWithBanner : kHeightWithoutBanner);
+    mnuViewBanner->setChecked(banner);
+
+    Module1::FilterField = QStringLiteral("Category");
+    Module1::ViewCategories = Module1::vbReadIni(QStringLiteral("Categories")).value_or(QString());
+
+    // The database is opened once here, so a missing or broken file is reported once, by name;
+    // the window then opens with an empty list and every later step finds no record set.
+    m_databaseOk = true;
+    try {
+        Database::open(Module1::DatabasePath);
+    } catch (const RuntimeError &error) {
+        m_databaseOk = false;
+        m_presetRows = 0;
+        MsgBox::show(tr("The station database \"%1\" cannot be opened.\n\n%2\n\n"
+                        "The station list stays empty. Check the DataBase line of %3.")
+                         .arg(QDir::toNativeSeparators(Module1::DatabasePath), error.text(),
+                              QDir::toNativeSeparators(Module1::iniPath())),
+                     this);
+    }
+    if (m_databaseOk) {
+        Data1->setDatabaseName(Module1::DatabasePath);
+        Data2->setDatabaseName(Module1::DatabasePath);
+    }
+
+    // Selecting the radio band filters the list.
+    if (optTuner->isChecked())
+        optTuner_Click();
+    else
+        optTuner->setChecked(true);
+
+    RealAudio1[7]->setAutoStart(true);
+}
+
+void frmMain::Form_Activate()
+{
+    QString categories = Module1::RadioMode ? Module1::ViewCategories : QStringLiteral("Television");
+    vbFilter(categories);
+    vbGetPreset();
+    DBList1->ReFill();
+    if (RecordsetPtr rs = stations(); rs && !rs->EOF_())
+        rs->MoveFirst();
+    Screen::setMousePointer(Screen::Default);
+}
+
+void frmMain::Form_Unload()
+{
+    Module1::vbWriteIni(QStringLiteral("Categories"), Module1::ViewCategories);
+    Module1::vbWriteIni(QStringLiteral("ShowBanner"),
+                        mnuViewBanner->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+int frmMain::runModal(QDialog &dialog)
+{
+    if (dialog.parentWidget() != this)
+        dialog.setParent(this, dialog.windowFlags() | Qt::Dialog);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    const int result = dialog.exec();
+    Form_Activate();
+    return result;
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        // Centred on the screen the window opens on.
+        if (QScreen *screen = this->screen()) {
+            const QRect available = screen->availableGeometry();
+            QRect frame = frameGeometry();
+            frame.moveCenter(available.center());
+            move(frame.topLeft());
+        }
+        DBList1->setFocus();
+        Form_Activate();
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // A band button never keeps the keyboard focus: it goes on to the station list.
+    if (event->type() == QEvent::FocusIn && (watched == optTuner || watched == optTV))
+        DBList1->setFocus(Qt::OtherFocusReason);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+RecordsetPtr frmMain::stations() const
+{
+    return m_databaseOk ? Data1->Recordset() : nullptr;
+}
+
+RecordsetPtr frmMain::presets() const
+{
+    return m_databaseOk ? Data2->Recordset() : nullptr;
+}
+
+// ---- Station list filter ---------------------------------------------------------------------
+
+void frmMain::vbFilter(QString &categories)
+{
+    const QString criteria = categoryCriteria(categories, Module1::FilterField);
+    if (!m_databaseOk)
+        return;
+
+    // Each step goes on when the one before failed: criteria the parser refuses leave the
+    // list unfiltered, an empty result leaves the display as it was.
+    RecordsetPtr table;
+    m_refreshing = true;
+    try {
+        Data1->Refresh();
+        table = Data1->Recordset();
+    } catch (const std::exception &) {
+    }
+    m_refreshing = false;
+    if (!table)
+        return;
+    try {
+        table->setSort(QStringLiteral("SName"));
+    } catch (const std::exception &) {
+    }
+    try {
+        table->setFilter(criteria);
+    } catch (const std::exception &) {
+    }
+    m_refreshing = true;
+    try {
+        Data1->setRecordset(table->OpenRecordset(table->Type()));
+    } catch (const std::exception &) {
+        // Refused criteria: every station shows, still in name order.
+        try {
+            table->setFilter(QString());
+            Data1->setRecordset(table->OpenRecordset(table->Type()));
+        } catch (const std::exception &) {
+        }
+    }
+    m_refreshing = false;
+    try {
+        if (RecordsetPtr rs = Data1->Recordset())
+            rs->MoveFirst();
+    } catch (const std::exception &) {
+    }
+}
+
+// ---- Tuning ----------------------------------------------------------------------------------
+
+void frmMain::DBList1_Click()
+{
+    RecordsetPtr rs = stations();
+    if (!rs)
+        return;
+    rs->FindFirst(stationNameCriteria(DBList1->Text()));
+    UpdateDisplay(rs);
+}
+
+void frmMain::DBList1_DblClick()
+{
+    vbTuneIn();
+}
+
+void frmMain::vbTuneIn()
+{
+    RecordsetPtr rs = stations();
+    if (!rs || (rs->BOF() && rs->EOF_()))
+        return;
+    if (rs->EOF_())
+        rs->MoveLast();
+    if (rs->BOF())
+        rs->MoveFirst();
+    if (!hasCurrentRow(rs))
+        return;
+
+    mnuViewWebPage->setEnabled(!isEmptyField(rs->Fields(7)));
+    const QVariant stream = rs->Fields(5);
+    if (isEmptyField(stream))
+        return;
+    setWindowTitle(startCaption() + QStringLiteral(" [") + DBList1->Text() + QLatin1Char(']'));
+    RealAudio1[7]->setSource(stream.toString());
+    RealAudio1[7]->DoPlay();
+}
+
+void frmMain::Data1_Reposition()
+{
+    if (m_refreshing)
+        return;
+    RecordsetPtr rs = stations();
+    if (!rs)
+        return;
+    UpdateDisplay(rs);
+    if (hasCurrentRow(rs)) {
+        const QVariant name = rs->Fields(0);
+        if (!isEmptyField(name))
+            DBList1->setText(name.toString());
+    }
+}
+
+// ---- Display ---------------------------------------------------------------------------------
+
+void frmMain::showCategoryOf(const RecordsetPtr &rs)
+{
+    const QVariant category = hasCurrentRow(rs) ? rs->Fields(6) : QVariant();
+    StatusBar1->setText(isEmptyField(category) ? QStringLiteral("No Category") : category.toString());
+}
+
+void frmMain::UpdateDisplay(const RecordsetPtr &rs)
+{
+    if (!hasCurrentRow(rs))
+        return;
+    showCategoryOf(rs);
+    const QVariant frequency = rs->Fields(1);
+    lblFrequency->setText(isEmptyField(frequency) ? QString() : frequency.toString());
+    const QVariant location = rs->Fields(4);
+    lblLocation->setText(isEmptyField(location) ? QString() : location.toString());
+
+    static const QString bands[4] = {QStringLiteral("FM"), QStringLiteral("AM"), QStringLiteral("TV"),
+                                     QStringLiteral("NET")};
+    const QVariant typeValue = rs->Fields(2);
+    const QString type = isEmptyField(typeValue) ? QString() : typeValue.toString();
+    int lit = -1;
+    for (int i = 0; i < 4 && lit < 0; ++i) {
+        if (type == bands[i])   // exact and case-sensitive
+            lit = i;
+    }
+    for (int i = 0; i < 4; ++i) {
+        QPalette palette = lblType[i]->palette();
+        palette.setColor(QPalette::WindowText, i == lit ? kGreen : kDarkGreen);
+        lblType[i]->setPalette(palette);
+    }
+}
+
+// ---- Presets ---------------------------------------------------------------------------------
+
+void frmMain::vbGetPreset()
+{
+    RecordsetPtr rs = presets();
+    int rows = 0;
+    if (rs) {
+        try {
+            if (!(rs->BOF() && rs->EOF_()))
+                rs->MoveFirst();
+            for (; rows < 10 && !rs->EOF_(); ++rows) {
+                const QVariant name = rs->Fields(0);
+                Preset[rows]->setToolTip(isEmptyField(name) ? QStringLiteral("[None]") : name.toString());
+                rs->MoveNext();
+            }
+        } catch (const RuntimeError &) {
+        }
+    }
+    // Buttons without a preset row are disabled and say so.
+    for (int i = rows; i < 10; ++i)
+        Preset[i]->setToolTip(QStringLiteral("[None]"));
+    m_presetRows = rows;
+    applyPresetStates();
+}
+
+void frmMain::applyPresetStates()
+{
+    for (int i = 0; i < 10; ++i)
+        Preset[i]->setEnabled(Module1::RadioMode && i < m_presetRows);
+    cmdSet->setEnabled(Module1::RadioMode);
+}
+
+void frmMain::cmdSet_Click()
+{
+    if (!Module1::PresetArmed) {
+        Module1::PresetArmed = true;
+        StatusBar1->setText(QStringLiteral("Select Number To Preset..."));
+    } else {
+        Module1::PresetArmed = false;
+        showCategoryOf(stations());
+    }
+}
+
+void frmMain::Preset_Click(int Index)
+{
+    RecordsetPtr presetRows = presets();
+    if (!presetRows || Index < 0 || Index >= m_presetRows)
+        return;
+    presetRows->MoveLast();
+    presetRows->MoveFirst();
+    presetRows->Move(Index);
+
+    if (Module1::PresetArmed) {
+        RecordsetPtr station = stations();
+        if (!hasCurrentRow(station)) {
+            MsgBox::show(tr("No station is selected in the list, so nothing was stored in preset %1.\n\n"
+                            "Select a station, then press the preset button again.")
+                             .arg(Index),
+                         this);
+            return;
+        }
+        presetRows->Edit();
+        try {
+            for (int p = 0; p < 8; ++p)
+                presetRows->setField(p, station->Fields(p));
+            presetRows->Update();
+        } catch (...) {
+            presetRows->CancelUpdate();
+            throw;
+        }
+        Preset[Index]->setToolTip(presetRows->Fields(0).toString());
+        showCategoryOf(station);
+        Module1::PresetArmed = false;
+    } else {
+        UpdateDisplay(presetRows);
+        const QVariant stream = presetRows->Fields(5);
+        if (!isEmptyField(stream))
+            RealAudio1[7]->setSource(stream.toString());
+    }
+}
+
+// ---- Bands and stepping ----------------------------------------------------------------------
+
+void frmMain::optTuner_Click()
+{
+    UpDown1->setEnabled(false);
+    UpDown2->setEnabled(true);
+    Module1::RadioMode = true;
+    applyPresetStates();
+    QString categories = Module1::ViewCategories;
+    vbFilter(categories);
+}
+
+void frmMain::optTV_Click()
+{
+    UpDown1->setEnabled(true);
+    UpDown2->setEnabled(false);
+    Module1::RadioMode = false;
+    applyPresetStates();
+    QString categories = QStringLiteral("Television");
+    vbFilter(categories);
+}
+
+void frmMain::UpDown1_UpClick()
+{
+    RecordsetPtr rs = stations();
+    if (rs && !rs->BOF()) {
+        rs->MovePrevious();
+        vbTuneIn();
+    }
+}
+
+void frmMain::UpDown1_DownClick()
+{
+    RecordsetPtr rs = stations();
+    if (rs && !rs->EOF_()) {
+        rs->MoveNext();
+        vbTuneIn();
+    }
+}
+
+void frmMain::UpDown2_UpClick()
+{
+    RecordsetPtr rs = stations();
+    if (rs && !rs->EOF_()) {
+        rs->MoveNext();
+        vbTuneIn();
+    }
+}
+
+void frmMain::UpDown2_DownClick()
+{
+    RecordsetPtr rs = stations();
+    if (rs && !rs->BOF()) {
+        rs->MovePrevious();
+        vbTuneIn();
+    }
+}
+
+// ---- Menu commands ---------------------------------------------------------------------------
+
+void frmMain::mnuFileImport_Click() {}
+void frmMain::mnuFileExport_Click() {}
+void frmMain::mnuFileExit_Click() {}
+void frmMain::mnuEditRadioStations_Click() {}
+void frmMain::mnuEditCategories_Click() {}
+void frmMain::mnuViewPing_Click() {}
+void frmMain::mnuViewCategories_Click() {}
+void frmMain::mnuViewWebPage_Click() {}
+void frmMain::mnuViewBanner_Click() {}
+void frmMain::mnuViewOptions_Click() {}
+void frmMain::mnuHelpAbout_Click() {}
+void frmMain::mnuHelpHelp_Click() {}
+void frmMain::mnuHelpOnlineHelp_Click() {}

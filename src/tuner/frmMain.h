@@ -1,0 +1,162 @@
+#pragma once
+
+#include "app/CommonDialog.h"
+#include "data/Recordset.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+
+class Data;
+class DBList;
+class QAction;
+class QDialog;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class RealAudio;
+class StatusBar;
+class UpDown;
+
+// The tuner window: a radio-like display of the selected station, the station list of the
+// current band, the player, ten preset buttons, the band buttons and the two steppers.
+// It is the program's only main window; every other window is opened modally from its menus
+// through runModal(), after which the window rebuilds its list from the database.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Reads the settings, points the data controls at the database and selects the radio
+    // band. Raises the settings file's errors (missing file, a bad ShowBanner value).
+    void Form_Load();
+    // Runs when the window is first shown and after every modal window opened from it closes:
+    // filters the list for the current band, relabels the presets, goes to the first station.
+    void Form_Activate();
+    // Saves the viewed categories and the banner state; runs when the window is closed.
+    void Form_Unload();
+
+    // Shows the dialog modally over this window, then runs the activation. Returns exec()'s result.
+    int runModal(QDialog &dialog);
+
+    // Rebuilds the station list from the stations of the given categories (comma-separated),
+    // sorted by name, the first current. Consumes the text; never reports an error.
+    void vbFilter(QString &categories);
+    // Tunes the list's current station: Web Page state, caption, player source and play.
+    void vbTuneIn();
+    // Shows the current row of a station-shaped record set on the display.
+    void UpdateDisplay(const RecordsetPtr &rs);
+    // Copies the names of the ten preset rows into the buttons' hints.
+    void vbGetPreset();
+
+    // The outer height of the window in twips (title and menu bars included), as the banner
+    // setting chooses it: 4155 with the banner, 3225 without.
+    int Height() const { return m_heightTwips; }
+    void setHeight(int twips);
+
+    // "Halcyrix v3.0.17"
+    static QString startCaption();
+    // True when the station database was opened at load.
+    bool databaseAvailable() const { return m_databaseOk; }
+
+    // Controls, named as the program refers to them.
+    QLabel *Label2;
+    QLabel *lblFrequency;
+    std::array<QLabel *, 4> lblType{};
+    QLabel *lblLocation;
+    QLabel *Label1;
+    DBList *DBList1;
+    QListWidget *List1;
+    QWidget *Picture1;
+    std::array<RealAudio *, 9> RealAudio1{};   // elements 5, 7 and 8
+    UpDown *UpDown1;
+    UpDown *UpDown2;
+    QPushButton *optTuner;
+    QPushButton *optTV;
+    std::array<QPushButton *, 10> Preset{};
+    QPushButton *cmdSet;
+    StatusBar *StatusBar1;
+    QLabel *picBanner;
+    CommonDialog CommonDialog1;
+    Data *Data1;
+    Data *Data2;
+    QTimer Timer1;
+
+    QMenu *mnuFile;
+    QAction *mnuFileNew;
+    QAction *mnuFileOpen;
+    QAction *mnuFileVoid1;
+    QAction *mnuFileImport;
+    QAction *mnuFileExport;
+    QAction *mnuFileVoid;
+    QAction *mnuFileExit;
+    QMenu *mnuEdit;
+    QAction *mnuEditRadioStations;
+    QAction *mnuEditCategories;
+    QMenu *mnuView;
+    QAction *mnuViewPing;
+    QAction *mnuViewChannels;
+    QAction *mnuViewCategories;
+    QAction *mnuvoid1;
+    QAction *mnuViewWebPage;
+    QAction *mnuViewBanner;
+    QAction *mnuViewOptions;
+    QMenu *mnuHelp;
+    QAction *mnuHelpAbout;
+    QAction *mnuHelpHelp;
+    QAction *mnuHelpOnlineHelp;
+
+public slots:
+    void DBList1_Click();
+    void DBList1_DblClick();
+    void Data1_Reposition();
+    void cmdSet_Click();
+    void Preset_Click(int Index);
+    void optTuner_Click();
+    void optTV_Click();
+    void UpDown1_UpClick();
+    void UpDown1_DownClick();
+    void UpDown2_UpClick();
+    void UpDown2_DownClick();
+
+    // Menu commands.
+    void mnuFileImport_Click();
+    void mnuFileExport_Click();
+    void mnuFileExit_Click();
+    void mnuEditRadioStations_Click();
+    void mnuEditCategories_Click();
+    void mnuViewPing_Click();
+    void mnuViewCategories_Click();
+    void mnuViewWebPage_Click();
+    void mnuViewBanner_Click();
+    void mnuViewOptions_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpHelp_Click();
+    void mnuHelpOnlineHelp_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void layoutBanner();
+    void showBanner(bool on);
+    void applyPresetStates();
+    void showCategoryOf(const RecordsetPtr &rs);
+    RecordsetPtr stations() const;
+    RecordsetPtr presets() const;
+
+    int m_heightTwips = 0;
+    bool m_activated = false;       // the first activation has run
+    bool m_databaseOk = true;
+    bool m_refreshing = false;      // the filter is rereading the table
+    int m_presetRows = 10;          // preset rows found by the last vbGetPreset (at most 10)
+    QWidget *m_face = nullptr;
+};
