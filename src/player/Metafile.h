@@ -26,6 +26,9 @@ Kind kindFromName(const QString &address);
 // anything else (audio or video data, HTML, an empty file).
 Kind kindFromContent(const QByteArray &head, const QString &contentType = QString());
 
+// True when the first bytes are binary data (audio or video), not text.
+bool looksLikeMedia(const QByteArray &head);
+
 // The entries of a metafile in their order, made absolute against the metafile's own address
 // (a web address or a local file path). Empty when there are none.
 QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress);

@@ -11,11 +11,13 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <atomic>
 #include <memory>
 
 struct mpv_handle;
 struct mpv_render_context;
 struct mpv_event;
+struct mpv_node;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -98,6 +100,10 @@ public:
     static QString textReconnecting();
     static QString textCannotConnect(const QString &address);
     static QString textNotAStream(const QString &address);
+    static QString textNotFound(const QString &address);
+    static QString textHttpError(const QString &address, int status);
+    static QString textUnsupported(const QString &address);
+    static QString textNoEntries(const QString &address);
 
     ~Player() override;
 
@@ -128,15 +134,19 @@ private:
     void startSource();
     void tryNext();
     void fetchMetafile(const Entry &entry);
-    void metafileFinished(QNetworkReply *reply, const Entry &entry);
+    void metafileRead(const QByteArray &data, const QString &contentType, const QString &base,
+                      const Entry &entry);
+    void fetchFinished(QNetworkReply *reply, const Entry &entry);
+    void fetchProgress(QNetworkReply *reply, const Entry &entry);
     void queueEntries(const QStringList &entries, const Entry &parent);
     void loadInMpv(const Entry &entry);
+    void failWith(const QString &text);
     void entryFailed(const QString &text);
     void scheduleReconnect();
     void drainEvents();
     void handleEvent(const mpv_event &event);
     void handleLogLine(const QString &prefix, const QString &level, const QString &text);
-    void updateMetadata();
+    void updateMetadata(const mpv_node *node);
     void setState(State state);
     void refreshStatus();
     QString mpvErrorText(int mpvError) const;
@@ -161,6 +171,9 @@ private:
     quint64 m_loadSerial = 0;      // number of the last load command sent to libmpv
     qint64 m_minEntryId = -1;      // libmpv playlist ids below this belong to older loads
     bool m_awaitingLoad = false;
+    qint64 m_redirectFrom = -1;    // entries libmpv took from a playlist of its own
+    int m_redirectCount = 0;
+    quint64 m_redirectSerial = 0;
     bool m_started = false;        // the current entry reached its first audio
     bool m_live = false;           // the current entry has no known length
     int m_reconnectTries = 0;
@@ -174,5 +187,8 @@ private:
     int m_bufferPercent = 0;
     bool m_pausedForCache = false;
     bool m_hasVideo = false;
-    bool m_drainQueued = false;
+    std::atomic<bool> m_drainQueued{false};
+    bool m_reconnecting = false;   // the current load is a reconnect attempt
+    bool m_elapsedValid = false;
+    QString m_failText;
 };

@@ -1,0 +1,250 @@
+#include "player/RealAudio.h"
+
+#include "app/AppInfo.h"
+#include "player/Player.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QSlider>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString clockText(qint64 seconds)
+{
+    const qint64 h = seconds / 3600;
+    const qint64 m = (seconds / 60) % 60;
+    const qint64 s = seconds % 60;
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *parent)
+    : QWidget(parent), m_controls(controls), m_console(console), m_player(Player::forConsole(console))
+{
+    if (m_controls.compare(QLatin1String("VolumeSlider"), Qt::CaseInsensitive) == 0) {
+        m_controls = QStringLiteral("VolumeSlider");
+        buildVolume();
+    } else if (m_controls.compare(QLatin1String("StatusBar"), Qt::CaseInsensitive) == 0) {
+        m_controls = QStringLiteral("StatusBar");
+        buildStatus();
+    } else {
+        // The picture: video when the stream has one, otherwise a black panel with a quiet mark.
+        m_controls = QStringLiteral("ImageWindow");
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAccessibleName(tr("Picture"));
+        connect(m_player, &Player::frameReady, this, [this] {
+            if (!m_player || !m_player->hasVideo() || !isVisible() || width() <= 0 || height() <= 0)
+                return;
+            if (m_frame.size() != size())
+                m_frame = QImage(size(), QImage::Format_RGB32);
+            if (m_player->renderFrame(m_frame))
+                update();
+        });
+        connect(m_player, &Player::videoChanged, this, [this](bool on) {
+            if (!on)
+                m_frame = QImage();
+            update();
+        });
+        connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
+    }
+}
+
+RealAudio::~RealAudio() = default;
+
+void RealAudio::buildVolume()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    m_slider = new QSlider(Qt::Vertical, this);
+    m_slider->setObjectName(QStringLiteral("sldVolume"));
+    m_slider->setAccessibleName(tr("Volume"));
+    m_slider->setRange(0, 100);
+    m_slider->setPageStep(10);
+    m_slider->setValue(m_player->volume());
+    m_mute = new QToolButton(this);
+    m_mute->setObjectName(QStringLiteral("cmdMute"));
+    m_mute->setAccessibleName(tr("Mute"));
+    m_mute->setToolTip(tr("Mute (M)"));
+    m_mute->setCheckable(true);
+    m_mute->setAutoRaise(true);
+    m_mute->setChecked(m_player->muted());
+    auto showMute = [this](bool on) {
+        m_mute->setIcon(style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    };
+    showMute(m_player->muted());
+    layout->addWidget(m_slider, 1, Qt::AlignHCenter);
+    layout->addWidget(m_mute, 0, Qt::AlignHCenter);
+
+    connect(m_slider, &QSlider::valueChanged, m_player, &Player::setVolume);
+    connect(m_player, &Player::volumeChanged, m_slider, [this](int v) {
+        const QSignalBlocker block(m_slider);
+        m_slider->setValue(v);
+    });
+    connect(m_mute, &QToolButton::toggled, m_player, &Player::setMuted);
+    connect(m_player, &Player::mutedChanged, m_mute, [this, showMute](bool on) {
+        const QSignalBlocker block(m_mute);
+        m_mute->setChecked(on);
+        showMute(on);
+    });
+    m_slider->installEventFilter(this);
+    setFocusProxy(m_slider);
+}
+
+void RealAudio::buildStatus()
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 0, 2, 0);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setAccessibleName(tr("Player status"));
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_time = new QLabel(this);
+    m_time->setObjectName(QStringLiteral("lblElapsed"));
+    m_time->setAccessibleName(tr("Elapsed time"));
+    m_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_status, 1);
+    layout->addWidget(m_time, 0);
+    m_clock = new QTimer(this);
+    m_clock->setInterval(1000);
+    connect(m_clock, &QTimer::timeout, this, &RealAudio::showStatus);
+    connect(m_player, &Player::statusChanged, this, &RealAudio::showStatus);
+    connect(m_player, &Player::stateChanged, this, &RealAudio::showStatus);
+    showStatus();
+}
+
+void RealAudio::showStatus()
+{
+    if (!m_status)
+        return;
+    if (!m_player) {
+        m_status->clear();
+        m_time->clear();
+        m_clock->stop();
+        return;
+    }
+    const QString text = m_player->statusText();
+    if (m_status->text() != text) {
+        m_status->setText(text);
+        m_status->setToolTip(text);
+    }
+    const Player::State state = m_player->state();
+    const bool running = state == Player::State::Playing || state == Player::State::Buffering
+        || state == Player::State::Reconnecting;
+    if (running) {
+        m_time->setText(clockText(m_player->elapsedSeconds()));
+        if (!m_clock->isActive())
+            m_clock->start();
+    } else {
+        m_time->clear();
+        m_clock->stop();
+    }
+}
+
+void RealAudio::setSource(const QString &source)
+{
+    if (m_player)
+        m_player->setSource(source);
+}
+
+QString RealAudio::Source() const
+{
+    return m_player ? m_player->source() : QString();
+}
+
+void RealAudio::setAutoStart(bool on)
+{
+    if (m_player)
+        m_player->setAutoStart(on);
+}
+
+bool RealAudio::AutoStart() const
+{
+    return m_player && m_player->autoStart();
+}
+
+void RealAudio::DoPlay()
+{
+    if (m_player)
+        m_player->play();
+}
+
+Player *RealAudio::player() const
+{
+    return m_player;
+}
+
+QSize RealAudio::sizeHint() const
+{
+    if (m_controls == QLatin1String("VolumeSlider"))
+        return {33, 57};
+    if (m_controls == QLatin1String("StatusBar"))
+        return {287, 22};
+    return {167, 135};
+}
+
+void RealAudio::paintEvent(QPaintEvent *event)
+{
+    if (m_controls != QLatin1String("ImageWindow")) {
+        QWidget::paintEvent(event);
+        return;
+    }
+    paintPicture();
+}
+
+void RealAudio::paintPicture()
+{
+    QPainter painter(this);
+    if (m_player && m_player->hasVideo() && m_frame.size() == size()) {
+        painter.drawImage(0, 0, m_frame);
+        return;
+    }
+    painter.fillRect(rect(), Qt::black);
+    // A quiet mark: the station's name when it sent one, else the program's, in dim grey.
+    const QString mark = m_player && !m_player->icyName().isEmpty() ? m_player->icyName() : App::title();
+    QFont font = painter.font();
+    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.9));
+    painter.setFont(font);
+    painter.setPen(QColor(70, 70, 70));
+    painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, mark);
+}
+
+void RealAudio::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_controls == QLatin1String("ImageWindow") && m_player && m_player->hasVideo()) {
+        m_frame = QImage(size(), QImage::Format_RGB32);
+        if (!m_player->renderFrame(m_frame))
+            m_frame = QImage();
+    }
+}
+
+bool RealAudio::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_slider && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_M && m_player) {
+            m_player->setMuted(!m_player->muted());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RealAudio::keyPressEvent(QKeyEvent *event)
+{
+    if (m_controls == QLatin1String("VolumeSlider") && event->key() == Qt::Key_M && m_player) {
+        m_player->setMuted(!m_player->muted());
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
