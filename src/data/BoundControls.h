@@ -147,4 +147,5 @@ private:
     QString m_listField;
     QString m_dataField;
     QPointer<Data> m_dataSource;
+    bool m_filling = false;
 };

@@ -87,6 +87,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -96,7 +97,7 @@ private:
     void openIfDue();
     void onCurrentChanged();
     void loadBound();
-    void saveBound(bool allControls, bool notifyClients);
+    void saveBound(bool announce);
     void navigate(int action);
     void raiseError(const RuntimeError &error);
     void watchWindow();

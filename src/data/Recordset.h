@@ -96,9 +96,11 @@ public:
     void Delete();
     int EditMode() const { return m_editMode; }
     bool Updatable() const { return !m_readOnly && m_updatableSource; }
-    // Stores the pending row without telling the clients (the data control's UpdateRecord and
-    // its own saves, which raise Validate themselves or not at all).
-    void updateQuietly();
+    // Stores the pending row without telling the clients beforehand (the data control's
+    // UpdateRecord and its own saves, which raise Validate themselves or not at all). With
+    // announce, currentChanged follows the store of a new row (the row current before AddNew
+    // is current again).
+    void updateQuietly(bool announce = true);
 
     // Bookmarks identify a row within this set and the sets derived from it.
     BookmarkValue Bookmark() const;            // the current row's (3021 when none)
@@ -145,6 +147,7 @@ private:
     Recordset(std::shared_ptr<Database> db, std::shared_ptr<Store> store);
 
     void notify(int action);
+    void store(bool announce);
     void dropPending();
     int requireField(int i) const;
     int requireField(const QString &name) const;

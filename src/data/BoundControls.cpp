@@ -1,0 +1,290 @@
+#include "data/BoundControls.h"
+
+#include "data/DataControl.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStringListModel>
+
+// ---- BoundControl ---------------------------------------------------------------------------
+
+BoundControl::~BoundControl()
+{
+    unbind();
+}
+
+void BoundControl::bindTo(Data *source, const QString &field)
+{
+    unbind();
+    m_field = field;
+    m_source = source;
+    if (source && !field.isEmpty())
+        source->addBound(this);   // shows the current row at once
+}
+
+void BoundControl::unbind()
+{
+    if (m_source)
+        m_source->removeBound(this);
+    m_source = nullptr;
+}
+
+void BoundControl::showValue(const QVariant &value)
+{
+    m_loading = true;
+    setBoundText(value.isValid() ? value.toString() : QString());
+    m_loading = false;
+    m_changed = false;
+}
+
+QVariant BoundControl::boundValue() const
+{
+    const QString text = boundText();
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+// ---- BoundTextBox ---------------------------------------------------------------------------
+
+BoundTextBox::BoundTextBox(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] { markChanged(); });
+}
+
+void BoundTextBox::setBoundText(const QString &text)
+{
+    setText(text);
+}
+
+QString BoundTextBox::boundText() const
+{
+    return text();
+}
+
+// ---- BoundComboBox --------------------------------------------------------------------------
+
+BoundComboBox::BoundComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    connect(this, &QComboBox::currentTextChanged, this, [this] { markChanged(); });
+}
+
+void BoundComboBox::setBoundText(const QString &text)
+{
+    setCurrentText(text);
+}
+
+QString BoundComboBox::boundText() const
+{
+    return currentText();
+}
+
+// ---- DBList ---------------------------------------------------------------------------------
+
+DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
+{
+    setModel(m_model);
+    setUniformItemSizes(true);   // lays out a long list without measuring every entry
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListView::clicked, this, [this] {
+        markChanged();
+        emit Click();
+    });
+    connect(this, &QListView::doubleClicked, this, [this] { emit DblClick(); });
+}
+
+void DBList::setRowSource(Data *source)
+{
+    if (m_rowSource)
+        disconnect(m_rowConnection);
+    m_rowSource = source;
+    if (source)
+        m_rowConnection = connect(source, &Data::recordsetReplaced, this, &DBList::ReFill);
+    ReFill();
+}
+
+void DBList::setListField(const QString &field)
+{
+    m_listField = field;
+    ReFill();
+}
+
+void DBList::setDataSource(Data *source)
+{
+    m_dataSource = source;
+    bindTo(source, m_dataField);
+}
+
+void DBList::setDataField(const QString &field)
+{
+    m_dataField = field;
+    bindTo(m_dataSource, field);
+}
+
+void DBList::ReFill()
+{
+    QStringList entries;
+    if (m_rowSource && !m_listField.isEmpty()) {
+        if (RecordsetPtr rs = m_rowSource->Recordset())
+            entries = rs->columnTexts(m_listField);
+    }
+    m_index.clear();
+    m_indexed = false;
+    m_model->setStringList(entries);
+}
+
+int DBList::ListCount() const
+{
+    return m_model->rowCount();
+}
+
+QString DBList::List(int index) const
+{
+    return m_model->data(m_model->index(index), Qt::DisplayRole).toString();
+}
+
+int DBList::ListIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+QString DBList::Text() const
+{
+    const int row = ListIndex();
+    return row < 0 ? QString() : List(row);
+}
+
+void DBList::setText(const QString &text)
+{
+    if (!m_indexed) {
+        const QStringList &entries = m_model->stringList();
+        m_index.reserve(entries.size());
+        for (int i = int(entries.size()) - 1; i >= 0; --i)
+            m_index.insert(entries[i], i);   // the first of equal entries wins
+        m_indexed = true;
+    }
+    int row = m_index.value(text, -1);
+    if (row < 0) {
+        const QStringList &entries = m_model->stringList();
+        for (int i = 0; i < entries.size(); ++i) {
+            if (entries[i].compare(text, Qt::CaseInsensitive) == 0) {
+                row = i;
+                break;
+            }
+        }
+    }
+    select(row);
+}
+
+void DBList::select(int row)
+{
+    if (row < 0) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    const QModelIndex index = m_model->index(row);
+    if (currentIndex() != index || !selectionModel()->isSelected(index))
+        setCurrentIndex(index);
+    scrollTo(index);
+}
+
+void DBList::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex before = currentIndex();
+    QListView::keyPressEvent(event);
+    if (currentIndex() != before && currentIndex().isValid()) {
+        markChanged();
+        emit Click();
+    }
+}
+
+void DBList::setBoundText(const QString &text)
+{
+    setText(text);
+}
+
+QString DBList::boundText() const
+{
+    return Text();
+}
+
+// ---- DBCombo --------------------------------------------------------------------------------
+
+DBCombo::DBCombo(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setModel(new QStringListModel(this));
+    connect(this, &QComboBox::currentTextChanged, this, [this] {
+        if (!m_filling)
+            markChanged();
+    });
+}
+
+void DBCombo::setRowSource(Data *source)
+{
+    if (m_rowSource)
+        disconnect(m_rowConnection);
+    m_rowSource = source;
+    if (source)
+        m_rowConnection = connect(source, &Data::recordsetReplaced, this, &DBCombo::ReFill);
+    ReFill();
+}
+
+void DBCombo::setListField(const QString &field)
+{
+    m_listField = field;
+    ReFill();
+}
+
+void DBCombo::setDataSource(Data *source)
+{
+    m_dataSource = source;
+    bindTo(source, m_dataField);
+}
+
+void DBCombo::setDataField(const QString &field)
+{
+    m_dataField = field;
+    bindTo(m_dataSource, field);
+}
+
+void DBCombo::ReFill()
+{
+    QStringList entries;
+    if (m_rowSource && !m_listField.isEmpty()) {
+        if (RecordsetPtr rs = m_rowSource->Recordset())
+            entries = rs->columnTexts(m_listField);
+    }
+    // Filling the list keeps the text shown and is no change of the bound value.
+    const QString text = currentText();
+    m_filling = true;
+    static_cast<QStringListModel *>(model())->setStringList(entries);
+    setCurrentIndex(-1);
+    setEditText(text);
+    m_filling = false;
+}
+
+QString DBCombo::Text() const
+{
+    return currentText();
+}
+
+void DBCombo::setText(const QString &text)
+{
+    setCurrentIndex(findText(text, Qt::MatchExactly));
+    setEditText(text);
+}
+
+void DBCombo::setBoundText(const QString &text)
+{
+    setText(text);
+}
+
+QString DBCombo::boundText() const
+{
+    return currentText();
+}

@@ -1,0 +1,238 @@
+#include "data/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+QString dataErrorText(int number)
+{
+    switch (number) {
+    case DataErr::InvalidArgument:
+        return QStringLiteral("Invalid argument.");
+    case DataErr::NoEditInProgress:
+        return QStringLiteral("The row is not being changed: use Edit or AddNew before setting or saving fields.");
+    case DataErr::NoCurrentRecord:
+        return QStringLiteral("No current record.");
+    case DataErr::DuplicateName:
+        return QStringLiteral("The changes were not saved because they would give two rows the same name.");
+    case DataErr::FileNotFound:
+        return QStringLiteral("The station database could not be opened.");
+    case DataErr::ReadOnly:
+        return QStringLiteral("The data cannot be changed: the database or record set is read-only.");
+    case DataErr::UnknownField:
+        return QStringLiteral("There is no such field in this record set.");
+    case 3070:
+        return QStringLiteral("The search condition names a field this record set does not have.");
+    case DataErr::MalformedCriteria:
+        return QStringLiteral("The search condition is not well formed.");
+    case DataErr::UnknownSource:
+        return QStringLiteral("The table or query could not be found.");
+    case DataErr::InvalidBookmark:
+        return QStringLiteral("Not a valid bookmark.");
+    case DataErr::ValueTooLong:
+        return QStringLiteral("A value is longer than its field allows.");
+    case DataErr::RowDeleted:
+        return QStringLiteral("The row has been deleted.");
+    case DataErr::RequiredField:
+        return QStringLiteral("A required field was left empty.");
+    case DataErr::EngineFailure:
+        return QStringLiteral("The database engine failed.");
+    default:
+        return QStringLiteral("Database error.");
+    }
+}
+
+namespace {
+
+// Every path opened shares one connection while anyone holds it.
+QHash<QString, std::weak_ptr<Database>> &openDatabases()
+{
+    static QHash<QString, std::weak_ptr<Database>> map;
+    return map;
+}
+
+[[noreturn]] void cannotOpen(const QString &path, const QString &why)
+{
+    throw RuntimeError(DataErr::FileNotFound,
+                       QStringLiteral("Could not open the station database '%1': %2").arg(QDir::toNativeSeparators(path), why));
+}
+
+QString describe(const QVariant &value)
+{
+    return value.isValid() ? value.toString() : QString();
+}
+
+} // namespace
+
+Database::Database(const QString &path, sqlite3 *db, bool readOnlyFile)
+    : m_path(path), m_db(db), m_readOnlyFile(readOnlyFile)
+{
+}
+
+Database::~Database()
+{
+    sqlite3_close_v2(m_db);
+}
+
+std::shared_ptr<Database> Database::open(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        cannotOpen(path, QStringLiteral("the file does not exist."));
+    if (!info.isFile() || !info.isReadable())
+        cannotOpen(path, QStringLiteral("the file cannot be read."));
+    const QString key = info.canonicalFilePath();
+    if (auto existing = openDatabases().value(key).lock())
+        return existing;
+
+    sqlite3 *db = nullptr;
+    const QByteArray native = QFile::encodeName(key);
+    bool readOnlyFile = !info.isWritable();
+    int rc = sqlite3_open_v2(native.constData(), &db,
+                             readOnlyFile ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString why = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        cannotOpen(path, why + QLatin1Char('.'));
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 2000);
+
+    // The file must be a database holding the three tables.
+    sqlite3_stmt *st = nullptr;
+    rc = sqlite3_prepare_v2(db,
+                            "select count(*) from sqlite_master where type = 'table' and "
+                            "name in ('Station', 'Category', 'Preset')",
+                            -1, &st, nullptr);
+    int tables = 0;
+    if (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        tables = sqlite3_column_int(st, 0);
+    else
+        rc = sqlite3_errcode(db);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close_v2(db);
+        cannotOpen(path, QStringLiteral("it is not a station database (%1).").arg(why));
+    }
+    if (tables != 3) {
+        sqlite3_close_v2(db);
+        cannotOpen(path, QStringLiteral("it lacks the tables Station, Category and Preset."));
+    }
+
+    std::shared_ptr<Database> result(new Database(key, db, readOnlyFile));
+    openDatabases().insert(key, result);
+    return result;
+}
+
+void Database::exec(const QString &sql)
+{
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw lastError();
+}
+
+void Database::beginTransaction()
+{
+    exec(QStringLiteral("begin"));
+}
+
+void Database::commit()
+{
+    exec(QStringLiteral("commit"));
+}
+
+void Database::rollback()
+{
+    if (inTransaction())
+        sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+}
+
+bool Database::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
+}
+
+QString Database::quoteIdentifier(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantList &values) const
+{
+    const int code = sqlite3_extended_errcode(m_db);
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const auto valueOf = [&](const QString &field) {
+        for (int i = 0; i < fieldNames.size() && i < values.size(); ++i)
+            if (fieldNames[i].compare(field, Qt::CaseInsensitive) == 0)
+                return describe(values[i]);
+        return QString();
+    };
+
+    switch (code) {
+    case SQLITE_CONSTRAINT_CHECK: {
+        // The schema names its checks "too_long:Field:N" and "required:Field".
+        static const QRegularExpression tooLong(QStringLiteral("too_long:(\\w+):(\\d+)"));
+        static const QRegularExpression required(QStringLiteral("required:(\\w+)"));
+        if (const auto m = tooLong.match(message); m.hasMatch())
+            return RuntimeError(DataErr::ValueTooLong,
+                                QStringLiteral("The value for %1 is too long: at most %2 characters are allowed.")
+                                    .arg(m.captured(1), m.captured(2)));
+        if (const auto m = required.match(message); m.hasMatch())
+            return RuntimeError(DataErr::RequiredField,
+                                QStringLiteral("The field %1 cannot be empty.").arg(m.captured(1)));
+        return RuntimeError(DataErr::EngineFailure, QStringLiteral("The row breaks a rule of the database: %1").arg(message));
+    }
+    case SQLITE_CONSTRAINT_NOTNULL: {
+        // "NOT NULL constraint failed: Station.Category"
+        const QString field = message.section(QLatin1Char('.'), -1);
+        return RuntimeError(DataErr::RequiredField, QStringLiteral("The field %1 cannot be empty.").arg(field));
+    }
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY: {
+        // "UNIQUE constraint failed: Station.SName"
+        const QString field = message.section(QLatin1Char('.'), -1).section(QLatin1Char(','), 0, 0).trimmed();
+        const QString value = valueOf(field);
+        if (!value.isEmpty())
+            return RuntimeError(DataErr::DuplicateName,
+                                QStringLiteral("The name \"%1\" is already used (%2 must be unique; letter case does not count).")
+                                    .arg(value, field));
+        return RuntimeError(DataErr::DuplicateName,
+                            QStringLiteral("The changes were not saved: another row already has the same %1.").arg(field));
+    }
+    default:
+        break;
+    }
+    switch (code & 0xff) {
+    case SQLITE_READONLY:
+        return RuntimeError(DataErr::ReadOnly,
+                            QStringLiteral("The station database '%1' is read-only.").arg(QDir::toNativeSeparators(m_path)));
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_CANTOPEN:
+        return RuntimeError(DataErr::FileNotFound,
+                            QStringLiteral("The station database '%1' cannot be read: %2").arg(QDir::toNativeSeparators(m_path), message));
+    default:
+        return RuntimeError(DataErr::EngineFailure, QStringLiteral("The database engine failed: %1").arg(message));
+    }
+}
+
+Transaction::Transaction(std::shared_ptr<Database> db) : m_db(std::move(db))
+{
+    m_db->beginTransaction();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done)
+        m_db->rollback();
+}
+
+void Transaction::commit()
+{
+    m_db->commit();
+    m_done = true;
+}

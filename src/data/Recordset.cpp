@@ -1,0 +1,768 @@
+#include "data/Recordset.h"
+
+#include "data/Criteria.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <sqlite3.h>
+
+// The rows a record set was read with, shared by the sets derived from it: row ids and values
+// of all rows in one flat array. Bookmarks are row numbers in this store.
+struct Recordset::Store
+{
+    QStringList fields;
+    int fieldCount = 0;
+    QString table;                  // the table written to; empty for a query we cannot write
+    std::vector<qint64> rowids;
+    std::vector<QVariant> cells;    // rows() * fieldCount values
+    std::vector<char> deleted;
+
+    int rows() const { return int(rowids.size()); }
+    const QVariant *row(int r) const { return cells.data() + size_t(r) * size_t(fieldCount); }
+    QVariant *row(int r) { return cells.data() + size_t(r) * size_t(fieldCount); }
+};
+
+namespace {
+
+// A prepared statement, finalized when it goes out of scope.
+class Statement
+{
+public:
+    Statement(Database &db, const QString &sql) : m_db(db)
+    {
+        if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &m_st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_st);
+            m_st = nullptr;
+            throw db.lastError();
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_st); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *get() const { return m_st; }
+
+    void bind(int index, const QVariant &v)
+    {
+        if (!v.isValid()) {
+            sqlite3_bind_null(m_st, index);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            sqlite3_bind_int64(m_st, index, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            sqlite3_bind_double(m_st, index, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob64(m_st, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray t = v.toString().toUtf8();
+            sqlite3_bind_text64(m_st, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
+        }
+    }
+
+    // Runs a statement that returns no rows; raises the mapped engine error.
+    void run(const QStringList &fields = {}, const QVariantList &values = {})
+    {
+        const int rc = sqlite3_step(m_st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            throw m_db.lastError(fields, values);
+    }
+
+    QVariant column(int i) const
+    {
+        switch (sqlite3_column_type(m_st, i)) {
+        case SQLITE_NULL:
+            return QVariant();
+        case SQLITE_INTEGER:
+            return QVariant(qint64(sqlite3_column_int64(m_st, i)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_st, i));
+        case SQLITE_BLOB:
+            return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, i)),
+                                       sqlite3_column_bytes(m_st, i)));
+        default: {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
+            const int bytes = sqlite3_column_bytes(m_st, i);
+            return QVariant(bytes ? QString::fromUtf8(text, bytes) : QString(QLatin1String("")));
+        }
+        }
+    }
+
+private:
+    Database &m_db;
+    sqlite3_stmt *m_st = nullptr;
+};
+
+[[noreturn]] void fail(int number, const QString &text)
+{
+    throw RuntimeError(number, text);
+}
+
+[[noreturn]] void noCurrentRecord()
+{
+    fail(DataErr::NoCurrentRecord, QStringLiteral("No current record: there is no row to read or change here."));
+}
+
+QString unbracket(QString name)
+{
+    name = name.trimmed();
+    if (name.size() >= 2 && ((name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+                             || (name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))))
+        name = name.mid(1, name.size() - 2);
+    return name;
+}
+
+// The table's name as the database spells it, or empty.
+QString findTable(Database &db, const QString &name)
+{
+    Statement st(db, QStringLiteral("select name from sqlite_master where type in ('table', 'view') and name = ? collate nocase"));
+    st.bind(1, name);
+    if (sqlite3_step(st.get()) == SQLITE_ROW)
+        return st.column(0).toString();
+    return QString();
+}
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isValid() != b.isValid())
+        return false;
+    if (!a.isValid())
+        return true;
+    return a.typeId() == b.typeId() && a == b;
+}
+
+// A key for sorting one value: nulls first, then numbers, then texts without letter case.
+struct SortKey
+{
+    int kind = 0;
+    double number = 0;
+    QString text;
+};
+
+SortKey sortKey(const QVariant &v)
+{
+    SortKey k;
+    if (!v.isValid())
+        return k;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        k.kind = 1;
+        k.number = v.toDouble();
+        break;
+    default:
+        k.kind = 2;
+        k.text = v.toString().toCaseFolded();
+        break;
+    }
+    return k;
+}
+
+int compareKeys(const SortKey &a, const SortKey &b)
+{
+    if (a.kind != b.kind)
+        return a.kind < b.kind ? -1 : 1;
+    if (a.kind == 1)
+        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    if (a.kind == 2)
+        return QString::compare(a.text, b.text, Qt::CaseSensitive);
+    return 0;
+}
+
+} // namespace
+
+Recordset::Recordset(std::shared_ptr<Database> db, std::shared_ptr<Store> store)
+    : m_db(std::move(db)), m_store(std::move(store))
+{
+}
+
+Recordset::~Recordset() = default;
+
+RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source, bool readOnly)
+{
+    if (!db)
+        fail(DataErr::FileNotFound, QStringLiteral("No station database is open."));
+    auto store = std::make_shared<Store>();
+    QString sql;
+    bool hasRowid = true;
+
+    // "select * from [Table] ..." is read with the row ids so that it can be written to.
+    static const QRegularExpression selectStar(
+        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|\\w+)\\s*(.*?)[\\s;]*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression simpleRest(QStringLiteral("^((where|order\\s+by)\\b.*)?$"),
+                                               QRegularExpression::CaseInsensitiveOption
+                                                   | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression query(QStringLiteral("^\\s*(select|with)\\b"), QRegularExpression::CaseInsensitiveOption);
+
+    const auto star = selectStar.match(source);
+    if (star.hasMatch() && simpleRest.match(star.captured(2)).hasMatch()) {
+        store->table = findTable(*db, unbracket(star.captured(1)));
+        if (store->table.isEmpty())
+            fail(DataErr::UnknownSource, QStringLiteral("The record source names the table %1, which the database does not have.")
+                                             .arg(star.captured(1)));
+        const QString rest = star.captured(2).trimmed();
+        sql = QStringLiteral("select rowid, * from %1 %2")
+                  .arg(Database::quoteIdentifier(store->table), rest.isEmpty() ? QStringLiteral("order by rowid") : rest);
+    } else if (query.match(source).hasMatch()) {
+        sql = source;
+        hasRowid = false;
+    } else {
+        store->table = findTable(*db, unbracket(source));
+        if (store->table.isEmpty())
+            fail(DataErr::UnknownSource,
+                 QStringLiteral("The record source \"%1\" is neither a table of the database nor a query.").arg(source));
+        sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
+    }
+
+    Statement st(*db, sql);
+    const int columns = sqlite3_column_count(st.get());
+    const int first = hasRowid ? 1 : 0;
+    for (int i = first; i < columns; ++i)
+        store->fields << QString::fromUtf8(sqlite3_column_name(st.get(), i));
+    store->fieldCount = int(store->fields.size());
+    qint64 counter = 0;
+    for (;;) {
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            throw db->lastError();
+        store->rowids.push_back(hasRowid ? sqlite3_column_int64(st.get(), 0) : ++counter);
+        for (int i = first; i < columns; ++i)
+            store->cells.push_back(st.column(i));
+    }
+    store->deleted.assign(store->rowids.size(), 0);
+
+    RecordsetPtr rs(new Recordset(db, store));
+    rs->m_source = source;
+    rs->m_readOnly = readOnly;
+    rs->m_updatableSource = hasRowid && !store->table.isEmpty();
+    rs->m_type = Recordset::DynasetType;
+    rs->m_order.resize(store->rowids.size());
+    for (size_t i = 0; i < rs->m_order.size(); ++i)
+        rs->m_order[i] = int(i);
+    rs->m_pos = rs->m_order.empty() ? -1 : 0;
+    return rs;
+}
+
+// ---- position -------------------------------------------------------------------------------
+
+bool Recordset::BOF() const
+{
+    return m_order.empty() || (!m_afterDelete && m_pos < 0);
+}
+
+bool Recordset::EOF_() const
+{
+    return m_order.empty() || (!m_afterDelete && m_pos >= int(m_order.size()));
+}
+
+bool Recordset::hasCurrentRow() const
+{
+    return !m_afterDelete && m_pos >= 0 && m_pos < int(m_order.size());
+}
+
+int Recordset::AbsolutePosition() const
+{
+    return hasCurrentRow() ? m_pos : -1;
+}
+
+int Recordset::RecordCount() const
+{
+    return int(m_order.size());
+}
+
+const QVariant *Recordset::currentRow() const
+{
+    if (!hasCurrentRow())
+        noCurrentRecord();
+    const int r = m_order[size_t(m_pos)];
+    if (m_store->deleted[size_t(r)])
+        fail(DataErr::RowDeleted, QStringLiteral("The current row has been deleted."));
+    return m_store->row(r);
+}
+
+// ---- fields ---------------------------------------------------------------------------------
+
+int Recordset::FieldCount() const
+{
+    return m_store->fieldCount;
+}
+
+QString Recordset::FieldName(int i) const
+{
+    return m_store->fields.value(requireField(i));
+}
+
+QStringList Recordset::fieldNames() const
+{
+    return m_store->fields;
+}
+
+int Recordset::fieldIndex(const QString &name) const
+{
+    const QString bare = unbracket(name);
+    for (int i = 0; i < m_store->fieldCount; ++i)
+        if (m_store->fields[i].compare(bare, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int Recordset::requireField(int i) const
+{
+    if (i < 0 || i >= m_store->fieldCount)
+        fail(DataErr::UnknownField, QStringLiteral("There is no field %1 in this record set (it has %2).").arg(i).arg(m_store->fieldCount));
+    return i;
+}
+
+int Recordset::requireField(const QString &name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        fail(DataErr::UnknownField, QStringLiteral("There is no field named \"%1\" in this record set.").arg(name));
+    return i;
+}
+
+QVariant Recordset::Fields(int i) const
+{
+    requireField(i);
+    if (m_editMode != EditNone)
+        return m_buffer[size_t(i)];
+    return currentRow()[i];
+}
+
+QVariant Recordset::Fields(const QString &name) const
+{
+    return Fields(requireField(name));
+}
+
+void Recordset::setField(int i, const QVariant &value)
+{
+    requireField(i);
+    if (m_editMode == EditNone)
+        fail(DataErr::NoEditInProgress, QStringLiteral("A field can be set only after Edit or AddNew."));
+    m_buffer[size_t(i)] = value;
+}
+
+void Recordset::setField(const QString &name, const QVariant &value)
+{
+    setField(requireField(name), value);
+}
+
+// ---- moves ----------------------------------------------------------------------------------
+
+void Recordset::notify(int action)
+{
+    const auto clients = m_clients;   // a client may detach while we tell the others
+    for (RecordsetClient *c : clients)
+        if (std::find(m_clients.begin(), m_clients.end(), c) != m_clients.end())
+            c->recordsetAboutTo(action);
+}
+
+void Recordset::dropPending()
+{
+    m_editMode = EditNone;
+    m_buffer.clear();
+    m_editRow = -1;
+}
+
+void Recordset::setPosition(int pos)
+{
+    dropPending();
+    m_pos = pos;
+    m_afterDelete = false;
+    emit currentChanged();
+}
+
+void Recordset::MoveFirst()
+{
+    notify(ActionMoveFirst);
+    if (m_order.empty())
+        noCurrentRecord();
+    setPosition(0);
+}
+
+void Recordset::MoveLast()
+{
+    notify(ActionMoveLast);
+    if (m_order.empty())
+        noCurrentRecord();
+    setPosition(int(m_order.size()) - 1);
+}
+
+void Recordset::MoveNext()
+{
+    notify(ActionMoveNext);
+    const int n = int(m_order.size());
+    if (m_afterDelete) {
+        setPosition(std::min(m_pos, n));
+        return;
+    }
+    if (EOF_())
+        noCurrentRecord();
+    setPosition(m_pos + 1);
+}
+
+void Recordset::MovePrevious()
+{
+    notify(ActionMovePrevious);
+    if (m_afterDelete) {
+        setPosition(std::max(m_pos - 1, -1));
+        return;
+    }
+    if (BOF())
+        noCurrentRecord();
+    setPosition(std::min(m_pos, int(m_order.size())) - 1);
+}
+
+void Recordset::Move(int rows)
+{
+    notify(rows < 0 ? ActionMovePrevious : ActionMoveNext);
+    if (!hasCurrentRow())
+        noCurrentRecord();
+    const qint64 target = qint64(m_pos) + rows;
+    setPosition(int(std::clamp<qint64>(target, -1, qint64(m_order.size()))));
+}
+
+void Recordset::moveWithinSet(int action)
+{
+    notify(action);
+    const int n = int(m_order.size());
+    if (n == 0) {
+        // Nothing to move to; a pending row left unchanged is dropped.
+        const bool wasAdding = m_editMode == EditAdd;
+        dropPending();
+        if (wasAdding)
+            emit currentChanged();
+        return;
+    }
+    const int last = n - 1;
+    int here = m_pos;
+    if (!hasCurrentRow() && !m_afterDelete)
+        here = m_pos < 0 ? 0 : last;          // at BOF or EOF
+    int target = here;
+    switch (action) {
+    case ActionMoveFirst:
+        target = 0;
+        break;
+    case ActionMoveLast:
+        target = last;
+        break;
+    case ActionMovePrevious:
+        target = m_afterDelete ? m_pos - 1 : here - 1;
+        break;
+    case ActionMoveNext:
+        target = m_afterDelete ? m_pos : here + 1;
+        break;
+    default:
+        fail(DataErr::InvalidArgument, QStringLiteral("Not a move: %1.").arg(action));
+    }
+    setPosition(std::clamp(target, 0, last));
+}
+
+void Recordset::FindFirst(const QString &criteria)
+{
+    Criteria c = parseCriteria(criteria);
+    c.bind(m_store->fields);
+    notify(ActionFind);
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const int r = m_order[i];
+        if (!m_store->deleted[size_t(r)] && c.matches(m_store->row(r))) {
+            m_noMatch = false;
+            setPosition(int(i));
+            return;
+        }
+    }
+    m_noMatch = true;
+}
+
+// ---- changes --------------------------------------------------------------------------------
+
+void Recordset::requireUpdatable() const
+{
+    if (m_readOnly)
+        fail(DataErr::ReadOnly, QStringLiteral("This record set is read-only: its rows cannot be added, changed or deleted."));
+    if (!m_updatableSource)
+        fail(DataErr::ReadOnly, QStringLiteral("The rows of the query \"%1\" cannot be changed.").arg(m_source));
+}
+
+void Recordset::AddNew()
+{
+    requireUpdatable();
+    notify(ActionAddNew);
+    dropPending();
+    m_editMode = EditAdd;
+    m_buffer.assign(size_t(m_store->fieldCount), QVariant());
+    emit currentChanged();
+}
+
+void Recordset::Edit()
+{
+    requireUpdatable();
+    const QVariant *row = currentRow();
+    dropPending();
+    m_editMode = EditInProgress;
+    m_editRow = m_order[size_t(m_pos)];
+    m_buffer.assign(row, row + m_store->fieldCount);
+}
+
+void Recordset::Update()
+{
+    notify(ActionUpdate);
+    store(true);
+}
+
+void Recordset::updateQuietly(bool announce)
+{
+    store(announce);
+}
+
+void Recordset::store(bool announce)
+{
+    if (m_editMode == EditNone)
+        fail(DataErr::NoEditInProgress, QStringLiteral("There are no changes to save: use Edit or AddNew first."));
+    requireUpdatable();
+    Store &s = *m_store;
+    const QString table = Database::quoteIdentifier(s.table);
+    const QVariantList values(m_buffer.begin(), m_buffer.end());
+
+    if (m_editMode == EditAdd) {
+        QStringList columns, marks;
+        QVariantList bound;
+        for (int i = 0; i < s.fieldCount; ++i) {
+            if (m_buffer[size_t(i)].isValid()) {
+                columns << Database::quoteIdentifier(s.fields[i]);
+                marks << QStringLiteral("?");
+                bound << m_buffer[size_t(i)];
+            }
+        }
+        const QString sql = columns.isEmpty()
+            ? QStringLiteral("insert into %1 default values").arg(table)
+            : QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        {
+            Statement st(*m_db, sql);
+            for (int i = 0; i < bound.size(); ++i)
+                st.bind(i + 1, bound[i]);
+            st.run(s.fields, values);
+        }
+        const qint64 rowid = sqlite3_last_insert_rowid(m_db->handle());
+        s.rowids.push_back(rowid);
+        s.deleted.push_back(0);
+        s.cells.resize(s.cells.size() + size_t(s.fieldCount));
+        const int r = s.rows() - 1;
+        m_order.push_back(r);
+        m_editRow = r;
+    } else {
+        if (s.deleted[size_t(m_editRow)])
+            fail(DataErr::RowDeleted, QStringLiteral("The row being changed has been deleted."));
+        const QVariant *old = s.row(m_editRow);
+        QStringList sets;
+        QVariantList bound;
+        for (int i = 0; i < s.fieldCount; ++i) {
+            if (!sameValue(old[i], m_buffer[size_t(i)])) {
+                sets << Database::quoteIdentifier(s.fields[i]) + QStringLiteral(" = ?");
+                bound << m_buffer[size_t(i)];
+            }
+        }
+        if (!sets.isEmpty()) {
+            Statement st(*m_db, QStringLiteral("update %1 set %2 where rowid = ?").arg(table, sets.join(QLatin1Char(','))));
+            for (int i = 0; i < bound.size(); ++i)
+                st.bind(i + 1, bound[i]);
+            st.bind(int(bound.size()) + 1, QVariant(s.rowids[size_t(m_editRow)]));
+            st.run(s.fields, values);
+        }
+    }
+
+    // Read the row back as the database stored it (defaults, type affinity).
+    {
+        Statement st(*m_db, QStringLiteral("select * from %1 where rowid = ?").arg(table));
+        st.bind(1, QVariant(s.rowids[size_t(m_editRow)]));
+        if (sqlite3_step(st.get()) == SQLITE_ROW) {
+            QVariant *row = s.row(m_editRow);
+            for (int i = 0; i < s.fieldCount && i < sqlite3_column_count(st.get()); ++i)
+                row[i] = st.column(i);
+        }
+    }
+
+    const bool wasAdding = m_editMode == EditAdd;
+    m_lastModified = m_editRow;
+    dropPending();
+    if (wasAdding && announce)
+        emit currentChanged();
+}
+
+void Recordset::CancelUpdate()
+{
+    if (m_editMode == EditNone)
+        fail(DataErr::NoEditInProgress, QStringLiteral("There are no changes to cancel."));
+    const bool wasAdding = m_editMode == EditAdd;
+    dropPending();
+    if (wasAdding)
+        emit currentChanged();
+}
+
+void Recordset::Delete()
+{
+    requireUpdatable();
+    if (m_editMode == EditAdd)
+        fail(DataErr::NoCurrentRecord, QStringLiteral("The new row is not saved yet, so there is nothing to delete."));
+    if (!hasCurrentRow())
+        noCurrentRecord();
+    notify(ActionDelete);
+    if (!hasCurrentRow())
+        noCurrentRecord();
+    const int r = m_order[size_t(m_pos)];
+    Store &s = *m_store;
+    if (!s.deleted[size_t(r)]) {
+        Statement st(*m_db, QStringLiteral("delete from %1 where rowid = ?").arg(Database::quoteIdentifier(s.table)));
+        st.bind(1, QVariant(s.rowids[size_t(r)]));
+        st.run();
+        s.deleted[size_t(r)] = 1;
+    }
+    dropPending();
+    m_order.erase(m_order.begin() + m_pos);
+    m_afterDelete = true;
+    if (m_lastModified == r)
+        m_lastModified = -1;
+}
+
+// ---- bookmarks ------------------------------------------------------------------------------
+
+Recordset::BookmarkValue Recordset::Bookmark() const
+{
+    currentRow();
+    return m_order[size_t(m_pos)];
+}
+
+void Recordset::setBookmark(BookmarkValue b)
+{
+    const auto it = std::find(m_order.begin(), m_order.end(), b);
+    if (b < 0 || it == m_order.end())
+        fail(DataErr::InvalidBookmark, QStringLiteral("Not a valid bookmark: the row is not in this record set."));
+    notify(ActionBookmark);
+    // A client's save may have appended a row; find the row again.
+    const auto again = std::find(m_order.begin(), m_order.end(), b);
+    if (again == m_order.end())
+        fail(DataErr::InvalidBookmark, QStringLiteral("Not a valid bookmark: the row is not in this record set."));
+    setPosition(int(again - m_order.begin()));
+}
+
+Recordset::BookmarkValue Recordset::LastModified() const
+{
+    if (m_lastModified < 0)
+        fail(DataErr::NoCurrentRecord, QStringLiteral("No row of this record set has been added or changed."));
+    return m_lastModified;
+}
+
+// ---- derived sets ---------------------------------------------------------------------------
+
+RecordsetPtr Recordset::OpenRecordset(int type) const
+{
+    if (type == -1)
+        type = m_type;
+    if (type != TableType && type != DynasetType && type != SnapshotType)
+        fail(DataErr::InvalidArgument, QStringLiteral("Not a kind of record set: %1.").arg(type));
+    const Store &s = *m_store;
+
+    std::vector<int> order;
+    order.reserve(m_order.size());
+    if (m_filter.trimmed().isEmpty()) {
+        for (int r : m_order)
+            if (!s.deleted[size_t(r)])
+                order.push_back(r);
+    } else {
+        Criteria c = parseCriteria(m_filter);
+        c.bind(s.fields);
+        for (int r : m_order)
+            if (!s.deleted[size_t(r)] && c.matches(s.row(r)))
+                order.push_back(r);
+    }
+
+    if (!m_sort.trimmed().isEmpty()) {
+        struct Part { int column; bool descending; };
+        std::vector<Part> parts;
+        for (const QString &piece : m_sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            QString name = piece.trimmed();
+            bool desc = false;
+            static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"), QRegularExpression::CaseInsensitiveOption);
+            if (const auto m = direction.match(name); m.hasMatch()) {
+                desc = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
+                name.truncate(m.capturedStart());
+            }
+            parts.push_back({requireField(name), desc});
+        }
+        // Keys are made once per row, then the row numbers are sorted by them (stable: equal
+        // keys keep their order).
+        const size_t n = order.size();
+        std::vector<SortKey> keys(n * parts.size());
+        for (size_t i = 0; i < n; ++i)
+            for (size_t p = 0; p < parts.size(); ++p)
+                keys[i * parts.size() + p] = sortKey(s.row(order[i])[parts[p].column]);
+        std::vector<int> idx(n);
+        for (size_t i = 0; i < n; ++i)
+            idx[i] = int(i);
+        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
+            for (size_t p = 0; p < parts.size(); ++p) {
+                int c = compareKeys(keys[size_t(a) * parts.size() + p], keys[size_t(b) * parts.size() + p]);
+                if (c != 0)
+                    return parts[p].descending ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        std::vector<int> sorted(n);
+        for (size_t i = 0; i < n; ++i)
+            sorted[i] = order[size_t(idx[i])];
+        order.swap(sorted);
+    }
+
+    RecordsetPtr rs(new Recordset(m_db, m_store));
+    rs->m_source = m_source;
+    rs->m_readOnly = m_readOnly || type == SnapshotType;
+    rs->m_updatableSource = m_updatableSource;
+    rs->m_type = type;
+    rs->m_order = std::move(order);
+    rs->m_pos = rs->m_order.empty() ? -1 : 0;
+    return rs;
+}
+
+QStringList Recordset::columnTexts(const QString &field) const
+{
+    const int c = requireField(field);
+    QStringList out;
+    out.reserve(qsizetype(m_order.size()));
+    for (int r : m_order) {
+        const QVariant &v = m_store->row(r)[c];
+        out << (v.isValid() ? v.toString() : QString());
+    }
+    return out;
+}
+
+void Recordset::attachClient(RecordsetClient *client)
+{
+    if (std::find(m_clients.begin(), m_clients.end(), client) == m_clients.end())
+        m_clients.push_back(client);
+}
+
+void Recordset::detachClient(RecordsetClient *client)
+{
+    m_clients.erase(std::remove(m_clients.begin(), m_clients.end(), client), m_clients.end());
+}
