@@ -75,7 +75,7 @@ HelpWindow::HelpWindow(QWidget *parent)
 bool HelpWindow::load(const QString &path)
 {
     const QFileInfo file(path);
-    if (!file.isFile() || !file.isReadable())
+    if (!file.isFile() || !file.isReadable() || file.size() == 0)
         return false;
     m_browser->setSource(QUrl::fromLocalFile(file.absoluteFilePath()), QTextDocument::HtmlResource);
     return !m_browser->document()->isEmpty();

@@ -3,6 +3,7 @@
 #include "SystemLookup.h"
 #include "app/AppInfo.h"
 #include "app/MsgBox.h"
+#include "app/Screen.h"
 #include "app/Shell.h"
 
 #include <QApplication>
@@ -115,6 +116,7 @@ frmAbout::frmAbout(QWidget *parent)
     bottom->addLayout(buttons);
     grid->addLayout(bottom, 6, 0, 1, 2);
     grid->setColumnStretch(1, 1);
+    grid->setColumnMinimumWidth(1, Screen::twipsToPixels(4200));
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
