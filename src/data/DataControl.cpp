@@ -318,9 +318,14 @@ void Data::watchWindow()
         return;
     if (m_watchedWindow)
         m_watchedWindow->removeEventFilter(this);
+    disconnect(m_finishedConnection);
     m_watchedWindow = w;
-    if (w != this)
-        w->installEventFilter(this);
+    if (w == this)
+        return;
+    w->installEventFilter(this);
+    // A dialog ended with accept or reject hides without a close event.
+    if (auto *dialog = qobject_cast<QDialog *>(w))
+        m_finishedConnection = connect(dialog, &QDialog::finished, this, [this] { unloadForm(); });
 }
 
 bool Data::event(QEvent *event)
@@ -346,11 +351,6 @@ bool Data::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Close:
             unloadForm();
-            break;
-        case QEvent::Hide:
-            // A dialog ended with accept/reject hides without a close event.
-            if (!event->spontaneous() && qobject_cast<QDialog *>(m_watchedWindow.data()))
-                unloadForm();
             break;
         default:
             break;

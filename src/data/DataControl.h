@@ -112,6 +112,7 @@ private:
     QMetaObject::Connection m_currentConnection;
     std::vector<BoundControl *> m_bound;
     QPointer<QWidget> m_watchedWindow;
+    QMetaObject::Connection m_finishedConnection;
     QString m_lastErrorText;
 
     QToolButton *m_first = nullptr;

@@ -1,0 +1,463 @@
+#include "TestAppDir.h"
+#include "data/Criteria.h"
+#include "data/Database.h"
+#include "data/Recordset.h"
+
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+// The error number a call raises, or 0.
+int errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QString errorText(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RuntimeError &e) {
+        return e.text();
+    }
+    return QString();
+}
+
+QStringList names(const RecordsetPtr &rs)
+{
+    return rs->columnTexts("SName");
+}
+
+RecordsetPtr stations(const TestAppDir &dir, bool readOnly = false)
+{
+    return Recordset::open(Database::open(dir.dbPath()), "Station", readOnly);
+}
+
+} // namespace
+
+class TestRecordset : public QObject
+{
+    Q_OBJECT
+private slots:
+    void openingNeedsAStationDatabase();
+    void emptySet();
+    void movesPastBothEnds();
+    void deleteLeavesNoCurrentRow();
+    void addNewUpdateAndBookmarks();
+    void editWritesThroughByRowId();
+    void engineErrorsKeepTheRowPending();
+    void filterAndSortReopen();
+    void findFirstWithQuotedNames();
+    void criteriaTexts();
+    void criteriaMalformed_data();
+    void criteriaMalformed();
+    void querySourcesAndReadOnlySets();
+    void transactionsRollBack();
+};
+
+void TestRecordset::openingNeedsAStationDatabase()
+{
+    TestAppDir dir;
+    const QString missing = dir.filePath("Missing.db");
+    QCOMPARE(errorOf([&] { Database::open(missing); }), DataErr::FileNotFound);
+    QVERIFY(errorText([&] { Database::open(missing); }).contains(missing));
+
+    dir.writeFile("Junk.db", "this is not a database at all, just some text to fill a page.");
+    QCOMPARE(errorOf([&] { Database::open(dir.filePath("Junk.db")); }), DataErr::FileNotFound);
+    QVERIFY(errorText([&] { Database::open(dir.filePath("Junk.db")); }).contains("Junk.db"));
+
+    dir.writeFile("Other.db", "");   // an empty file opens as an SQLite database without tables
+    QCOMPARE(errorOf([&] { Database::open(dir.filePath("Other.db")); }), DataErr::FileNotFound);
+
+    // Several controls opening one file share the connection.
+    auto a = Database::open(dir.dbPath());
+    auto b = Database::open(dir.dbPath());
+    QCOMPARE(a.get(), b.get());
+    QCOMPARE(errorOf([&] { Recordset::open(a, "NoSuchTable", false); }), DataErr::UnknownSource);
+}
+
+void TestRecordset::emptySet()
+{
+    TestAppDir dir;
+    auto rs = stations(dir);
+    QVERIFY(rs->BOF());
+    QVERIFY(rs->EOF_());
+    QCOMPARE(rs->AbsolutePosition(), -1);
+    QCOMPARE(rs->RecordCount(), 0);
+    QCOMPARE(rs->FieldCount(), 8);
+    QCOMPARE(rs->FieldName(6), QString("Category"));
+    QCOMPARE(errorOf([&] { rs->Fields(0); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->MoveFirst(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->MoveLast(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->MoveNext(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->Delete(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->Fields("NoSuchField"); }), DataErr::UnknownField);
+}
+
+void TestRecordset::movesPastBothEnds()
+{
+    TestAppDir dir;
+    dir.addStation("A", "Jazz");
+    dir.addStation("B", "Jazz");
+    dir.addStation("C", "Jazz");
+    auto rs = stations(dir);
+    QSignalSpy moved(rs.get(), &Recordset::currentChanged);
+    QCOMPARE(rs->Fields(0).toString(), QString("A"));
+    QCOMPARE(rs->RecordCount(), 3);
+
+    rs->MoveLast();
+    QCOMPARE(rs->AbsolutePosition(), 2);
+    rs->MoveNext();
+    QVERIFY(rs->EOF_() && !rs->BOF());
+    QCOMPARE(rs->AbsolutePosition(), -1);
+    QCOMPARE(errorOf([&] { rs->Fields(0); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->MoveNext(); }), DataErr::NoCurrentRecord);
+    rs->MovePrevious();
+    QCOMPARE(rs->Fields("sname").toString(), QString("C"));
+
+    rs->MoveFirst();
+    rs->MovePrevious();
+    QVERIFY(rs->BOF() && !rs->EOF_());
+    QCOMPARE(errorOf([&] { rs->MovePrevious(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(errorOf([&] { rs->Move(1); }), DataErr::NoCurrentRecord);
+    rs->MoveNext();
+    QCOMPARE(rs->Fields(0).toString(), QString("A"));
+
+    rs->Move(2);
+    QCOMPARE(rs->Fields(0).toString(), QString("C"));
+    rs->Move(-1);
+    QCOMPARE(rs->Fields(0).toString(), QString("B"));
+    rs->Move(5);
+    QVERIFY(rs->EOF_());
+    QCOMPARE(moved.count(), 9);   // every successful move, none of the refused ones
+}
+
+void TestRecordset::deleteLeavesNoCurrentRow()
+{
+    TestAppDir dir;
+    dir.addStation("A", "Jazz");
+    dir.addStation("B", "Jazz");
+    dir.addStation("C", "Jazz");
+    auto rs = stations(dir);
+
+    rs->MoveNext();
+    rs->Delete();
+    QCOMPARE(errorOf([&] { rs->Fields(0); }), DataErr::NoCurrentRecord);
+    QCOMPARE(rs->AbsolutePosition(), -1);
+    QVERIFY(!rs->BOF() && !rs->EOF_());
+    QCOMPARE(rs->RecordCount(), 2);
+    rs->MoveNext();
+    QCOMPARE(rs->Fields(0).toString(), QString("C"));
+
+    // Deleting the last row: no current row, and the next move reaches EOF without failing.
+    rs->Delete();
+    QVERIFY(!rs->EOF_());
+    rs->MoveNext();
+    QVERIFY(rs->EOF_());
+    rs->MoveLast();
+    QCOMPARE(rs->Fields(0).toString(), QString("A"));
+
+    rs->Delete();
+    QVERIFY(rs->BOF() && rs->EOF_());
+    QCOMPARE(rs->RecordCount(), 0);
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 0);
+}
+
+void TestRecordset::addNewUpdateAndBookmarks()
+{
+    TestAppDir dir;
+    dir.addStation("A", "Jazz");
+    dir.addStation("B", "Jazz");
+    auto rs = stations(dir);
+    rs->MoveLast();
+    const auto before = rs->Bookmark();
+    QSignalSpy moved(rs.get(), &Recordset::currentChanged);
+
+    rs->AddNew();
+    QCOMPARE(rs->EditMode(), int(Recordset::EditAdd));
+    QVERIFY(!rs->Fields(0).isValid());   // the pending row starts empty
+    rs->setField(0, "New");
+    rs->setField("Category", "Talk");
+    rs->Update();
+    QCOMPARE(rs->EditMode(), int(Recordset::EditNone));
+    // The row current before AddNew is current again; the new one stands at the end.
+    QCOMPARE(rs->Bookmark(), before);
+    QCOMPARE(rs->Fields(0).toString(), QString("B"));
+    QCOMPARE(rs->RecordCount(), 3);
+    rs->setBookmark(rs->LastModified());
+    QCOMPARE(rs->Fields(0).toString(), QString("New"));
+    QCOMPARE(rs->AbsolutePosition(), 2);
+    QCOMPARE(moved.count(), 3);   // AddNew, Update of the new row, setting the bookmark
+    QCOMPARE(dir.query("select SName, Type from Station where Category = 'Talk'"),
+             QList<QVariantList>({{QVariant("New"), QVariant()}}));
+
+    // A pending new row left unchanged by a move is dropped.
+    rs->AddNew();
+    rs->setField(0, "Dropped");
+    rs->MoveFirst();
+    QCOMPARE(rs->EditMode(), int(Recordset::EditNone));
+    QCOMPARE(rs->RecordCount(), 3);
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 3);
+
+    QCOMPARE(errorOf([&] { rs->setBookmark(12345); }), DataErr::InvalidBookmark);
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::NoEditInProgress);
+    QCOMPARE(errorOf([&] { rs->setField(0, "x"); }), DataErr::NoEditInProgress);
+
+    // Delete while a new row is pending deletes nothing.
+    rs->AddNew();
+    QCOMPARE(errorOf([&] { rs->Delete(); }), DataErr::NoCurrentRecord);
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 3);
+}
+
+void TestRecordset::editWritesThroughByRowId()
+{
+    TestAppDir dir;
+    // Two rows whose names differ only in case would be refused; use different names.
+    dir.addStation("Alpha", "Jazz", "http://a/a.ram", "FM", "101.1");
+    dir.addStation("Beta", "News");
+    auto rs = stations(dir);
+    rs->Edit();
+    QCOMPARE(rs->Fields("RAMFile").toString(), QString("http://a/a.ram"));
+    rs->setField("Location", "Somewhere");
+    rs->setField(1, QVariant());
+    rs->Update();
+    QCOMPARE(rs->Fields(0).toString(), QString("Alpha"));   // the edited row stays current
+    QCOMPARE(rs->LastModified(), rs->Bookmark());
+    QCOMPARE(dir.query("select Location, Frequency, RAMFile from Station where SName = 'Alpha'"),
+             QList<QVariantList>({{QVariant("Somewhere"), QVariant(), QVariant("http://a/a.ram")}}));
+    QCOMPARE(dir.query("select count(*) from Station where Location is null").at(0).at(0).toInt(), 1);
+
+    // Preset slots are rows in stored order, edited by position.
+    dir.exec("insert into Preset (SName) values ('Slot 0'), ('Slot 1'), ('Slot 2')");
+    auto presets = Recordset::open(Database::open(dir.dbPath()), "Preset", false);
+    presets->Move(1);
+    presets->Edit();
+    for (int i = 0; i < 8; ++i)
+        presets->setField(i, rs->Fields(i));
+    presets->Update();
+    QCOMPARE(dir.query("select SName, Location from Preset order by rowid").at(1),
+             QVariantList({QVariant("Alpha"), QVariant("Somewhere")}));
+}
+
+void TestRecordset::engineErrorsKeepTheRowPending()
+{
+    TestAppDir dir;
+    dir.addStation("Jazz FM", "Jazz");
+    auto rs = stations(dir);
+
+    rs->AddNew();
+    rs->setField("SName", "No Category");
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::RequiredField);
+    rs->setField("Category", "");   // an empty text counts as empty
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::RequiredField);
+    QVERIFY(errorText([&] { rs->Update(); }).contains("Category"));
+    QCOMPARE(rs->EditMode(), int(Recordset::EditAdd));
+    QCOMPARE(rs->Fields("SName").toString(), QString("No Category"));
+
+    rs->setField("Category", "Talk");
+    rs->setField("SName", "JAZZ fm");   // names are unique whatever their letter case
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::DuplicateName);
+    QVERIFY(errorText([&] { rs->Update(); }).contains("JAZZ fm"));
+
+    rs->setField("SName", QString(31, 'x'));
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::ValueTooLong);
+    rs->setField("SName", QString(30, 'x'));
+    rs->setField("CallLetters", "ABCDE");
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::ValueTooLong);
+    QVERIFY(errorText([&] { rs->Update(); }).contains("CallLetters"));
+    rs->setField("CallLetters", "ABCD");
+    rs->Update();   // corrected, the same pending row is stored
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 2);
+    QCOMPARE(rs->RecordCount(), 2);
+
+    // Nothing is cut: the stored name is the full 30 characters.
+    QCOMPARE(dir.query("select length(SName) from Station where Category = 'Talk'").at(0).at(0).toInt(), 30);
+}
+
+void TestRecordset::filterAndSortReopen()
+{
+    TestAppDir dir;
+    dir.addStation("zeta", "Jazz");
+    dir.addStation("Alpha", "News");
+    dir.addStation("beta", "jazz");
+    dir.addStation("Gamma", "Pop");
+    dir.addStation("Delta", "Jazz");
+    auto rs = stations(dir);
+    rs->setFilter("Category = 'Jazz' OR Category = 'news'");
+    rs->setSort("SName");
+    auto filtered = rs->OpenRecordset(rs->Type());
+    QCOMPARE(filtered->Type(), rs->Type());
+    QCOMPARE(names(filtered), QStringList({"Alpha", "beta", "Delta", "zeta"}));
+    QCOMPARE(filtered->Fields(0).toString(), QString("Alpha"));
+    QCOMPARE(names(rs), QStringList({"zeta", "Alpha", "beta", "Gamma", "Delta"}));   // the source is unchanged
+
+    rs->setSort("SName DESC");
+    rs->setFilter("Category = 'Classical'");
+    auto none = rs->OpenRecordset();
+    QVERIFY(none->BOF() && none->EOF_());
+    QCOMPARE(errorOf([&] { none->MoveFirst(); }), DataErr::NoCurrentRecord);
+
+    rs->setFilter("");
+    QCOMPARE(names(rs->OpenRecordset()), QStringList({"zeta", "Gamma", "Delta", "beta", "Alpha"}));
+
+    // A row added to the derived set stands at its end and is written to the table.
+    filtered->AddNew();
+    filtered->setField(0, "Aardvark");
+    filtered->setField(6, "Jazz");
+    filtered->Update();
+    QCOMPARE(names(filtered).last(), QString("Aardvark"));
+
+    rs->setFilter("Category = 'Jazz' OR");   // a dangling OR
+    QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::MalformedCriteria);
+    rs->setFilter("Genre = 'Jazz'");
+    QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::UnknownCriteriaField);
+    rs->setFilter("");
+    rs->setSort("Genre");
+    QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::UnknownField);
+    rs->setSort("");
+    QCOMPARE(rs->OpenRecordset(Recordset::SnapshotType)->Updatable(), false);
+}
+
+void TestRecordset::findFirstWithQuotedNames()
+{
+    TestAppDir dir;
+    dir.addStation("Alpha", "Jazz");
+    dir.addStation("Guido's Radio", "Talk");
+    dir.addStation("Omega", "Jazz");
+    auto rs = stations(dir);
+    const QString name = "Guido's Radio";
+
+    rs->FindFirst("SName='" + criteriaQuote(name) + "'");
+    QVERIFY(!rs->NoMatch());
+    QCOMPARE(rs->Fields(0).toString(), name);
+    rs->FindFirst("SName = 'OMEGA'");   // letter case is ignored
+    QCOMPARE(rs->AbsolutePosition(), 2);
+
+    // The name pasted unquoted is malformed: an error, and the current row stays.
+    QCOMPARE(errorOf([&] { rs->FindFirst("SName='" + name + "'"); }), DataErr::MalformedCriteria);
+    QCOMPARE(rs->Fields(0).toString(), QString("Omega"));
+
+    // A value made to look like more criteria is only a value: it matches nothing.
+    const QString attack = "x' OR '1'='1";
+    rs->FindFirst("SName='" + criteriaQuote(attack) + "'");
+    QVERIFY(rs->NoMatch());
+    QCOMPARE(rs->Fields(0).toString(), QString("Omega"));
+    QCOMPARE(errorOf([&] { rs->FindFirst("SName='" + attack + "'"); }), DataErr::MalformedCriteria);
+    rs->setFilter("Category = '" + criteriaQuote(attack + "; drop table Station; --") + "'");
+    QCOMPARE(rs->OpenRecordset()->RecordCount(), 0);
+
+    // Such a name is stored and found back as it is.
+    rs->AddNew();
+    rs->setField(0, attack);
+    rs->setField(6, "Jazz");
+    rs->Update();
+    rs->FindFirst("SName='" + criteriaQuote(attack) + "'");
+    QCOMPARE(rs->Fields(0).toString(), attack);
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 4);
+}
+
+void TestRecordset::criteriaTexts()
+{
+    const Criteria c = parseCriteria(" Category = 'Jazz' or [Category]='It''s' OR Category = ''");
+    QCOMPARE(c.fieldNames(), QStringList({"Category", "Category", "Category"}));
+    QCOMPARE(c.tests().at(1).value, QString("It's"));
+    QCOMPARE(c.tests().at(2).value, QString());
+
+    // AND binds more tightly than OR; parentheses group.
+    const QStringList layout{"A", "B", "C"};
+    const auto check = [&](const QString &text, const QVariantList &row) {
+        Criteria crit = parseCriteria(text);
+        crit.bind(layout);
+        return crit.matches(row.constData());
+    };
+    QVERIFY(check("A='1' OR B='2' AND C='3'", {"1", "x", "x"}));
+    QVERIFY(!check("(A='1' OR B='2') AND C='3'", {"1", "x", "x"}));
+    QVERIFY(check("a = 'ÉTÉ' and b = 'x'", {QString("été"), "X", QVariant()}));
+    // A null equals nothing, not even the empty text.
+    QVERIFY(!check("C = ''", {"1", "2", QVariant()}));
+    QVERIFY(check("C = ''", {"1", "2", QString("")}));
+    QCOMPARE(criteriaQuote("O'Brien's"), QString("O''Brien''s"));
+}
+
+void TestRecordset::criteriaMalformed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << "  ";
+    QTest::newRow("unquoted name with quote") << "SName='O'Brien'";
+    QTest::newRow("open quote") << "SName='abc";
+    QTest::newRow("no value") << "SName=";
+    QTest::newRow("no operator") << "SName 'x'";
+    QTest::newRow("dangling OR") << "Category = 'A' OR ";
+    QTest::newRow("leading AND") << "AND Category = 'A'";
+    QTest::newRow("value as field") << "'1'='1'";
+    QTest::newRow("open parenthesis") << "(Category = 'A'";
+    QTest::newRow("trailing text") << "Category = 'A' garbage";
+    QTest::newRow("double quotes") << "Category = \"A\"";
+}
+
+void TestRecordset::criteriaMalformed()
+{
+    QFETCH(QString, text);
+    QCOMPARE(errorOf([&] { parseCriteria(text); }), DataErr::MalformedCriteria);
+}
+
+void TestRecordset::querySourcesAndReadOnlySets()
+{
+    TestAppDir dir(TestAppDir::SeedStations);
+    auto db = Database::open(dir.dbPath());
+    auto categories = Recordset::open(db, "select * from [Category]", false);
+    QCOMPARE(categories->fieldNames(), QStringList({"Name", "Description"}));
+    const int count = categories->RecordCount();
+    QVERIFY(count > 0);
+    categories->AddNew();
+    categories->setField("Name", "aaa");
+    categories->Update();
+    QCOMPARE(dir.query("select count(*) from Category").at(0).at(0).toInt(), count + 1);
+
+    auto ordered = Recordset::open(db, "select * from [Category] order by Name", false);
+    QCOMPARE(ordered->Fields("Name").toString(), QString("aaa"));
+    ordered->MoveLast();
+    ordered->Delete();
+    QCOMPARE(dir.query("select count(*) from Category").at(0).at(0).toInt(), count);
+
+    auto readOnly = Recordset::open(db, "Category", true);
+    QCOMPARE(errorOf([&] { readOnly->AddNew(); }), DataErr::ReadOnly);
+    QCOMPARE(errorOf([&] { readOnly->Edit(); }), DataErr::ReadOnly);
+    QCOMPARE(errorOf([&] { readOnly->Delete(); }), DataErr::ReadOnly);
+    auto joined = Recordset::open(db, "select SName, Description from Station, Category where Station.Category = Category.Name", false);
+    QVERIFY(joined->RecordCount() > 0);
+    QCOMPARE(errorOf([&] { joined->Edit(); }), DataErr::ReadOnly);
+}
+
+void TestRecordset::transactionsRollBack()
+{
+    TestAppDir dir;
+    auto db = Database::open(dir.dbPath());
+    auto rs = Recordset::open(db, "Station", false);
+    {
+        Transaction t(db);
+        rs->AddNew();
+        rs->setField(0, "Kept");
+        rs->setField(6, "Jazz");
+        rs->Update();
+        t.commit();
+    }
+    {
+        Transaction t(db);
+        rs->AddNew();
+        rs->setField(0, "Lost");
+        rs->setField(6, "Jazz");
+        rs->Update();
+    }
+    QVERIFY(!db->inTransaction());
+    QCOMPARE(dir.query("select SName from Station"), QList<QVariantList>({{QVariant("Kept")}}));
+}
+
+QTEST_GUILESS_MAIN(TestRecordset)
+#include "tst_recordset.moc"
