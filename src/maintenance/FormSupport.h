@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Data;
 class QLabel;
 class QWidget;
 
@@ -14,5 +15,9 @@ void labelFor(QLabel *label, QWidget *field);
 
 // The label's caption as a screen reader should say it: without '&' and a trailing colon.
 QString spokenCaption(const QString &caption);
+
+// The text of the error a data control just raised through its Error event, or our own
+// text for the number when it raised none.
+QString engineErrorText(const Data *control, int number);
 
 } // namespace Maintenance

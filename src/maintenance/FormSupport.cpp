@@ -1,4 +1,6 @@
-#include "FormLayout.h"
+#include "FormSupport.h"
+
+#include "data/DataControl.h"
 
 #include <QLabel>
 
@@ -18,6 +20,12 @@ void labelFor(QLabel *label, QWidget *field)
 {
     label->setBuddy(field);
     field->setAccessibleName(spokenCaption(label->text()));
+}
+
+QString engineErrorText(const Data *control, int number)
+{
+    const QString text = control ? control->lastErrorText() : QString();
+    return text.isEmpty() ? dataErrorText(number) : text;
 }
 
 } // namespace Maintenance

@@ -1,0 +1,249 @@
+#include "frmCategory.h"
+
+#include "FormSupport.h"
+#include "MaintenanceRules.h"
+#include "app/Module1.h"
+#include "app/MsgBox.h"
+#include "app/RuntimeError.h"
+#include "app/Screen.h"
+#include "data/BoundControls.h"
+#include "data/DataControl.h"
+#include "data/Recordset.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kNoun = QStringLiteral("Category");
+const QString kNewCategory = QStringLiteral("New Category");
+const QString kNoCategories = QStringLiteral("No Categories");
+const QString kInUse = QStringLiteral("Can't delete this category because it is currently in use.");
+
+QString dataErrorMessage(const QString &text)
+{
+    return QStringLiteral("Data error event hit err:") + text;
+}
+
+QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmCategory"));
+    setWindowTitle(QStringLiteral("Category"));
+    setModal(true);
+
+    datPrimaryRS = new Data(this);
+    datPrimaryRS->setObjectName(QStringLiteral("datPrimaryRS"));
+
+    const char *captions[] = {"Name:", "Description:"};
+    const char *fields[] = {"Name", "Description"};
+    const int limits[] = {30, 50};
+    for (int i = 0; i < 2; ++i) {
+        lblLabels[i] = new QLabel(QLatin1String(captions[i]), this);
+        lblLabels[i]->setObjectName(QStringLiteral("lblLabels(%1)").arg(i));
+        txtFields[i] = new BoundTextBox(this);
+        txtFields[i]->setObjectName(QStringLiteral("txtFields(%1)").arg(i));
+        txtFields[i]->setMaxLength(limits[i]);
+        txtFields[i]->bind(datPrimaryRS, QLatin1String(fields[i]));
+        Maintenance::labelFor(lblLabels[i], txtFields[i]);
+    }
+    txtFields[0]->setFixedHeight(Screen::twipsToPixels(285));
+    txtFields[1]->setFixedHeight(Screen::twipsToPixels(780));
+    txtFields[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    picButtons = new QWidget(this);
+    picButtons->setObjectName(QStringLiteral("picButtons"));
+    cmdAdd = makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
+    cmdDelete = makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
+    cmdRefresh = makeButton("cmdRefresh", QStringLiteral("&Refresh"), picButtons);
+    cmdUpdate = makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
+    cmdClose = makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
+    auto *strip = new QHBoxLayout(picButtons);
+    strip->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton *b : {cmdAdd, cmdDelete, cmdRefresh, cmdUpdate, cmdClose})
+        strip->addWidget(b);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(lblLabels[0], 0, 0);
+    grid->addWidget(txtFields[0], 0, 1);
+    grid->addWidget(lblLabels[1], 1, 0, Qt::AlignTop);
+    grid->addWidget(txtFields[1], 1, 1);
+    grid->setColumnStretch(1, 1);
+    auto *page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addWidget(picButtons);
+    page->addWidget(datPrimaryRS);
+
+    QWidget *order[] = {txtFields[0], txtFields[1], cmdAdd, cmdDelete, cmdRefresh, cmdUpdate, cmdClose};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    resize(Screen::twipsToPixels(5535), Screen::twipsToPixels(1890));
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmCategory::cmdAdd_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmCategory::cmdDelete_Click);
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmCategory::cmdRefresh_Click);
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmCategory::cmdUpdate_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmCategory::cmdClose_Click);
+    connect(datPrimaryRS, &Data::Validate, this, &frmCategory::datPrimaryRS_Validate);
+    connect(datPrimaryRS, &Data::Reposition, this, &frmCategory::datPrimaryRS_Reposition);
+    connect(datPrimaryRS, &Data::Error, this, &frmCategory::datPrimaryRS_Error);
+
+    Form_Initialize();
+}
+
+void frmCategory::setVisible(bool visible)
+{
+    if (visible && !m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    QDialog::setVisible(visible);
+}
+
+void frmCategory::done(int result)
+{
+    if (m_loaded) {
+        m_loaded = false;
+        datPrimaryRS->unloadForm();   // Validate with action 11; a changed row is saved
+        int cancel = 0;
+        Form_Unload(cancel);
+    }
+    QDialog::done(result);
+}
+
+void frmCategory::Form_Initialize()
+{
+    // The rows come in name order at every opening and after every refresh.
+    datPrimaryRS->setRecordSource(QStringLiteral("select * from [Category] order by [Name]"));
+}
+
+void frmCategory::Form_Load()
+{
+    // The table is read afresh at every opening.
+    datPrimaryRS->setDatabaseName(Module1::DatabasePath);
+    try {
+        datPrimaryRS->Refresh();
+    } catch (const RuntimeError &e) {
+        MsgBox::show(e.text(), this);
+    }
+}
+
+void frmCategory::Form_Unload(int &Cancel)
+{
+    Q_UNUSED(Cancel);
+    Screen::setMousePointer(Screen::Default);
+}
+
+void frmCategory::cmdAdd_Click()
+{
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    rs->AddNew();
+    datPrimaryRS->setCaption(kNewCategory);
+}
+
+void frmCategory::cmdDelete_Click()
+{
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    try {
+        if (rs->EditMode() == 2) {
+            // A new category not yet saved has nothing stored to delete: it is dropped.
+            rs->CancelUpdate();
+            return;
+        }
+        if (!rs->hasCurrentRow())
+            return;   // no saved category is current: nothing to delete
+        if (Maintenance::isInViewCategories(rs->Fields(0).toString(), Module1::ViewCategories)) {
+            MsgBox::show(kInUse, this);
+            return;
+        }
+        rs->Delete();
+        rs->MoveNext();
+        // After the last category in name order, the new last one becomes current; after the
+        // only one, the empty table is shown as such.
+        if (rs->EOF_() && rs->RecordCount() > 0)
+            rs->MoveLast();
+    } catch (const RuntimeError &e) {
+        Screen::setMousePointer(Screen::Default);
+        MsgBox::show(dataErrorMessage(e.text()), this);
+    }
+}
+
+void frmCategory::cmdRefresh_Click()
+{
+    try {
+        datPrimaryRS->Refresh();
+    } catch (const RuntimeError &e) {
+        MsgBox::show(dataErrorMessage(e.text()), this);
+    }
+}
+
+void frmCategory::cmdUpdate_Click()
+{
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    try {
+        datPrimaryRS->UpdateRecord();
+    } catch (const RuntimeError &e) {
+        // A name the database refuses (empty, too long, taken) stays pending as typed.
+        Screen::setMousePointer(Screen::Default);
+        MsgBox::show(dataErrorMessage(e.text()), this);
+        return;
+    }
+    rs->setBookmark(rs->LastModified());
+}
+
+void frmCategory::cmdClose_Click()
+{
+    Screen::setMousePointer(Screen::Default);
+    close();
+}
+
+void frmCategory::datPrimaryRS_Validate(int Action, int &Save)
+{
+    Q_UNUSED(Save);
+    if (Action == 5) {
+        AddingRecord = true;
+        datPrimaryRS->setCaption(kNewCategory);
+    } else if (Action == 10) {
+        Screen::setMousePointer(Screen::Default);
+    }
+    Screen::setMousePointer(Screen::Hourglass);
+}
+
+void frmCategory::datPrimaryRS_Reposition()
+{
+    Screen::setMousePointer(Screen::Default);
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
+    if (rs->EOF_())
+        datPrimaryRS->setCaption(kNewCategory);
+    if (rs->BOF() && rs->EOF_()) {
+        datPrimaryRS->setCaption(kNoCategories);
+        if (!AddingRecord)
+            rs->AddNew();
+    }
+}
+
+void frmCategory::datPrimaryRS_Error(int DataErr, int &Response)
+{
+    MsgBox::show(dataErrorMessage(Maintenance::engineErrorText(datPrimaryRS, DataErr)), this);
+    Response = 0;
+}

@@ -1,0 +1,308 @@
+#include "frmStation.h"
+
+#include "FormSupport.h"
+#include "MaintenanceRules.h"
+#include "app/Module1.h"
+#include "app/MsgBox.h"
+#include "app/RuntimeError.h"
+#include "app/Screen.h"
+#include "data/BoundControls.h"
+#include "data/DataControl.h"
+#include "data/Recordset.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kNoun = QStringLiteral("Station");
+const QString kNewStation = QStringLiteral("New Station");
+const QString kNoStations = QStringLiteral("No Stations");
+const QString kNeedCategory = QStringLiteral("Must specify a Category.");
+
+QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+frmStation::frmStation(Data *mainStations, QWidget *parent)
+    : QDialog(parent), m_mainStations(mainStations)
+{
+    setObjectName(QStringLiteral("frmStation"));
+    setWindowTitle(QStringLiteral("Edit Stations"));
+    setModal(true);
+
+    datPrimaryRS = new Data(this);
+    datPrimaryRS->setObjectName(QStringLiteral("datPrimaryRS"));
+    datPrimaryRS->setRecordSource(QStringLiteral("Station"));
+
+    Data1 = new Data(this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    Data1->setRecordSource(QStringLiteral("Category"));
+    Data1->setReadOnly(true);
+    Data1->setVisible(false);
+
+    // Box index, label caption, bound field, most characters.
+    struct Box { int index; const char *caption; const char *field; int maxLength; };
+    const Box boxes[] = {
+        {0, "Station Name:", "SName", 30},   {1, "Frequency:", "Frequency", 5},
+        {2, "Web Page:", "WebPage", 100},    {3, "Call Letters:", "CallLetters", 4},
+        {4, "Location:", "Location", 50},    {5, ".RAM File:", "RAMFile", 100},
+    };
+    for (const Box &b : boxes) {
+        auto *box = new BoundTextBox(this);
+        box->setObjectName(QStringLiteral("txtFields(%1)").arg(b.index));
+        box->setMaxLength(b.maxLength);
+        box->bind(datPrimaryRS, QLatin1String(b.field));
+        txtFields[b.index] = box;
+    }
+    const char *labelCaptions[] = {"Station Name:", "Frequency:", "Type:", "Call Letters:", "Location:", ".RAM File:"};
+    for (int i = 0; i < 6; ++i) {
+        lblLabels[i] = new QLabel(QLatin1String(labelCaptions[i]), this);
+        lblLabels[i]->setObjectName(QStringLiteral("lblLabels(%1)").arg(i));
+    }
+
+    Combo1 = new BoundComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->bind(datPrimaryRS, QStringLiteral("Type"));
+
+    Command1 = makeButton("Command1", QStringLiteral("..."), this);
+    Command1->setToolTip(QStringLiteral("Browse"));
+    Command1->setAccessibleName(QStringLiteral("Browse"));
+
+    Label1 = new QLabel(QStringLiteral("Category:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    DBCombo1 = new DBCombo(this);
+    DBCombo1->setObjectName(QStringLiteral("DBCombo1"));
+    DBCombo1->setRowSource(Data1);
+    DBCombo1->setListField(QStringLiteral("Name"));
+    DBCombo1->setDataSource(datPrimaryRS);
+    DBCombo1->setDataField(QStringLiteral("Category"));
+
+    Label2 = new QLabel(QStringLiteral("Web Page:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+
+    Maintenance::labelFor(lblLabels[0], txtFields[0]);
+    Maintenance::labelFor(lblLabels[1], txtFields[1]);
+    Maintenance::labelFor(lblLabels[2], Combo1);
+    Maintenance::labelFor(lblLabels[3], txtFields[3]);
+    Maintenance::labelFor(lblLabels[4], txtFields[4]);
+    Maintenance::labelFor(lblLabels[5], txtFields[5]);
+    Maintenance::labelFor(Label1, DBCombo1);
+    Maintenance::labelFor(Label2, txtFields[2]);
+
+    picButtons = new QWidget(this);
+    picButtons->setObjectName(QStringLiteral("picButtons"));
+    cmdAdd = makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
+    cmdDelete = makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
+    cmdUpdate = makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
+    cmdClose = makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
+    auto *strip = new QHBoxLayout(picButtons);
+    strip->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton *b : {cmdAdd, cmdDelete, cmdUpdate, cmdClose})
+        strip->addWidget(b);
+
+    // Rows: name; call letters, frequency and type; location; metafile and browse;
+    // category; web page; the buttons; the navigation bar.
+    auto *grid = new QGridLayout;
+    grid->addWidget(lblLabels[0], 0, 0);
+    grid->addWidget(txtFields[0], 0, 1, 1, 2);
+    auto *row1 = new QHBoxLayout;
+    row1->addWidget(txtFields[3], 1);
+    row1->addWidget(lblLabels[1]);
+    row1->addWidget(txtFields[1], 1);
+    row1->addWidget(lblLabels[2]);
+    row1->addWidget(Combo1, 1);
+    grid->addWidget(lblLabels[3], 1, 0);
+    grid->addLayout(row1, 1, 1, 1, 2);
+    grid->addWidget(lblLabels[4], 2, 0);
+    grid->addWidget(txtFields[4], 2, 1, 1, 2);
+    grid->addWidget(lblLabels[5], 3, 0);
+    grid->addWidget(txtFields[5], 3, 1);
+    grid->addWidget(Command1, 3, 2);
+    grid->addWidget(Label1, 4, 0);
+    grid->addWidget(DBCombo1, 4, 1, 1, 2);
+    grid->addWidget(Label2, 5, 0);
+    grid->addWidget(txtFields[2], 5, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto *page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addWidget(picButtons);
+    page->addWidget(datPrimaryRS);
+
+    QWidget *order[] = {txtFields[0], txtFields[3], txtFields[1], Combo1, txtFields[4], txtFields[5],
+                        DBCombo1, txtFields[2], Command1, cmdAdd, cmdDelete, cmdUpdate, cmdClose};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    resize(Screen::twipsToPixels(5280), Screen::twipsToPixels(2880));
+
+    CommonDialog1.DialogTitle = QStringLiteral(".RAM File ");
+    CommonDialog1.Filter = QStringLiteral("RAM Files (*.ram)|*.ram|All Files (*.*)|*.*|");
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmStation::cmdAdd_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmStation::cmdDelete_Click);
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmStation::cmdUpdate_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmStation::cmdClose_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmStation::Command1_Click);
+    connect(datPrimaryRS, &Data::Validate, this, &frmStation::datPrimaryRS_Validate);
+    connect(datPrimaryRS, &Data::Reposition, this, &frmStation::datPrimaryRS_Reposition);
+    connect(datPrimaryRS, &Data::Error, this, &frmStation::datPrimaryRS_Error);
+}
+
+void frmStation::setVisible(bool visible)
+{
+    if (visible && !m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    QDialog::setVisible(visible);
+}
+
+void frmStation::done(int result)
+{
+    if (m_loaded) {
+        m_loaded = false;
+        datPrimaryRS->unloadForm();   // Validate with action 11; a changed row is saved
+        // The record set goes back to the main window alone: moves made there while the
+        // editor is closed must not reach the editor's handlers.
+        datPrimaryRS->setRecordset(nullptr);
+        int cancel = 0;
+        Form_Unload(cancel);
+    }
+    QDialog::done(result);
+}
+
+void frmStation::Form_Load()
+{
+    // The category names are read again at every opening (the list fills itself from them).
+    Data1->setDatabaseName(Module1::DatabasePath);
+    try {
+        Data1->Refresh();
+    } catch (const RuntimeError &e) {
+        MsgBox::show(e.text(), this);   // the category box stays empty
+    }
+    datPrimaryRS->setRecordset(m_mainStations ? m_mainStations->Recordset() : RecordsetPtr());
+    Combo1->clear();
+    for (const char *type : {"FM", "AM", "NET", "TV"})
+        Combo1->addItem(QLatin1String(type));
+}
+
+void frmStation::Form_Unload(int &Cancel)
+{
+    // The main window's record set is left updatable: the editor takes it over again at
+    // its next opening and must be able to save there too.
+    Q_UNUSED(Cancel);
+    Screen::setMousePointer(Screen::Default);
+}
+
+void frmStation::cmdAdd_Click()
+{
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    rs->AddNew();
+    datPrimaryRS->setCaption(kNewStation);
+}
+
+void frmStation::cmdDelete_Click()
+{
+    // Each step runs even when an earlier one failed (no current row, say); none is reported.
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (rs && rs->EditMode() == Recordset::EditAdd) {
+        // A new station not yet saved has nothing stored to delete: what was typed is
+        // dropped, and a set at its end again offers an empty new station.
+        try {
+            rs->CancelUpdate();
+            if (rs->EOF_() && !rs->BOF())
+                rs->AddNew();
+        } catch (const RuntimeError &) {}
+    } else if (rs) {
+        try { rs->Delete(); } catch (const RuntimeError &) {}
+        try { rs->MoveNext(); } catch (const RuntimeError &) {}
+        try {
+            if (rs->EOF_())
+                rs->AddNew();
+        } catch (const RuntimeError &) {}
+    }
+    Screen::setMousePointer(Screen::Default);
+}
+
+void frmStation::cmdUpdate_Click()
+{
+    if (DBCombo1->Text().isEmpty()) {
+        MsgBox::show(kNeedCategory, this);
+        return;
+    }
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    try {
+        datPrimaryRS->UpdateRecord();
+    } catch (const RuntimeError &e) {
+        // A row the database refuses (a name already taken, say) stays pending as typed.
+        Screen::setMousePointer(Screen::Default);
+        MsgBox::show(Maintenance::databaseErrorMessage(e.number(), e.text()), this);
+        return;
+    }
+    rs->setBookmark(rs->LastModified());
+}
+
+void frmStation::cmdClose_Click()
+{
+    Screen::setMousePointer(Screen::Default);
+    close();
+}
+
+void frmStation::Command1_Click()
+{
+    // Cancelling the dialog changes nothing.
+    if (CommonDialog1.ShowOpen(this))
+        txtFields[5]->setText(CommonDialog1.FileName);
+}
+
+void frmStation::datPrimaryRS_Validate(int Action, int &Save)
+{
+    Q_UNUSED(Save);
+    if (Action == 5) {
+        AddingRecord = true;
+        datPrimaryRS->setCaption(kNewStation);
+    } else if (Action == 10) {
+        Screen::setMousePointer(Screen::Default);
+    }
+    Screen::setMousePointer(Screen::Hourglass);
+}
+
+void frmStation::datPrimaryRS_Reposition()
+{
+    Screen::setMousePointer(Screen::Default);
+    const RecordsetPtr rs = datPrimaryRS->Recordset();
+    if (!rs)
+        return;
+    datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
+    if (rs->EOF_())
+        datPrimaryRS->setCaption(kNewStation);
+    if (rs->BOF() && rs->EOF_()) {
+        datPrimaryRS->setCaption(kNoStations);
+        if (!AddingRecord)
+            rs->AddNew();
+    }
+    Screen::setMousePointer(Screen::Default);
+}
+
+void frmStation::datPrimaryRS_Error(int DataErr, int &Response)
+{
+    if (DataErr == 3314)
+        MsgBox::show(kNeedCategory, this);
+    else if (DataErr != Err::ReadOnlyProperty)
+        MsgBox::show(Maintenance::databaseErrorMessage(DataErr, Maintenance::engineErrorText(datPrimaryRS, DataErr)), this);
+    Response = 0;
+    Screen::setMousePointer(Screen::Default);
+}
