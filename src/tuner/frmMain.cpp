@@ -541,38 +541,39 @@ void frmMain::vbFilter(QString &categories)
 
     // Each step goes on when the one before failed: criteria the parser refuses leave the
     // list unfiltered, an empty result leaves the display as it was.
+    // The table is reread from the file, so changes made in other windows show.
     RecordsetPtr table;
-    m_refreshing = true;
     try {
-        Data1->Refresh();
-        table = Data1->Recordset();
+        table = Recordset::open(Database::open(Data1->DatabaseName()), Data1->RecordSource(), Data1->ReadOnly());
     } catch (const std::exception &) {
     }
-    m_refreshing = false;
     if (!table)
         return;
     try {
         table->setSort(QStringLiteral("SName"));
-    } catch (const std::exception &) {
-    }
-    try {
         table->setFilter(criteria);
     } catch (const std::exception &) {
     }
-    m_refreshing = true;
+    RecordsetPtr filtered;
     try {
-        Data1->setRecordset(table->OpenRecordset(table->Type()));
+        filtered = table->OpenRecordset(table->Type());
     } catch (const std::exception &) {
         // Refused criteria: every station shows, still in name order.
         try {
             table->setFilter(QString());
-            Data1->setRecordset(table->OpenRecordset(table->Type()));
+            filtered = table->OpenRecordset(table->Type());
         } catch (const std::exception &) {
+            filtered = table;
         }
+    }
+    m_refreshing = true;
+    try {
+        Data1->setRecordset(filtered);
+    } catch (const std::exception &) {
     }
     m_refreshing = false;
     try {
-        if (RecordsetPtr rs = Data1->Recordset())
+        if (RecordsetPtr rs = Data1->Recordset(); rs && !(rs->BOF() && rs->EOF_()))
             rs->MoveFirst();
     } catch (const std::exception &) {
     }
