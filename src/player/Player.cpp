@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,6 +19,8 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+
+Q_LOGGING_CATEGORY(lcPlayer, "halcyrix.player", QtWarningMsg)
 
 namespace {
 
@@ -253,6 +256,7 @@ void Player::setSource(const QString &source)
         mpv_command_async(m_mpv, 0, cmd);
     }
     m_awaitingLoad = false;
+    m_pendingEnd = PendingEnd();
     m_minEntryId = std::numeric_limits<qint64>::max();
     m_currentEntry.clear();
     m_icyName.clear();
@@ -294,6 +298,7 @@ void Player::stop()
         mpv_command_async(m_mpv, 0, cmd);
     }
     m_awaitingLoad = false;
+    m_pendingEnd = PendingEnd();
     m_minEntryId = std::numeric_limits<qint64>::max();
     m_elapsedValid = false;
     setState(State::Stopped);
@@ -359,6 +364,7 @@ void Player::tryNext()
         mpv_command_async(m_mpv, 0, cmd);
     }
     m_awaitingLoad = false;
+    m_pendingEnd = PendingEnd();
     m_minEntryId = std::numeric_limits<qint64>::max();
     m_currentEntry.clear();
     failWith(m_errors.isEmpty() ? textNoEntries(m_source) : m_errors.last());
@@ -500,10 +506,12 @@ void Player::loadInMpv(const Entry &entry)
     m_started = false;
     m_live = false;
     m_lastLogError.clear();
+    m_attemptLog.clear();
     m_pausedForCache = false;
     m_bufferPercent = 0;
     m_awaitingLoad = true;
     m_redirectFrom = -1;
+    m_pendingEnd = PendingEnd();
     ++m_loadSerial;
     if (m_loadSerial == kPlaylistReply || m_loadSerial == 0)
         m_loadSerial = 1;
@@ -533,6 +541,7 @@ void Player::scheduleReconnect()
     ++m_reconnectTries;
     m_reconnecting = true;
     m_awaitingLoad = false;
+    m_pendingEnd = PendingEnd();
     m_minEntryId = std::numeric_limits<qint64>::max();
     setState(State::Reconnecting);
     m_reconnectTimer.start(delay);
@@ -543,8 +552,14 @@ void Player::drainEvents()
     m_drainQueued = false;
     for (int n = 0; m_mpv && n < 1000; ++n) {
         mpv_event *event = mpv_wait_event(m_mpv, 0);
-        if (!event || event->event_id == MPV_EVENT_NONE)
+        if (!event || event->event_id == MPV_EVENT_NONE) {
+            if (m_pendingEnd.valid) {
+                const PendingEnd end = m_pendingEnd;
+                m_pendingEnd = PendingEnd();
+                handleEndFile(end.reason, end.error, 0, 0);
+            }
             return;
+        }
         handleEvent(*event);
     }
     // Many events at once: read the rest on the next turn of the event loop.
@@ -554,6 +569,14 @@ void Player::drainEvents()
 
 void Player::handleEvent(const mpv_event &event)
 {
+    if (event.event_id != MPV_EVENT_LOG_MESSAGE)
+        qCDebug(lcPlayer) << m_console << mpv_event_name(event.event_id) << "awaiting" << m_awaitingLoad << "min id"
+                          << m_minEntryId << "reply" << event.reply_userdata << "error" << event.error;
+    if (event.event_id == MPV_EVENT_END_FILE) {
+        const auto *end = static_cast<const mpv_event_end_file *>(event.data);
+        qCDebug(lcPlayer) << "  end of entry" << end->playlist_entry_id << "reason" << end->reason << "error"
+                          << end->error << "started" << m_started << "live" << m_live;
+    }
     switch (event.event_id) {
     case MPV_EVENT_COMMAND_REPLY: {
         if (event.reply_userdata != m_loadSerial || !m_awaitingLoad)
@@ -620,8 +643,13 @@ void Player::handleEvent(const mpv_event &event)
     case MPV_EVENT_FILE_LOADED: {
         if (m_awaitingLoad || m_minEntryId == std::numeric_limits<qint64>::max())
             return;
+        // A live stream has no known size (or no length); it is reconnected when it drops.
         double duration = 0;
-        m_live = mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0 || duration <= 0;
+        int64_t size = 0;
+        const bool hasDuration = mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0;
+        const bool hasSize = mpv_get_property(m_mpv, "file-size", MPV_FORMAT_INT64, &size) >= 0 && size > 0;
+        m_live = !Metafile::isLocal(m_entry.address) && (!hasSize || !hasDuration);
+        qCDebug(lcPlayer) << "  loaded; duration" << duration << "size" << size << "live" << m_live;
         if (!m_reconnecting)
             setState(State::Buffering);
         return;
@@ -645,47 +673,13 @@ void Player::handleEvent(const mpv_event &event)
         const auto *end = static_cast<const mpv_event_end_file *>(event.data);
         if (m_awaitingLoad || !end || end->playlist_entry_id < m_minEntryId)
             return;
-        switch (end->reason) {
-        case MPV_END_FILE_REASON_REDIRECT:
-            // libmpv expanded a playlist it recognised; take its entries into the queue.
-            // Events of the entries it goes on to play are not ours until the queue loads them.
-            m_redirectFrom = end->playlist_insert_id;
-            m_redirectCount = end->playlist_insert_num_entries;
-            m_redirectSerial = m_loadSerial;
-            m_minEntryId = std::numeric_limits<qint64>::max();
-            if (m_redirectFrom > 0 && m_redirectCount > 0)
-                mpv_get_property_async(m_mpv, kPlaylistReply, "playlist", MPV_FORMAT_NODE);
-            else
-                entryFailed(textNoEntries(m_entry.address));
+        if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR) {
+            // The log lines that explain it are read after the events: decide once they are in.
+            m_pendingEnd = PendingEnd{true, end->reason, end->error};
             return;
-        case MPV_END_FILE_REASON_EOF:
-            if (m_reconnecting || (m_started && m_live)) {
-                scheduleReconnect();
-            } else if (m_started) {
-                m_minEntryId = std::numeric_limits<qint64>::max();
-                setState(State::Stopped);
-            } else {
-                entryFailed(textNotAStream(m_entry.address));
-            }
-            return;
-        case MPV_END_FILE_REASON_ERROR:
-            if (m_reconnecting || (m_started && m_live)) {
-                scheduleReconnect();
-                return;
-            }
-            if (end->error == MPV_ERROR_UNKNOWN_FORMAT && !m_entry.sniffed && !Metafile::isLocal(m_entry.address)) {
-                // Perhaps a metafile behind an address that does not say so: look at its content.
-                Entry sniff = m_entry;
-                sniff.sniffed = true;
-                m_minEntryId = std::numeric_limits<qint64>::max();
-                fetchMetafile(sniff);
-                return;
-            }
-            entryFailed(mpvErrorText(end->error));
-            return;
-        default:
-            return;   // stopped or replaced by us
         }
+        handleEndFile(end->reason, end->error, end->playlist_insert_id, end->playlist_insert_num_entries);
+        return;
     }
     case MPV_EVENT_LOG_MESSAGE: {
         const auto *log = static_cast<const mpv_event_log_message *>(event.data);
@@ -708,7 +702,7 @@ void Player::handleEvent(const mpv_event &event)
             return;
         case PropBufferingState:
             if (prop->format == MPV_FORMAT_INT64) {
-                m_bufferPercent = int(qBound<qint64>(0, qint64(*static_cast<int64_t *>(prop->data)), 100));
+                m_bufferPercent = int(qBound(qint64(0), qint64(*static_cast<int64_t *>(prop->data)), qint64(100)));
                 if (m_state == State::Buffering)
                     refreshStatus();
             }
@@ -748,11 +742,60 @@ void Player::handleEvent(const mpv_event &event)
     }
 }
 
+void Player::handleEndFile(int reason, int error, qint64 insertId, int insertCount)
+{
+    qCDebug(lcPlayer) << "  end; reason" << reason << "error" << error << "log" << m_attemptLog;
+    switch (reason) {
+    case MPV_END_FILE_REASON_REDIRECT:
+        // libmpv expanded a playlist it recognised; take its entries into the queue.
+        // Events of the entries it goes on to play are not ours until the queue loads them.
+        m_redirectFrom = insertId;
+        m_redirectCount = insertCount;
+        m_redirectSerial = m_loadSerial;
+        m_minEntryId = std::numeric_limits<qint64>::max();
+        if (m_redirectFrom > 0 && m_redirectCount > 0)
+            mpv_get_property_async(m_mpv, kPlaylistReply, "playlist", MPV_FORMAT_NODE);
+        else
+            entryFailed(textNoEntries(m_entry.address));
+        return;
+    case MPV_END_FILE_REASON_EOF:
+        if (m_reconnecting || (m_started && m_live)) {
+            scheduleReconnect();
+        } else if (m_started) {
+            m_minEntryId = std::numeric_limits<qint64>::max();
+            setState(State::Stopped);
+        } else {
+            entryFailed(textNotAStream(m_entry.address));
+        }
+        return;
+    case MPV_END_FILE_REASON_ERROR:
+        if (m_reconnecting || (m_started && m_live)) {
+            scheduleReconnect();
+            return;
+        }
+        if (error == MPV_ERROR_UNKNOWN_FORMAT && !m_entry.sniffed && !Metafile::isLocal(m_entry.address)) {
+            // Perhaps a metafile behind an address that does not say so: look at its content.
+            Entry sniff = m_entry;
+            sniff.sniffed = true;
+            m_minEntryId = std::numeric_limits<qint64>::max();
+            fetchMetafile(sniff);
+            return;
+        }
+        entryFailed(mpvErrorText(error));
+        return;
+    default:
+        return;   // stopped or replaced by us
+    }
+}
+
 void Player::handleLogLine(const QString &prefix, const QString &level, const QString &text)
 {
-    Q_UNUSED(prefix);
-    if (level == QLatin1String("error") || level == QLatin1String("fatal") || level == QLatin1String("warn"))
+    qCDebug(lcPlayer) << "  log" << prefix << level << text;
+    if (level == QLatin1String("error") || level == QLatin1String("fatal") || level == QLatin1String("warn")) {
         m_lastLogError = text;
+        if (m_attemptLog.size() < 100)
+            m_attemptLog << text;
+    }
 }
 
 void Player::updateMetadata(const mpv_node *node)
@@ -781,7 +824,7 @@ void Player::updateMetadata(const mpv_node *node)
 
 QString Player::mpvErrorText(int mpvError) const
 {
-    const QString &log = m_lastLogError;
+    const QString log = m_attemptLog.join(QLatin1Char('\n'));
     static const QRegularExpression httpError(QStringLiteral("HTTP error (\\d{3})"));
     const auto m = httpError.match(log);
     if (m.hasMatch())

@@ -145,6 +145,7 @@ private:
     void scheduleReconnect();
     void drainEvents();
     void handleEvent(const mpv_event &event);
+    void handleEndFile(int reason, int error, qint64 insertId, int insertCount);
     void handleLogLine(const QString &prefix, const QString &level, const QString &text);
     void updateMetadata(const mpv_node *node);
     void setState(State state);
@@ -168,9 +169,16 @@ private:
     QString m_currentEntry;
     QStringList m_errors;          // errors of the entries tried for this source
     QString m_lastLogError;        // last error line libmpv logged for the current entry
+    QStringList m_attemptLog;      // the warnings and errors logged for the current entry
     quint64 m_loadSerial = 0;      // number of the last load command sent to libmpv
     qint64 m_minEntryId = -1;      // libmpv playlist ids below this belong to older loads
     bool m_awaitingLoad = false;
+    struct PendingEnd {
+        bool valid = false;
+        int reason = 0;
+        int error = 0;
+    };
+    PendingEnd m_pendingEnd;       // an end of entry waiting for its log lines
     qint64 m_redirectFrom = -1;    // entries libmpv took from a playlist of its own
     int m_redirectCount = 0;
     quint64 m_redirectSerial = 0;
