@@ -199,13 +199,12 @@ void frmCategory::cmdUpdate_Click()
         return;
     try {
         datPrimaryRS->UpdateRecord();
+        rs->setBookmark(rs->LastModified());
     } catch (const RuntimeError &e) {
         // A name the database refuses (empty, too long, taken) stays pending as typed.
         Screen::setMousePointer(Screen::Default);
         MsgBox::show(dataErrorMessage(e.text()), this);
-        return;
     }
-    rs->setBookmark(rs->LastModified());
 }
 
 void frmCategory::cmdClose_Click()
@@ -230,8 +229,10 @@ void frmCategory::datPrimaryRS_Reposition()
 {
     Screen::setMousePointer(Screen::Default);
     const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
+    if (!rs) {
+        datPrimaryRS->setCaption(kNoCategories);   // the database could not be opened
         return;
+    }
     datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
     if (rs->EOF_())
         datPrimaryRS->setCaption(kNewCategory);
@@ -246,4 +247,6 @@ void frmCategory::datPrimaryRS_Error(int DataErr, int &Response)
 {
     MsgBox::show(dataErrorMessage(Maintenance::engineErrorText(datPrimaryRS, DataErr)), this);
     Response = 0;
+    // The move that failed raised the hourglass; no Reposition follows to take it away.
+    Screen::setMousePointer(Screen::Default);
 }

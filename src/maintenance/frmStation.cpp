@@ -246,13 +246,12 @@ void frmStation::cmdUpdate_Click()
         return;
     try {
         datPrimaryRS->UpdateRecord();
+        rs->setBookmark(rs->LastModified());
     } catch (const RuntimeError &e) {
         // A row the database refuses (a name already taken, say) stays pending as typed.
         Screen::setMousePointer(Screen::Default);
         MsgBox::show(Maintenance::databaseErrorMessage(e.number(), e.text()), this);
-        return;
     }
-    rs->setBookmark(rs->LastModified());
 }
 
 void frmStation::cmdClose_Click()
@@ -284,8 +283,10 @@ void frmStation::datPrimaryRS_Reposition()
 {
     Screen::setMousePointer(Screen::Default);
     const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
+    if (!rs) {
+        datPrimaryRS->setCaption(kNoStations);   // the main list has no record set
         return;
+    }
     datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
     if (rs->EOF_())
         datPrimaryRS->setCaption(kNewStation);

@@ -127,6 +127,22 @@ void TestMaintenance::stationEditorAddsSavesAndBrowsesTheMainList()
     QCOMPARE(f.Combo1->itemText(0) + f.Combo1->itemText(1) + f.Combo1->itemText(2) + f.Combo1->itemText(3),
              QString("FMAMNETTV"));
 
+    // The Tab key walks the boxes row by row, then the browse button and the button strip.
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.txtFields[0]->setFocus();
+    QStringList order;
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *w = QApplication::focusWidget();
+        while (w && w->objectName().isEmpty())
+            w = w->parentWidget();   // the edit field inside a combo box
+        order << (w ? w->objectName() : QString());
+    }
+    QCOMPARE(order, QStringList({"txtFields(3)", "txtFields(1)", "Combo1", "txtFields(4)", "txtFields(5)",
+                                 "DBCombo1", "txtFields(2)", "Command1", "cmdAdd", "cmdDelete", "cmdUpdate",
+                                 "cmdClose"}));
+
     // Browsing moves the main list too; a changed value is saved on the move.
     click(f.datPrimaryRS->nextButton());
     QCOMPARE(f.datPrimaryRS->Caption(), QString("Station: 2 of 3"));
@@ -415,6 +431,19 @@ void TestMaintenance::categoryEditorDeletesRenamesAndReportsErrors()
     click(f.cmdDelete);
     QCOMPARE(f.txtFields[0]->text(), QString("Blues"));
     QCOMPARE(column(dir, "select count(*) from Category"), QStringList("3"));
+
+    // A save on a move that the database refuses: reported, the row stays as typed.
+    click(f.datPrimaryRS->nextButton());
+    typeInto(f.txtFields[0], "blues");
+    click(f.datPrimaryRS->nextButton());
+    shown = MsgBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0].startsWith("Data error event hit err:"), qPrintable(shown[0]));
+    QCOMPARE(f.txtFields[0]->text(), QString("blues"));
+    QCOMPARE(f.datPrimaryRS->Caption(), QString("Category: 2 of 3"));
+    QCOMPARE(Screen::mousePointer(), Screen::Default);
+    click(f.cmdRefresh);   // drops the change, back to the first category
+    QCOMPARE(f.txtFields[0]->text(), QString("Blues"));
 
     // Renaming: the stations and the view list keep the old name, so it is deletable now.
     click(f.datPrimaryRS->lastButton());
