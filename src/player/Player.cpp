@@ -32,6 +32,9 @@ constexpr qint64 kStableStreamMs = 30000;           // a drop after this long st
 
 // Reply numbers of the asynchronous requests other than loads (loads count up from 1).
 constexpr quint64 kPlaylistReply = std::numeric_limits<quint64>::max();
+// Answers about the entry of one load: this bit, the load's number shifted by one, and 0 for the
+// length or 1 for the size.
+constexpr quint64 kPropertyReply = quint64(1) << 62;
 
 enum ObservedProperty : quint64 {
     PropMetadata = 1,
@@ -598,6 +601,21 @@ void Player::handleEvent(const mpv_event &event)
         return;
     }
     case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata != kPlaylistReply && (event.reply_userdata & kPropertyReply)) {
+            if (((event.reply_userdata & ~kPropertyReply) >> 1) != m_loadSerial)
+                return;   // about an earlier entry
+            const auto *prop = static_cast<const mpv_event_property *>(event.data);
+            bool known = false;
+            if (event.error >= 0 && prop && prop->format == MPV_FORMAT_DOUBLE)
+                known = *static_cast<double *>(prop->data) > 0;
+            else if (event.error >= 0 && prop && prop->format == MPV_FORMAT_INT64)
+                known = *static_cast<int64_t *>(prop->data) > 0;
+            (event.reply_userdata & 1 ? m_sizeKnown : m_durationKnown) = known ? 1 : 0;
+            if (m_sizeKnown >= 0 && m_durationKnown >= 0)
+                m_live = !Metafile::isLocal(m_entry.address) && !(m_sizeKnown && m_durationKnown);
+            qCDebug(lcPlayer) << "  size known" << m_sizeKnown << "duration known" << m_durationKnown << "live" << m_live;
+            return;
+        }
         if (event.reply_userdata != kPlaylistReply || m_redirectFrom <= 0 || m_redirectSerial != m_loadSerial
             || m_awaitingLoad)
             return;
@@ -644,12 +662,11 @@ void Player::handleEvent(const mpv_event &event)
         if (m_awaitingLoad || m_minEntryId == std::numeric_limits<qint64>::max())
             return;
         // A live stream has no known size (or no length); it is reconnected when it drops.
-        double duration = 0;
-        int64_t size = 0;
-        const bool hasDuration = mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0;
-        const bool hasSize = mpv_get_property(m_mpv, "file-size", MPV_FORMAT_INT64, &size) >= 0 && size > 0;
-        m_live = !Metafile::isLocal(m_entry.address) && (!hasSize || !hasDuration);
-        qCDebug(lcPlayer) << "  loaded; duration" << duration << "size" << size << "live" << m_live;
+        // Both are asked for without waiting; the answers come back as events.
+        m_live = false;
+        m_sizeKnown = m_durationKnown = -1;
+        mpv_get_property_async(m_mpv, kPropertyReply | (m_loadSerial << 1), "duration", MPV_FORMAT_DOUBLE);
+        mpv_get_property_async(m_mpv, kPropertyReply | (m_loadSerial << 1) | 1, "file-size", MPV_FORMAT_INT64);
         if (!m_reconnecting)
             setState(State::Buffering);
         return;

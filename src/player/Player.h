@@ -183,7 +183,9 @@ private:
     int m_redirectCount = 0;
     quint64 m_redirectSerial = 0;
     bool m_started = false;        // the current entry reached its first audio
-    bool m_live = false;           // the current entry has no known length
+    bool m_live = false;           // the current entry has no known length or size
+    int m_sizeKnown = -1;          // -1 not yet answered, else 0 or 1
+    int m_durationKnown = -1;
     int m_reconnectTries = 0;
     QTimer m_reconnectTimer;
     QElapsedTimer m_elapsed;
