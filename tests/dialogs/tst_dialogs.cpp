@@ -22,34 +22,23 @@
 
 namespace {
 
-// A look-up holding fixed values, for the cases the system cannot be made to show.
+// A look-up holding fixed values (key, name), for the cases the system cannot be made to show.
 class FixedLookup : public SystemLookup::Lookup
 {
 public:
-    struct Entry
-    {
-        QString key, name;
-        SystemLookup::Value value;
-    };
-    QList<Entry> entries;
+    QMap<std::pair<QString, QString>, SystemLookup::Value> values;
 
     bool hasKey(std::uint32_t root, const QString &key) const override
     {
-        if (root != SystemLookup::HKEY_LOCAL_MACHINE)
-            return false;
-        for (const Entry &e : entries)
-            if (e.key == key)
-                return true;
-        return false;
+        const auto keys = values.keys();
+        return root == SystemLookup::HKEY_LOCAL_MACHINE
+               && std::any_of(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
     }
     std::optional<SystemLookup::Value> value(std::uint32_t root, const QString &key, const QString &name) const override
     {
-        if (root != SystemLookup::HKEY_LOCAL_MACHINE)
+        if (!hasKey(root, key) || !values.contains({key, name}))
             return std::nullopt;
-        for (const Entry &e : entries)
-            if (e.key == key && e.name == name)
-                return e.value;
-        return std::nullopt;
+        return values.value({key, name});
     }
 };
 
@@ -277,16 +266,15 @@ void TestDialogs::systemInformationUnavailable()
 
     // A path that is found but cannot be started ends in the same message.
     FixedLookup lookup;
-    lookup.entries << FixedLookup::Entry{SystemLookup::SysInfoKey, SystemLookup::SysInfoValue,
-                                         {SystemLookup::REG_SZ, empty.filePath("gone").toUtf8() + '\0'}};
+    lookup.values[{SystemLookup::SysInfoKey, SystemLookup::SysInfoValue}] = {SystemLookup::REG_SZ, empty.filePath("gone").toUtf8() + '\0'};
     SystemLookup::setLookup(&lookup);
     about.cmdSysInfo->click();
     QCOMPARE(MsgBox::takeShown(), QStringList{"System Information Is Unavailable At This Time"});
 
     // Without the program's own key, its folder is searched for a known program.
     writeScript(empty.filePath("gnome-system-monitor"), "echo x > '" + empty.filePath("ran").toUtf8() + "'");
-    lookup.entries = {FixedLookup::Entry{SystemLookup::SysInfoLocKey, SystemLookup::SysInfoLocValue,
-                                         {SystemLookup::REG_SZ, empty.path().toUtf8() + '\0'}}};
+    lookup.values = {{{SystemLookup::SysInfoLocKey, SystemLookup::SysInfoLocValue},
+                      {SystemLookup::REG_SZ, empty.path().toUtf8() + '\0'}}};
     about.cmdSysInfo->click();
     QTRY_VERIFY(QFile::exists(empty.filePath("ran")));
     QVERIFY(MsgBox::takeShown().isEmpty());
@@ -297,12 +285,12 @@ void TestDialogs::numbersReadWithEveryHexDigit()
 {
     FixedLookup lookup;
     const QString key = "SOFTWARE\\Test";
-    lookup.entries << FixedLookup::Entry{key, "small", {SystemLookup::REG_DWORD, dword(0x0A0B0C0D)}}
-                   << FixedLookup::Entry{key, "high", {SystemLookup::REG_DWORD, dword(0x00001234)}}
-                   << FixedLookup::Entry{key, "zero", {SystemLookup::REG_DWORD, dword(0)}}
-                   << FixedLookup::Entry{key, "full", {SystemLookup::REG_DWORD, dword(0xFFFFFFFF)}}
-                   << FixedLookup::Entry{key, "text", {SystemLookup::REG_SZ, QByteArray("abc\0", 4)}}
-                   << FixedLookup::Entry{key, "binary", {3, QByteArray("\x01\x02", 2)}};
+    const std::pair<QString, SystemLookup::Value> stored[] = {
+        {"small", {SystemLookup::REG_DWORD, dword(0x0A0B0C0D)}}, {"high", {SystemLookup::REG_DWORD, dword(0x1234)}},
+        {"zero", {SystemLookup::REG_DWORD, dword(0)}},           {"full", {SystemLookup::REG_DWORD, dword(0xFFFFFFFF)}},
+        {"text", {SystemLookup::REG_SZ, QByteArray("abc\0", 4)}}, {"binary", {3, QByteArray("\x01\x02", 2)}}};
+    for (const auto &[name, value] : stored)
+        lookup.values[{key, name}] = value;
     SystemLookup::setLookup(&lookup);
 
     auto read = [&](const QString &name, QString start = QString()) {
