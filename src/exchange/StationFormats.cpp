@@ -22,11 +22,23 @@ void appendStationLine(QByteArray &out, const Station &s)
     out += "\r\n";
 }
 
-Station readStationLine(QStringView line)
+namespace {
+
+// Puts text into to, keeping to's memory when it is its own.
+void assign(QString &to, QStringView text)
 {
-    Station s;
+    to.resize(0);
+    to.append(text);
+}
+
+} // namespace
+
+void readStationLine(QStringView line, Station &s)
+{
     s.supplied = 0;
-    QString dropped;
+    for (QString *field : {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile,
+                           &s.Category, &s.WebPage})
+        field->resize(0);
     struct Target
     {
         QString *field;
@@ -35,58 +47,35 @@ Station readStationLine(QStringView line)
     const Target targets[] = {{&s.SName, HasSName},       {&s.Location, HasLocation},
                               {&s.CallLetters, HasCallLetters}, {&s.Frequency, HasFrequency},
                               {&s.Type, HasType},         {&s.RAMFile, HasRAMFile},
-                              {&dropped, 0}};
+                              {nullptr, 0}};   // the seventh field is dropped
     QStringView rest = line;
     for (const Target &t : targets) {
         const qsizetype tab = rest.indexOf(QLatin1Char('\t'));
         if (tab < 0)
             continue;   // no TAB left: this field keeps its value, the rest stays for later
-        *t.field = rest.left(tab).toString();
-        s.supplied |= t.bit;
+        if (t.field) {
+            assign(*t.field, rest.left(tab));
+            s.supplied |= t.bit;
+        }
         rest = rest.mid(tab + 1);
     }
-    s.Category = rest.toString();
+    assign(s.Category, rest);
     s.supplied |= HasCategory;
+}
+
+Station readStationLine(QStringView line)
+{
+    Station s;
+    readStationLine(line, s);
     return s;
-}
-
-QString decodeStationFile(const QByteArray &bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return TextCodec::decode(bytes.mid(3));
-    return TextCodec::decode(bytes);
-}
-
-std::vector<QStringView> splitLines(QStringView text)
-{
-    std::vector<QStringView> lines;
-    const QChar *p = text.data();
-    const QChar *end = p + text.size();
-    const QChar *start = p;
-    while (p < end) {
-        const char16_t c = p->unicode();
-        if (c == u'\r' || c == u'\n') {
-            lines.emplace_back(start, p - start);
-            if (c == u'\r' && p + 1 < end && p[1].unicode() == u'\n')
-                ++p;
-            start = ++p;
-        } else {
-            ++p;
-        }
-    }
-    if (start < end)
-        lines.emplace_back(start, end - start);
-    return lines;
 }
 
 std::vector<Station> readStationFile(const QByteArray &bytes)
 {
-    const QString text = decodeStationFile(bytes);
-    const std::vector<QStringView> lines = splitLines(text);
     std::vector<Station> stations;
-    stations.reserve(lines.size());
-    for (QStringView line : lines)
-        stations.push_back(readStationLine(line));
+    StationReader reader(StationReader::StationFile, bytes);
+    for (Station s; reader.next(s);)
+        stations.push_back(s);
     return stations;
 }
 
@@ -217,12 +206,49 @@ Station readCorvaneRecord(const char *r)
 
 std::vector<Station> readCorvaneFile(const QByteArray &bytes)
 {
-    const qsizetype count = corvaneRecordCount(bytes.size());
     std::vector<Station> stations;
-    stations.reserve(size_t(count));
-    for (qsizetype i = 0; i < count; ++i)
-        stations.push_back(readCorvaneRecord(bytes.constData() + i * CorvaneRecordLength));
+    StationReader reader(StationReader::CorvaneList, bytes);
+    for (Station s; reader.next(s);)
+        stations.push_back(s);
     return stations;
+}
+
+// ---- Reading a whole file ----
+
+StationReader::StationReader(Format format, const QByteArray &bytes) : m_format(format), m_bytes(bytes)
+{
+    if (format == StationFile) {
+        // Lines are decoded one at a time; the whole file decides the encoding.
+        if (m_bytes.startsWith("\xEF\xBB\xBF"))
+            m_pos = 3;
+        m_utf8 = TextCodec::isValidUtf8(m_bytes);
+        m_size = m_bytes.size();
+    } else {
+        m_size = corvaneRecordCount(bytes.size()) * CorvaneRecordLength;
+    }
+}
+
+bool StationReader::next(Station &station)
+{
+    if (atEnd())
+        return false;
+    const char *data = m_bytes.constData();
+    if (m_format == CorvaneList) {
+        station = readCorvaneRecord(data + m_pos);
+        m_pos += CorvaneRecordLength;
+        return true;
+    }
+    // A line ends at CR LF, CR or LF (the same bytes in both encodings); the last one may have
+    // no end.
+    qsizetype end = m_pos;
+    while (end < m_size && data[end] != '\r' && data[end] != '\n')
+        ++end;
+    const QByteArray line = QByteArray::fromRawData(data + m_pos, end - m_pos);
+    readStationLine(m_utf8 ? QString::fromUtf8(line) : TextCodec::fromWindows1252(line), station);
+    if (end + 1 < m_size && data[end] == '\r' && data[end + 1] == '\n')
+        ++end;
+    m_pos = end + 1;
+    return true;
 }
 
 // ---- File names ----

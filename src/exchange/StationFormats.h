@@ -54,16 +54,13 @@ void appendStationLine(QByteArray &out, const Station &station);
 // fills the seven in order, a line of eight drops the seventh, a line of fewer gives its last
 // field to Category and its first ones to SName, Location, ...
 Station readStationLine(QStringView line);
+// The same into an existing station, reusing the memory of its texts.
+void readStationLine(QStringView line, Station &station);
 
-// The text of a station file: a leading UTF-8 byte order mark is skipped; valid UTF-8 is read
-// as UTF-8, anything else as Windows-1252 (files from older Windows installations).
-QString decodeStationFile(const QByteArray &bytes);
-
-// The lines of a text: each ends at CR LF, CR or LF; a last line without a line end counts,
-// an empty text has no lines.
-std::vector<QStringView> splitLines(QStringView text);
-
-// Every station of a station file, one per line, in file order. Takes any bytes.
+// Every station of a station file, one per line, in file order. Takes any bytes. A station file
+// is read as UTF-8 when it is valid UTF-8 (a leading byte order mark is skipped) and as
+// Windows-1252 otherwise (files from older Windows installations). A line ends at CR LF, CR or
+// LF; the last line needs no end; an empty file has no lines.
 std::vector<Station> readStationFile(const QByteArray &bytes);
 
 // ---- Web page table (.htm, .html) ----
@@ -96,6 +93,32 @@ Station readCorvaneRecord(const char *record);
 
 // Every whole record of a Corvane list file, in file order. Takes any bytes.
 std::vector<Station> readCorvaneFile(const QByteArray &bytes);
+
+// ---- Reading a whole file ----
+
+// Reads the stations of a station file or a Corvane list one at a time, so that a long import
+// holds one station at a time and can show how far it has got. Takes any bytes.
+class StationReader
+{
+public:
+    enum Format { StationFile, CorvaneList };
+
+    StationReader(Format format, const QByteArray &bytes);
+
+    bool atEnd() const { return m_pos >= m_size; }
+    // Reads the next station into station; false when there is none left.
+    bool next(Station &station);
+    // How far reading has got: position() of size(), in units of the format.
+    qint64 position() const { return m_pos; }
+    qint64 size() const { return m_size; }
+
+private:
+    Format m_format;
+    QByteArray m_bytes;
+    bool m_utf8 = true;   // a station file's text encoding
+    qsizetype m_pos = 0;
+    qsizetype m_size = 0;
+};
 
 // ---- Choosing the format from a picked file name ----
 

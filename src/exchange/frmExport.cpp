@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -226,6 +227,17 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
         out += StationList::webPageHeader();
     const bool live = Check1->checkState() != Qt::Unchecked;
 
+    // The hidden bound boxes need not follow every station; they catch up once at the end.
+    struct Quiet
+    {
+        RecordsetPtr rs;
+        QSignalBlocker blocker;
+        ~Quiet()
+        {
+            blocker.unblock();
+            emit rs->currentChanged();
+        }
+    } quiet{rs, QSignalBlocker(rs.get())};
     if (total > 0) {
         rs->MoveLast();
         rs->MoveFirst();

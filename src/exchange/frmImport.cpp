@@ -5,6 +5,7 @@
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
+#include "data/BulkWriter.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
@@ -13,34 +14,18 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <optional>
 
 namespace {
 
 const char *const kStationFileTip =
     "Use this for Comma Delimited Text files or files exported by this program.";
-
-// Names are unique in the station table ignoring the letter case of A to Z, so the same
-// folding finds the station a refused name collides with.
-QString nameKey(const QString &name)
-{
-    QString key = name;
-    for (QChar &c : key) {
-        const char16_t u = c.unicode();
-        if (u >= u'A' && u <= u'Z')
-            c = QChar(char16_t(u + 32));
-    }
-    return key;
-}
 
 // The database refused this one station; anything else (a read-only or broken database)
 // would refuse every station and stops the import.
@@ -209,7 +194,9 @@ void frmImport::Command3_Click()
     const bool replace = !optAction[0]->isChecked();
     const bool imported = importFile(txtFile->text(), optFileType[1]->isChecked(), replace,
                                      replace && chkPrompt->isChecked());
-    if (imported)
+    if (imported && m_counts.cancelled)
+        QDialog::reject();
+    else if (imported)
         accept();
     // A file that could not be read was reported and nothing was added; the dialog stays
     // open for another name.
@@ -234,62 +221,15 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
         return fail(QStringLiteral("Could not read the file \"%1\":\n%2").arg(fileName, file.errorString()));
     file.close();
 
-    const std::vector<StationList::Station> stations =
-        corvane ? StationList::readCorvaneFile(bytes) : StationList::readStationFile(bytes);
-    if (stations.empty())
+    StationList::StationReader reader(corvane ? StationList::StationReader::CorvaneList
+                                              : StationList::StationReader::StationFile,
+                                      bytes);
+    if (reader.atEnd())
         return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
 
     RecordsetPtr rs = Data1->Recordset();
     if (!rs)
         return fail(QStringLiteral("The station database could not be opened, so nothing was imported."));
-
-    struct Target
-    {
-        QString StationList::Station::*field;
-        unsigned bit;
-        int index;
-    };
-    Target targets[] = {{&StationList::Station::SName, StationList::HasSName, 0},
-                        {&StationList::Station::Location, StationList::HasLocation, 0},
-                        {&StationList::Station::CallLetters, StationList::HasCallLetters, 0},
-                        {&StationList::Station::Frequency, StationList::HasFrequency, 0},
-                        {&StationList::Station::Type, StationList::HasType, 0},
-                        {&StationList::Station::RAMFile, StationList::HasRAMFile, 0},
-                        {&StationList::Station::Category, StationList::HasCategory, 0}};
-    const char *const names[] = {"SName", "Location", "CallLetters", "Frequency", "Type", "RAMFile", "Category"};
-    for (int i = 0; i < 7; ++i)
-        targets[i].index = rs->fieldIndex(QString::fromLatin1(names[i]));
-    const int nameIndex = targets[0].index;
-
-    // Writes the values the file gave into the pending row; an empty text stores no value.
-    auto putFields = [&](const StationList::Station &s) {
-        for (const Target &t : targets) {
-            if (s.supplied & t.bit) {
-                const QString &value = s.*(t.field);
-                rs->setField(t.index, value.isEmpty() ? QVariant() : QVariant(value));
-            }
-        }
-    };
-
-    // Stations already in the table by name, filled at the first name the table refuses.
-    QHash<QString, Recordset::BookmarkValue> existing;
-    bool existingKnown = false;
-    auto findExisting = [&](const QString &name) -> std::optional<Recordset::BookmarkValue> {
-        if (!existingKnown) {
-            existingKnown = true;
-            if (rs->RecordCount() > 0) {
-                for (rs->MoveFirst(); !rs->EOF_(); rs->MoveNext()) {
-                    const QVariant v = rs->Fields(nameIndex);
-                    if (v.isValid())
-                        existing.insert(nameKey(v.toString()), rs->Bookmark());
-                }
-            }
-        }
-        const auto it = existing.constFind(nameKey(name));
-        if (it == existing.constEnd())
-            return std::nullopt;
-        return *it;
-    };
 
     m_running = true;
     m_cancel = false;
@@ -307,92 +247,76 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
     } done{this};
 
     ExchangeProgress progress(StatusBar1, ProgressBar1);
-    progress.start(qint64(stations.size()));
-    bool askEach = prompt;
-    {
-        // The hidden bound boxes need not follow every pending row of a bulk import; they are
-        // brought up to date once at the end.
-        const QSignalBlocker quiet(rs.get());
-        try {
-            Transaction transaction(rs->database());
-            for (size_t i = 0; i < stations.size() && !m_cancel; ++i) {
-                const StationList::Station &s = stations[i];
-                progress.step(qint64(i), QStringLiteral("Importing..."), s.SName);
-                int refusal = 0;
-                try {
-                    rs->AddNew();
-                    putFields(s);
-                    rs->updateQuietly();
-                    ++m_counts.added;
-                    if (existingKnown && !s.SName.isEmpty())
-                        existing.insert(nameKey(s.SName), rs->LastModified());
-                    continue;
-                } catch (const RuntimeError &e) {
-                    if (rs->EditMode() != Recordset::EditNone)
-                        rs->CancelUpdate();
-                    if (!refusesOneStation(e.number()))
-                        throw;
-                    refusal = e.number();
+    progress.start(reader.size());
+    try {
+        // The stations go straight to the table through statements prepared once, in one
+        // transaction; the dialog's record set only opened the database. Fields in the order
+        // of the supplied bits of a station.
+        BulkWriter writer(rs->database(), QStringLiteral("Station"),
+                          {QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
+                           QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"),
+                           QStringLiteral("Category")});
+        Transaction transaction(rs->database());
+        QVariantList values;
+        StationList::Station s;
+        bool askEach = prompt;
+        while (!m_cancel) {
+            values.clear();   // before reading, so the station's texts can be reused
+            if (!reader.next(s))
+                break;
+            progress.step(reader.position(), QStringLiteral("Importing..."), s.SName);
+            // Empty text stores no value, as an empty text box does.
+            for (const QString *field : {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type,
+                                         &s.RAMFile, &s.Category})
+                values << (field->isEmpty() ? QVariant() : QVariant(*field));
+
+            // In replace mode a station whose name is there already has its fields replaced
+            // by those the file gives (the web page, which no file gives, stays).
+            const qint64 rowid = replace && !s.SName.isEmpty() ? writer.find(0, s.SName) : -1;
+            if (rowid >= 0 && askEach) {
+                const MsgBox::Answer answer = MsgBox::askYesNoAllCancel(
+                    QStringLiteral("The station \"%1\" is already in the list.\n"
+                                   "Replace it with the station from the file?")
+                        .arg(s.SName),
+                    this);
+                if (answer == MsgBox::Answer::Cancel) {
+                    m_cancel = true;
+                    break;
                 }
-                // Refused: passed over, unless the name is already there and is to be replaced.
-                const auto bookmark = (replace && refusal == DataErr::DuplicateName)
-                                          ? findExisting(s.SName)
-                                          : std::nullopt;
-                if (!bookmark) {
+                if (answer == MsgBox::Answer::No) {
                     ++m_counts.passedOver;
                     continue;
                 }
-                if (askEach) {
-                    const MsgBox::Answer answer = MsgBox::askYesNoAllCancel(
-                        QStringLiteral("The station \"%1\" is already in the list.\n"
-                                       "Replace it with the station from the file?")
-                            .arg(s.SName),
-                        this);
-                    if (answer == MsgBox::Answer::Cancel) {
-                        m_cancel = true;
-                        break;
-                    }
-                    if (answer == MsgBox::Answer::No) {
-                        ++m_counts.passedOver;
-                        continue;
-                    }
-                    if (answer == MsgBox::Answer::YesToAll)
-                        askEach = false;
-                }
-                try {
-                    rs->setBookmark(*bookmark);
-                    rs->Edit();
-                    putFields(s);
-                    rs->updateQuietly();
-                    ++m_counts.replaced;
-                } catch (const RuntimeError &e) {
-                    if (rs->EditMode() != Recordset::EditNone)
-                        rs->CancelUpdate();
-                    if (!refusesOneStation(e.number()))
-                        throw;
-                    ++m_counts.passedOver;
-                }
+                if (answer == MsgBox::Answer::YesToAll)
+                    askEach = false;
             }
-            // A cancelled import keeps the stations read so far.
-            transaction.commit();
-        } catch (const RuntimeError &e) {
-            // Nothing of this import stays: the transaction was rolled back, so the record set
-            // is read again to drop the rows it took in.
-            m_counts = Counts();
+            // A station the database refuses (no category, a value too long, a name that is
+            // there already) is passed over and the import goes on.
             try {
-                Data1->Refresh();
-            } catch (const RuntimeError &) {
-                // the old set stays; the dialog is about to be left anyway
+                if (rowid >= 0) {
+                    writer.update(rowid, values, s.supplied & 0x7Fu);
+                    ++m_counts.replaced;
+                } else {
+                    writer.insert(values);
+                    ++m_counts.added;
+                }
+            } catch (const RuntimeError &e) {
+                if (!refusesOneStation(e.number()))
+                    throw;
+                ++m_counts.passedOver;
             }
-            MsgBox::show(QStringLiteral("The stations could not be stored, so nothing was imported:\n%1")
-                             .arg(e.text()),
-                         this);
-            progress.finish(QString());
-            return false;
         }
+        // A cancelled import keeps the stations read so far.
+        transaction.commit();
+    } catch (const RuntimeError &e) {
+        // The transaction was rolled back: nothing of this import stays.
+        m_counts = Counts();
+        progress.finish(QString());
+        MsgBox::show(QStringLiteral("The stations could not be stored, so nothing was imported:\n%1").arg(e.text()),
+                     this);
+        return false;
     }
     m_counts.cancelled = m_cancel;
-    emit rs->currentChanged();
     progress.finish(QStringLiteral("Done."));
     return true;
 }

@@ -1,0 +1,176 @@
+// Times the station list exchange through the real dialogs on generated data:
+//   import of a 100,000-line station file, import of a 100,000-record Corvane list,
+//   export of 100,000 stations to a station file and to a web page table.
+// Also reports the longest time the window went without handling its events while working.
+//   bench_exchange [stations]        (default 100000)
+#include "TestAppDir.h"
+#include "app/Application.h"
+#include "app/CommonDialog.h"
+#include "app/Module1.h"
+#include "app/MsgBox.h"
+#include "exchange/frmExport.h"
+#include "exchange/frmImport.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+QTextStream out(stdout);
+
+// Processor time of the process: on a shared machine the wall clock also counts the time
+// other programs had the processor.
+qint64 cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+qint64 g_cpu = 0;   // processor time of the last run
+
+QByteArray stationFile(int n)
+{
+    QByteArray file;
+    file.reserve(qsizetype(n) * 110);
+    for (int i = 0; i < n; ++i) {
+        const QByteArray id = QByteArray::number(i);
+        file += "Station " + id + "\tCity " + id + ", Somewhere\tK" + QByteArray::number(i % 1000) + "\t" +
+                QByteArray::number(88 + i % 20) + ".1\t" + (i % 2 ? "FM" : "AM") + "\thttp://s" + id +
+                ".example/live.pls\t" + (i % 3 ? "Pop" : "Jazz") + "\r\n";
+    }
+    return file;
+}
+
+QByteArray corvaneFile(int n)
+{
+    QByteArray file;
+    file.reserve(qsizetype(n) * 132);
+    for (int i = 0; i < n; ++i) {
+        const QByteArray id = QByteArray::number(i);
+        file += ("Old " + id).leftJustified(30) + ("http://c" + id + ".example/x.ram").leftJustified(40) +
+                ("Town " + id).leftJustified(30) + QByteArray(i % 3 ? "News" : "Talk").leftJustified(20) +
+                QByteArray("W").leftJustified(4) + QByteArray::number(530 + i % 1000).leftJustified(5);
+        file += char(i % 2);
+        file += '\0';
+        file += ' ';
+    }
+    return file;
+}
+
+// The longest pause between two turns of the event loop while `work` runs.
+struct Responsiveness
+{
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 longest = 0;
+    Responsiveness()
+    {
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            longest = std::max(longest, clock.restart());
+        });
+    }
+    void start()
+    {
+        longest = 0;
+        clock.start();
+        timer.start();
+    }
+    void stop()
+    {
+        longest = std::max(longest, clock.elapsed());
+        timer.stop();
+    }
+};
+
+void report(const char *what, qint64 ms, qint64 longestPause, const QString &extra = {})
+{
+    out << QString("%1 %2 ms wall, %3 ms processor   (longest pause of the window %4 ms)%5\n")
+               .arg(QString::fromLatin1(what), -42)
+               .arg(ms, 6)
+               .arg(g_cpu, 6)
+               .arg(longestPause)
+               .arg(extra);
+    out.flush();
+}
+
+qint64 importRun(const QString &file, bool corvane, bool replace, Responsiveness &watch, int *added)
+{
+    frmImport dlg;
+    dlg.show();
+    dlg.txtFile->setText(file);
+    dlg.optFileType[corvane ? 1 : 0]->setChecked(true);
+    dlg.optAction[replace ? 1 : 0]->setChecked(true);
+    QElapsedTimer t;
+    watch.start();
+    t.start();
+    const qint64 cpu = cpuMs();
+    dlg.Command3->click();
+    g_cpu = cpuMs() - cpu;
+    const qint64 ms = t.elapsed();
+    watch.stop();
+    *added = dlg.lastCounts().added + dlg.lastCounts().replaced;
+    return ms;
+}
+
+qint64 exportRun(const QString &file, bool webPage, Responsiveness &watch)
+{
+    frmExport dlg;
+    dlg.show();
+    dlg.txtFile->setText(file);
+    dlg.optFileType[webPage ? 1 : 0]->setChecked(true);
+    dlg.Check1->setChecked(webPage);
+    QElapsedTimer t;
+    watch.start();
+    t.start();
+    const qint64 cpu = cpuMs();
+    dlg.Command3->click();
+    g_cpu = cpuMs() - cpu;
+    const qint64 ms = t.elapsed();
+    watch.stop();
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Application app(argc, argv);
+    MsgBox::setRecording(true);
+    const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
+    Responsiveness watch;
+    int count = 0;
+
+    TestAppDir dir;
+    Module1::DatabasePath = dir.dbPath();
+    dir.writeFile("big.hcs", stationFile(n));
+    qint64 ms = importRun(dir.filePath("big.hcs"), false, false, watch, &count);
+    report("import station file (keep, empty table)", ms, watch.longest, QString("  %1 stations").arg(count));
+    ms = importRun(dir.filePath("big.hcs"), false, true, watch, &count);
+    report("import station file again (replace all)", ms, watch.longest, QString("  %1 stations").arg(count));
+
+    ms = exportRun(dir.filePath("out.hcs"), false, watch);
+    report("export station file", ms, watch.longest,
+           QString("  %1 bytes").arg(QFileInfo(dir.filePath("out.hcs")).size()));
+    ms = exportRun(dir.filePath("out.html"), true, watch);
+    report("export web page table", ms, watch.longest,
+           QString("  %1 bytes").arg(QFileInfo(dir.filePath("out.html")).size()));
+
+    TestAppDir corvane;
+    Module1::DatabasePath = corvane.dbPath();
+    corvane.writeFile("big.lst", corvaneFile(n));
+    ms = importRun(corvane.filePath("big.lst"), true, false, watch, &count);
+    report("import Corvane list (keep, empty table)", ms, watch.longest, QString("  %1 stations").arg(count));
+
+    if (!MsgBox::shown().isEmpty())
+        out << "messages: " << MsgBox::shown().join(" | ") << "\n";
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+// Many rows written to one table in a row, as the station import does: each kind of statement
+// is prepared once and reused, which a record set (one statement per row, rows kept in memory)
+// cannot offer at that pace. The caller holds the transaction. Refusals raise the same errors
+// as a record set's Update (3314, 3022, 3163, ...).
+class BulkWriter
+{
+public:
+    // fields: the columns every call works on, in the order of the values passed.
+    BulkWriter(std::shared_ptr<Database> db, const QString &table, const QStringList &fields);
+    ~BulkWriter();
+    BulkWriter(const BulkWriter &) = delete;
+    BulkWriter &operator=(const BulkWriter &) = delete;
+
+    // Adds a row; an invalid QVariant stores no value. Returns its row id.
+    qint64 insert(const QVariantList &values);
+    // Changes the fields whose bit (1 << index) is set in mask to the values given.
+    void update(qint64 rowid, const QVariantList &values, unsigned mask);
+    // The row id of the first row whose field equals value as the column compares text
+    // (a NOCASE column ignores the letter case of A to Z), or -1.
+    qint64 find(int field, const QString &value);
+
+private:
+    sqlite3_stmt *prepare(const QString &sql);
+    void bind(sqlite3_stmt *st, int index, const QVariant &value);
+    void run(sqlite3_stmt *st, const QVariantList &values);
+
+    std::shared_ptr<Database> m_db;
+    QString m_table;
+    QStringList m_fields;
+    QString m_insertSql;
+    QHash<QString, sqlite3_stmt *> m_statements;
+};
