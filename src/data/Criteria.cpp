@@ -210,19 +210,21 @@ bool equalIgnoringCase(const QVariant &field, const QString &value)
     return field.toString().compare(value, Qt::CaseInsensitive) == 0;
 }
 
-bool evaluate(const Criteria::Node &node, const QVariant *row)
+// value(column) gives the row's value of a field.
+template<typename Value>
+bool evaluate(const Criteria::Node &node, const Value &value)
 {
     switch (node.kind) {
     case Criteria::Node::Or:
-        return evaluate(*node.left, row) || evaluate(*node.right, row);
+        return evaluate(*node.left, value) || evaluate(*node.right, value);
     case Criteria::Node::And:
-        return evaluate(*node.left, row) && evaluate(*node.right, row);
+        return evaluate(*node.left, value) && evaluate(*node.right, value);
     case Criteria::Node::Test:
         break;
     }
     if (node.column < 0)
         return false;
-    return equalIgnoringCase(row[node.column], node.value);
+    return equalIgnoringCase(value(node.column), node.value);
 }
 
 } // namespace
@@ -268,7 +270,15 @@ bool Criteria::matches(const QVariant *row) const
     if (!m_root)
         return true;
     Q_ASSERT(m_bound);
-    return evaluate(*m_root, row);
+    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; });
+}
+
+bool Criteria::matches(const std::vector<std::vector<QVariant>> &columns, int r) const
+{
+    if (!m_root)
+        return true;
+    Q_ASSERT(m_bound);
+    return evaluate(*m_root, [&columns, r](int c) -> const QVariant & { return columns[size_t(c)][size_t(r)]; });
 }
 
 Criteria parseCriteria(const QString &text)

@@ -40,6 +40,8 @@ public:
     void bind(const QStringList &layoutFields);
     // Whether a row of the bound layout satisfies the criteria; row points at its values.
     bool matches(const QVariant *row) const;
+    // The same for row r of values kept one array per field.
+    bool matches(const std::vector<std::vector<QVariant>> &columns, int r) const;
 
     struct Node;
 

@@ -4,22 +4,24 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <string_view>
 #include <sqlite3.h>
 
-// The rows a record set was read with, shared by the sets derived from it: row ids and values
-// of all rows in one flat array. Bookmarks are row numbers in this store.
+// The rows a record set was read with, shared by the sets derived from it: row ids, and the
+// values one array per field, so that filtering and sorting by a field read contiguous memory.
+// Bookmarks are row numbers in this store.
 struct Recordset::Store
 {
     QStringList fields;
     int fieldCount = 0;
     QString table;                  // the table written to; empty for a query we cannot write
     std::vector<qint64> rowids;
-    std::vector<QVariant> cells;    // rows() * fieldCount values
+    std::vector<std::vector<QVariant>> columns;
     std::vector<char> deleted;
 
     int rows() const { return int(rowids.size()); }
-    const QVariant *row(int r) const { return cells.data() + size_t(r) * size_t(fieldCount); }
-    QVariant *row(int r) { return cells.data() + size_t(r) * size_t(fieldCount); }
+    const QVariant &cell(int r, int c) const { return columns[size_t(c)][size_t(r)]; }
+    QVariant &cell(int r, int c) { return columns[size_t(c)][size_t(r)]; }
 };
 
 namespace {
@@ -187,6 +189,102 @@ int compareKeys(const SortKey &a, const SortKey &b)
     return 0;
 }
 
+struct SortPart
+{
+    int column;
+    bool descending;
+};
+
+// Sorts by keys made once per row; equal keys keep their order.
+void sortByKeys(const std::vector<std::vector<QVariant>> &columns, std::vector<int> &order,
+                const std::vector<SortPart> &parts)
+{
+    const size_t n = order.size();
+    const size_t np = parts.size();
+    std::vector<SortKey> keys(n * np);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t p = 0; p < np; ++p)
+            keys[i * np + p] = sortKey(columns[size_t(parts[p].column)][size_t(order[i])]);
+    std::vector<int> idx(n);
+    for (size_t i = 0; i < n; ++i)
+        idx[i] = int(i);
+    std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
+        for (size_t p = 0; p < np; ++p) {
+            const int c = compareKeys(keys[size_t(a) * np + p], keys[size_t(b) * np + p]);
+            if (c != 0)
+                return parts[p].descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::vector<int> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = order[size_t(idx[i])];
+    order.swap(sorted);
+}
+
+// The usual sort, by one field holding texts (the station name): every text is case-folded
+// once into one buffer, and a 64-bit prefix of it decides most comparisons without reading
+// the text. Returns false, sorting nothing, when the field holds other values than texts.
+bool sortByOneTextField(const std::vector<QVariant> &column, std::vector<int> &order,
+                        const std::vector<SortPart> &parts)
+{
+    if (parts.size() != 1)
+        return false;
+    const bool descending = parts[0].descending;
+    struct Entry
+    {
+        quint64 prefix;   // 0 for a null; texts have the top bit set
+        quint32 index;    // position before sorting: equal keys keep their order
+    };
+    const size_t n = order.size();
+    std::vector<Entry> entries(n);
+    std::vector<char16_t> folded;
+    folded.reserve(n * 24);
+    std::vector<quint32> start(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const QVariant &v = column[size_t(order[i])];
+        start[i] = quint32(folded.size());
+        entries[i].index = quint32(i);
+        entries[i].prefix = 0;
+        if (!v.isValid())
+            continue;
+        if (v.typeId() != QMetaType::QString)
+            return false;
+        const QString &text = *static_cast<const QString *>(v.constData());
+        quint64 units[4] = {0, 0, 0, 0};
+        for (qsizetype k = 0; k < text.size(); ++k) {
+            char16_t u = text[k].unicode();
+            if (u < 0x80)
+                u = (u >= u'A' && u <= u'Z') ? char16_t(u + 32) : u;
+            else if (!QChar::isSurrogate(u))
+                u = char16_t(QChar::toCaseFolded(char32_t(u)));
+            folded.push_back(u);
+            if (k < 4)
+                units[k] = u;
+        }
+        entries[i].prefix = (quint64(1) << 63) | (units[0] << 47) | (units[1] << 31) | (units[2] << 15) | (units[3] >> 1);
+    }
+    start[n] = quint32(folded.size());
+    const auto text = [&](quint32 i) {
+        return std::u16string_view(folded.data() + start[i], start[i + 1] - start[i]);
+    };
+    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+        if (a.prefix != b.prefix)
+            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
+        if (a.prefix != 0) {
+            const int c = text(a.index).compare(text(b.index));
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+        }
+        return a.index < b.index;
+    });
+    std::vector<int> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = order[entries[i].index];
+    order.swap(sorted);
+    return true;
+}
+
 } // namespace
 
 Recordset::Recordset(std::shared_ptr<Database> db, std::shared_ptr<Store> store)
@@ -239,6 +337,7 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
     for (int i = first; i < columns; ++i)
         store->fields << QString::fromUtf8(sqlite3_column_name(st.get(), i));
     store->fieldCount = int(store->fields.size());
+    store->columns.resize(size_t(store->fieldCount));
     qint64 counter = 0;
     for (;;) {
         const int rc = sqlite3_step(st.get());
@@ -248,7 +347,7 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
             throw db->lastError();
         store->rowids.push_back(hasRowid ? sqlite3_column_int64(st.get(), 0) : ++counter);
         for (int i = first; i < columns; ++i)
-            store->cells.push_back(st.column(i));
+            store->columns[size_t(i - first)].push_back(st.column(i));
     }
     store->deleted.assign(store->rowids.size(), 0);
 
@@ -291,14 +390,14 @@ int Recordset::RecordCount() const
     return int(m_order.size());
 }
 
-const QVariant *Recordset::currentRow() const
+int Recordset::currentRow() const
 {
     if (!hasCurrentRow())
         noCurrentRecord();
     const int r = m_order[size_t(m_pos)];
     if (m_store->deleted[size_t(r)])
         fail(DataErr::RowDeleted, QStringLiteral("The current row has been deleted."));
-    return m_store->row(r);
+    return r;
 }
 
 // ---- fields ---------------------------------------------------------------------------------
@@ -347,7 +446,7 @@ QVariant Recordset::Fields(int i) const
     requireField(i);
     if (m_editMode != EditNone)
         return m_buffer[size_t(i)];
-    return currentRow()[i];
+    return m_store->cell(currentRow(), i);
 }
 
 QVariant Recordset::Fields(const QString &name) const
@@ -486,7 +585,7 @@ void Recordset::FindFirst(const QString &criteria)
     notify(ActionFind);
     for (size_t i = 0; i < m_order.size(); ++i) {
         const int r = m_order[i];
-        if (!m_store->deleted[size_t(r)] && c.matches(m_store->row(r))) {
+        if (!m_store->deleted[size_t(r)] && c.matches(m_store->columns, r)) {
             m_noMatch = false;
             setPosition(int(i));
             return;
@@ -518,11 +617,13 @@ void Recordset::AddNew()
 void Recordset::Edit()
 {
     requireUpdatable();
-    const QVariant *row = currentRow();
+    const int row = currentRow();
     dropPending();
     m_editMode = EditInProgress;
-    m_editRow = m_order[size_t(m_pos)];
-    m_buffer.assign(row, row + m_store->fieldCount);
+    m_editRow = row;
+    m_buffer.resize(size_t(m_store->fieldCount));
+    for (int i = 0; i < m_store->fieldCount; ++i)
+        m_buffer[size_t(i)] = m_store->cell(row, i);
 }
 
 void Recordset::Update()
@@ -567,18 +668,18 @@ void Recordset::store(bool announce)
         const qint64 rowid = sqlite3_last_insert_rowid(m_db->handle());
         s.rowids.push_back(rowid);
         s.deleted.push_back(0);
-        s.cells.resize(s.cells.size() + size_t(s.fieldCount));
+        for (auto &column : s.columns)
+            column.emplace_back();
         const int r = s.rows() - 1;
         m_order.push_back(r);
         m_editRow = r;
     } else {
         if (s.deleted[size_t(m_editRow)])
             fail(DataErr::RowDeleted, QStringLiteral("The row being changed has been deleted."));
-        const QVariant *old = s.row(m_editRow);
         QStringList sets;
         QVariantList bound;
         for (int i = 0; i < s.fieldCount; ++i) {
-            if (!sameValue(old[i], m_buffer[size_t(i)])) {
+            if (!sameValue(s.cell(m_editRow, i), m_buffer[size_t(i)])) {
                 sets << Database::quoteIdentifier(s.fields[i]) + QStringLiteral(" = ?");
                 bound << m_buffer[size_t(i)];
             }
@@ -597,9 +698,8 @@ void Recordset::store(bool announce)
         Statement st(*m_db, QStringLiteral("select * from %1 where rowid = ?").arg(table));
         st.bind(1, QVariant(s.rowids[size_t(m_editRow)]));
         if (sqlite3_step(st.get()) == SQLITE_ROW) {
-            QVariant *row = s.row(m_editRow);
             for (int i = 0; i < s.fieldCount && i < sqlite3_column_count(st.get()); ++i)
-                row[i] = st.column(i);
+                s.cell(m_editRow, i) = st.column(i);
         }
     }
 
@@ -693,13 +793,12 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
         Criteria c = parseCriteria(m_filter);
         c.bind(s.fields);
         for (int r : m_order)
-            if (!s.deleted[size_t(r)] && c.matches(s.row(r)))
+            if (!s.deleted[size_t(r)] && c.matches(s.columns, r))
                 order.push_back(r);
     }
 
     if (!m_sort.trimmed().isEmpty()) {
-        struct Part { int column; bool descending; };
-        std::vector<Part> parts;
+        std::vector<SortPart> parts;
         for (const QString &piece : m_sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             QString name = piece.trimmed();
             bool desc = false;
@@ -710,28 +809,8 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
             }
             parts.push_back({requireField(name), desc});
         }
-        // Keys are made once per row, then the row numbers are sorted by them (stable: equal
-        // keys keep their order).
-        const size_t n = order.size();
-        std::vector<SortKey> keys(n * parts.size());
-        for (size_t i = 0; i < n; ++i)
-            for (size_t p = 0; p < parts.size(); ++p)
-                keys[i * parts.size() + p] = sortKey(s.row(order[i])[parts[p].column]);
-        std::vector<int> idx(n);
-        for (size_t i = 0; i < n; ++i)
-            idx[i] = int(i);
-        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
-            for (size_t p = 0; p < parts.size(); ++p) {
-                int c = compareKeys(keys[size_t(a) * parts.size() + p], keys[size_t(b) * parts.size() + p]);
-                if (c != 0)
-                    return parts[p].descending ? c > 0 : c < 0;
-            }
-            return false;
-        });
-        std::vector<int> sorted(n);
-        for (size_t i = 0; i < n; ++i)
-            sorted[i] = order[size_t(idx[i])];
-        order.swap(sorted);
+        if (!sortByOneTextField(s.columns[size_t(parts[0].column)], order, parts))
+            sortByKeys(s.columns, order, parts);
     }
 
     RecordsetPtr rs(new Recordset(m_db, m_store));
@@ -750,7 +829,7 @@ QStringList Recordset::columnTexts(const QString &field) const
     QStringList out;
     out.reserve(qsizetype(m_order.size()));
     for (int r : m_order) {
-        const QVariant &v = m_store->row(r)[c];
+        const QVariant &v = m_store->cell(r, c);
         out << (v.isValid() ? v.toString() : QString());
     }
     return out;

@@ -153,7 +153,7 @@ private:
     int requireField(const QString &name) const;
     void requireUpdatable() const;
     void setPosition(int pos);
-    const QVariant *currentRow() const;
+    int currentRow() const;   // the store row of the current row; raises 3021 when none
 
     std::shared_ptr<Database> m_db;
     std::shared_ptr<Store> m_store;
