@@ -247,7 +247,7 @@ bool StationReader::next(Station &station)
     readStationLine(m_utf8 ? QString::fromUtf8(line) : TextCodec::fromWindows1252(line), station);
     if (end + 1 < m_size && data[end] == '\r' && data[end + 1] == '\n')
         ++end;
-    m_pos = end + 1;
+    m_pos = end < m_size ? end + 1 : m_size;
     return true;
 }
 

@@ -88,6 +88,7 @@ private slots:
     void importCorvaneList();
     void replaceModeReplacesFieldsOfKnownNames();
     void replaceModeAsksForEachStation();
+    void cancelWhileRunningClosesTheDialog();
 };
 
 void TestExchangeDialogs::exportDialogControls()
@@ -424,6 +425,38 @@ void TestExchangeDialogs::replaceModeAsksForEachStation()
     QVERIFY(!counts.cancelled);
     QCOMPARE(counts.replaced, 5);
     QCOMPARE(categories(), (QStringList{"A=New", "B=New", "C=New", "D=New", "E=New", "New1=New", "New2=New"}));
+}
+
+void TestExchangeDialogs::cancelWhileRunningClosesTheDialog()
+{
+    // Cancel is pressed as soon as the work lets the window handle its events.
+    TestAppDir dir(TestAppDir::SeedStations);
+    Module1::DatabasePath = dir.dbPath();
+    dir.writeFile("earlier.hcs", "earlier\r\n");
+    {
+        frmExport dlg;
+        dlg.show();
+        dlg.txtFile->setText(dir.filePath("earlier.hcs"));
+        QTimer::singleShot(0, dlg.Command2, &QPushButton::click);
+        QTest::mouseClick(dlg.Command3, Qt::LeftButton);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(dir.readFile("earlier.hcs"), QByteArray("earlier\r\n"));   // nothing half-written
+    }
+    {
+        const int before = stations(dir).size();
+        dir.writeFile("new.hcs", "New1\t\t\t\t\t\tPop\r\nNew2\t\t\t\t\t\tPop\r\n");
+        frmImport dlg;
+        dlg.show();
+        dlg.txtFile->setText(dir.filePath("new.hcs"));
+        QTimer::singleShot(0, dlg.Command2, &QPushButton::click);
+        QTest::mouseClick(dlg.Command3, Qt::LeftButton);
+        QVERIFY(!dlg.isVisible());
+        QVERIFY(dlg.lastCounts().cancelled);
+        QCOMPARE(stations(dir).size(), before + dlg.lastCounts().added);
+        QVERIFY(dlg.lastCounts().added < 2);
+    }
+    QCOMPARE(MsgBox::takeShown(), QStringList());
 }
 
 int main(int argc, char **argv)
