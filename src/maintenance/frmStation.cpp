@@ -190,6 +190,8 @@ void frmStation::Form_Load()
         MsgBox::show(e.text(), this);   // the category box stays empty
     }
     datPrimaryRS->setRecordset(m_mainStations ? m_mainStations->Recordset() : RecordsetPtr());
+    if (!datPrimaryRS->Recordset())
+        datPrimaryRS_Reposition();   // no stations to show: say so
     Combo1->clear();
     for (const char *type : {"FM", "AM", "NET", "TV"})
         Combo1->addItem(QLatin1String(type));
@@ -221,7 +223,7 @@ void frmStation::cmdDelete_Click()
         // dropped, and a set at its end again offers an empty new station.
         try {
             rs->CancelUpdate();
-            if (rs->EOF_() && !rs->BOF())
+            if (rs->EOF_())
                 rs->AddNew();
         } catch (const RuntimeError &) {}
     } else if (rs) {
