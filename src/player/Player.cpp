@@ -254,16 +254,9 @@ void Player::setSource(const QString &source)
         startSource();
         return;
     }
-    if (m_mpv) {
-        const char *cmd[] = {"stop", nullptr};
-        mpv_command_async(m_mpv, 0, cmd);
-    }
-    m_awaitingLoad = false;
-    m_pendingEnd = PendingEnd();
-    m_minEntryId = std::numeric_limits<qint64>::max();
+    stopMpv();
     m_currentEntry.clear();
-    m_icyName.clear();
-    m_icyTitle.clear();
+    clearIcy();
     m_elapsedValid = false;
     setState(m_source.isEmpty() ? State::Idle : State::Stopped);
 }
@@ -296,13 +289,7 @@ void Player::stop()
     m_reconnectTimer.stop();
     m_queue.clear();
     m_reconnecting = false;
-    if (m_mpv) {
-        const char *cmd[] = {"stop", nullptr};
-        mpv_command_async(m_mpv, 0, cmd);
-    }
-    m_awaitingLoad = false;
-    m_pendingEnd = PendingEnd();
-    m_minEntryId = std::numeric_limits<qint64>::max();
+    stopMpv();
     m_elapsedValid = false;
     setState(State::Stopped);
 }
@@ -314,8 +301,7 @@ void Player::startSource()
     m_reconnectTries = 0;
     m_reconnecting = false;
     m_elapsedValid = false;
-    m_icyName.clear();
-    m_icyTitle.clear();
+    clearIcy();
     tryNext();
 }
 
@@ -331,7 +317,7 @@ void Player::tryNext()
         m_entry = entry;
         if (!Metafile::isPlayableAddress(entry.address, entry.remote)) {
             m_errors << textUnsupported(entry.address);
-            emit statusChanged(m_errors.last());
+            showError(m_errors.last());
             continue;
         }
         const Metafile::Kind kind = Metafile::kindFromName(entry.address);
@@ -347,7 +333,7 @@ void Player::tryNext()
         QFile file(Metafile::localPath(entry.address));
         if (!file.open(QIODevice::ReadOnly)) {
             m_errors << (file.exists() ? textCannotConnect(entry.address) : textNotFound(entry.address));
-            emit statusChanged(m_errors.last());
+            showError(m_errors.last());
             continue;
         }
         const QByteArray head = file.read(kMaxMetafileBytes);
@@ -362,13 +348,7 @@ void Player::tryNext()
         return;
     }
     // Nothing left: the last error stays on the status line.
-    if (m_mpv) {
-        const char *cmd[] = {"stop", nullptr};
-        mpv_command_async(m_mpv, 0, cmd);
-    }
-    m_awaitingLoad = false;
-    m_pendingEnd = PendingEnd();
-    m_minEntryId = std::numeric_limits<qint64>::max();
+    stopMpv();
     m_currentEntry.clear();
     failWith(m_errors.isEmpty() ? textNoEntries(m_source) : m_errors.last());
 }
@@ -473,8 +453,24 @@ void Player::queueEntries(const QStringList &entries, const Entry &parent)
 void Player::entryFailed(const QString &text)
 {
     m_errors << text;
-    emit statusChanged(text);
+    showError(text);
     tryNext();
+}
+
+void Player::showError(const QString &text)
+{
+    // Shown while the next entry is looked at; the last one stays when none is left.
+    m_statusText = text;
+    emit statusChanged(text);
+}
+
+void Player::clearIcy()
+{
+    if (m_icyName.isEmpty() && m_icyTitle.isEmpty())
+        return;
+    m_icyName.clear();
+    m_icyTitle.clear();
+    emit icyChanged(m_icyName, m_icyTitle);
 }
 
 void Player::failWith(const QString &text)
@@ -529,9 +525,21 @@ void Player::loadInMpv(const Entry &entry)
     }
 }
 
+void Player::stopMpv()
+{
+    if (m_mpv) {
+        const char *cmd[] = {"stop", nullptr};
+        mpv_command_async(m_mpv, 0, cmd);
+    }
+    // Whatever libmpv still reports about the entry stopped is no longer of interest.
+    m_awaitingLoad = false;
+    m_pendingEnd = PendingEnd();
+    m_minEntryId = std::numeric_limits<qint64>::max();
+}
+
 void Player::scheduleReconnect()
 {
-    if (m_elapsedValid && m_started && m_elapsed.elapsed() > kStableStreamMs)
+    if (m_started && m_playingFor.isValid() && m_playingFor.elapsed() > kStableStreamMs)
         m_reconnectTries = 0;
     m_started = false;
     if (m_reconnectTries >= kMaxReconnects) {
@@ -676,6 +684,7 @@ void Player::handleEvent(const mpv_event &event)
             return;
         if (!m_started) {
             m_started = true;
+            m_playingFor.start();
             m_reconnecting = false;
             if (!m_elapsedValid) {
                 m_elapsed.start();

@@ -141,7 +141,10 @@ private:
     void queueEntries(const QStringList &entries, const Entry &parent);
     void loadInMpv(const Entry &entry);
     void failWith(const QString &text);
+    void showError(const QString &text);
+    void clearIcy();
     void entryFailed(const QString &text);
+    void stopMpv();
     void scheduleReconnect();
     void drainEvents();
     void handleEvent(const mpv_event &event);
@@ -188,7 +191,8 @@ private:
     int m_durationKnown = -1;
     int m_reconnectTries = 0;
     QTimer m_reconnectTimer;
-    QElapsedTimer m_elapsed;
+    QElapsedTimer m_elapsed;       // since the source first played
+    QElapsedTimer m_playingFor;    // since the current connection first played
 
     State m_state = State::Idle;
     QString m_statusText;
