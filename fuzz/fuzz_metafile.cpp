@@ -1,0 +1,48 @@
+// Feeds arbitrary bytes to the stream metafile readers. The first byte picks the reader
+// (.ram, .m3u, .pls, .asx, .xspf, or the kind the content shows); the rest is the file.
+#include "player/Metafile.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using Metafile::Kind;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArray body(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
+    static const Kind kinds[] = {Kind::Ram, Kind::M3u, Kind::Pls, Kind::Asx, Kind::Xspf, Kind::None};
+    Kind kind = kinds[data[0] % 6];
+    const bool fromNetwork = (data[0] / 6) % 2;
+    if (kind == Kind::None) {
+        kind = Metafile::kindFromContent(body.left(4096), QString());
+        Metafile::looksLikeMedia(body.left(4096));
+    }
+    const QString base = fromNetwork ? QStringLiteral("http://127.0.0.1:8000/list/station.m3u")
+                                     : QStringLiteral("/tmp/lists/station.m3u");
+    QStringList entries;
+    switch (kind) {
+    case Kind::Ram: entries = Metafile::parseRam(body); break;
+    case Kind::M3u: entries = Metafile::parseM3u(body); break;
+    case Kind::Pls: entries = Metafile::parsePls(body); break;
+    case Kind::Asx: entries = Metafile::parseAsx(body); break;
+    case Kind::Xspf: entries = Metafile::parseXspf(body); break;
+    default: break;
+    }
+    const QStringList resolved = Metafile::parse(kind, body, base);
+    for (const QString &entry : resolved) {
+        if (entry.isEmpty())
+            __builtin_trap();
+        const bool playable = Metafile::isPlayableAddress(entry, fromNetwork);
+        // A metafile from the network never hands the player a local file.
+        if (playable && fromNetwork && Metafile::isLocal(entry))
+            __builtin_trap();
+        if (Metafile::isLocal(entry))
+            Metafile::localPath(entry);
+        Metafile::kindFromName(entry);
+    }
+    for (const QString &entry : entries)
+        Metafile::resolve(entry, base);
+    return 0;
+}
