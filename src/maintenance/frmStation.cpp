@@ -113,10 +113,15 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     auto *grid = new QGridLayout;
     grid->addWidget(lblLabels[0], 0, 0);
     grid->addWidget(txtFields[0], 0, 1, 1, 2);
+    // Call letters and frequency get room for what they hold; the type box takes the rest.
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('W'));
+    txtFields[3]->setMinimumWidth(charWidth * 5);
+    txtFields[1]->setMinimumWidth(charWidth * 5);
+    Command1->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral(" ... ")) + charWidth);
     auto *row1 = new QHBoxLayout;
-    row1->addWidget(txtFields[3], 1);
+    row1->addWidget(txtFields[3]);
     row1->addWidget(lblLabels[1]);
-    row1->addWidget(txtFields[1], 1);
+    row1->addWidget(txtFields[1]);
     row1->addWidget(lblLabels[2]);
     row1->addWidget(Combo1, 1);
     grid->addWidget(lblLabels[3], 1, 0);
