@@ -30,6 +30,7 @@ private slots:
     void directAddressesAndMetafilesPlay_data();
     void directAddressesAndMetafilesPlay();
     void decodedAudioIsTheServedTone();
+    void fileThatDropsIsPlayedToTheEnd();
     void icyNameAndTitleFollowTheServer();
     void failedEntriesAreShownAndTheNextIsTried();
     void nothingPlayableEndsWithItsError_data();
@@ -211,6 +212,31 @@ void TestPlayer::decodedAudioIsTheServedTone()
     for (float s : samples)
         peak = qMax(peak, qAbs(s));
     QVERIFY2(peak > 0.05f, "the tone is audible");
+}
+
+void TestPlayer::fileThatDropsIsPlayedToTheEnd()
+{
+    // The connection breaks twice in the middle of a file; the file still plays whole, once.
+    m_http->serveFile(QStringLiteral("/drops.mp3"), m_tone, "audio/mpeg");
+    m_http->dropAfter(QStringLiteral("/drops.mp3"), 100000, 2);
+    const QString wav = m_dir.filePath(QStringLiteral("drops.wav"));
+    QFile::remove(wav);
+    useOptions(QStringLiteral("pcm"), QStringLiteral("null"), wav);   // decodes as fast as it can
+    Player *player = Player::forConsole(kConsole);
+    QSignalSpy started(player, &Player::playbackStarted);
+    player->setAutoStart(true);
+    player->setSource(m_http->url(QStringLiteral("/drops.mp3")));
+    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Player::State::Stopped, kStart * 2);
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(player->statusText(), Player::textStopped());
+    QVERIFY(m_http->hits(QStringLiteral("/drops.mp3")) >= 3);
+    Player::destroyAll();
+    int rate = 0;
+    const QVector<float> samples = StreamTools::readWavChannel(wav, &rate);
+    QVERIFY(rate > 0);
+    const double seconds = double(samples.size()) / rate;
+    QVERIFY2(qAbs(seconds - 30.0) < 0.5, qPrintable(QString::number(seconds)));
+    QVERIFY(qAbs(StreamTools::toneFrequency(samples, rate) - 440.0) < 3.0);
 }
 
 void TestPlayer::icyNameAndTitleFollowTheServer()

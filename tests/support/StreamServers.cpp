@@ -87,10 +87,12 @@ void LocalHttpServer::redirect(const QString &path, const QString &location)
     m_resources.insert(path, r);
 }
 
-void LocalHttpServer::dropAfter(const QString &path, qint64 bytes)
+void LocalHttpServer::dropAfter(const QString &path, qint64 bytes, int times)
 {
-    if (m_resources.contains(path))
+    if (m_resources.contains(path)) {
         m_resources[path].dropAfter = bytes;
+        m_resources[path].dropTimes = times;
+    }
 }
 
 void LocalHttpServer::remove(const QString &path)
@@ -198,7 +200,9 @@ void LocalHttpServer::respond(QTcpSocket *socket, const QByteArray &method, cons
     head += "Connection: close\r\n\r\n";
     socket->write(head);
     if (method != "HEAD") {
-        if (r.dropAfter >= 0 && r.dropAfter < body.size()) {
+        if (r.dropAfter >= 0 && r.dropAfter < body.size() && r.dropTimes != 0) {
+            if (r.dropTimes > 0)
+                m_resources[path].dropTimes -= 1;
             socket->write(body.left(r.dropAfter));
             socket->flush();
             socket->abort();   // drops the connection in the middle of the body

@@ -39,8 +39,9 @@ public:
     void serveStatus(const QString &path, int status);
     // Answers the path with "302 Found" to another address.
     void redirect(const QString &path, const QString &location);
-    // Closes the connection after this many body bytes of the path (a stream that drops).
-    void dropAfter(const QString &path, qint64 bytes);
+    // Closes the connection after this many body bytes of the path (a stream that drops), for
+    // the next `times` answers (-1: every answer).
+    void dropAfter(const QString &path, qint64 bytes, int times = -1);
     void remove(const QString &path);
 
     // Requests seen for a path (any method), and all request paths in order.
@@ -54,6 +55,7 @@ private:
         int status = 200;
         QString location;
         qint64 dropAfter = -1;
+        int dropTimes = -1;
     };
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
