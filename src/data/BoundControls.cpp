@@ -222,6 +222,10 @@ DBCombo::DBCombo(QWidget *parent) : QComboBox(parent)
         if (!m_filling)
             markChanged();
     });
+    connect(this, &QComboBox::activated, this, [this] {
+        m_unlisted.clear();
+        setPlaceholderText(QString());
+    });
 }
 
 void DBCombo::setRowSource(Data *source)
@@ -260,23 +264,31 @@ void DBCombo::ReFill()
             entries = rs->columnTexts(m_listField);
     }
     // Filling the list keeps the text shown and is no change of the bound value.
-    const QString text = currentText();
+    const QString text = Text();
     m_filling = true;
     static_cast<QStringListModel *>(model())->setStringList(entries);
-    setCurrentIndex(-1);
-    setEditText(text);
+    setText(text);
     m_filling = false;
 }
 
 QString DBCombo::Text() const
 {
-    return currentText();
+    if (isEditable() || currentIndex() >= 0)
+        return currentText();
+    return m_unlisted;
 }
 
 void DBCombo::setText(const QString &text)
 {
-    setCurrentIndex(findText(text, Qt::MatchExactly));
-    setEditText(text);
+    const int row = findText(text, Qt::MatchExactly);
+    setCurrentIndex(row);
+    if (isEditable()) {
+        setEditText(text);
+        return;
+    }
+    // Without an edit field, a value missing from the list is still shown and kept.
+    m_unlisted = row < 0 ? text : QString();
+    setPlaceholderText(m_unlisted);
 }
 
 void DBCombo::setBoundText(const QString &text)
@@ -286,5 +298,5 @@ void DBCombo::setBoundText(const QString &text)
 
 QString DBCombo::boundText() const
 {
-    return currentText();
+    return Text();
 }

@@ -118,8 +118,9 @@ private:
 };
 
 // The data-bound combo: its list is ListField of every row of RowSource's record set, in
-// record-set order; its text is bound to DataField of DataSource. Editable: a text not in the
-// list can be shown and typed.
+// record-set order; its text is bound to DataField of DataSource. Editable by default (a text
+// not in the list can be typed); with setEditable(false) the user picks from the list, and a
+// value missing from the list is still shown and kept.
 class DBCombo : public QComboBox, public BoundControl
 {
     Q_OBJECT
@@ -147,5 +148,6 @@ private:
     QString m_listField;
     QString m_dataField;
     QPointer<Data> m_dataSource;
+    QString m_unlisted;   // the value shown without an edit field that the list lacks
     bool m_filling = false;
 };

@@ -300,6 +300,10 @@ void Data::unloadForm()
             raiseError(e);
         }
     }
+    // The window's record set closes with it; a window shown again opens it anew (a shared
+    // set stays open for its other holders).
+    detach();
+    m_openTried = false;
 }
 
 void Data::raiseError(const RuntimeError &error)

@@ -59,8 +59,9 @@ public:
     void UpdateRecord();
     // Shows the current row in the bound controls again, dropping their changes.
     void UpdateControls();
-    // The window is closing: Validate(11) and the save of changed values. Runs by itself when
-    // the window gets its close event; forms may call it themselves.
+    // The window is closing: Validate(11), the save of changed values, then the record set
+    // closes (Validate(10)) and is opened again when the window shows next. Runs by itself when
+    // the window gets its close event or a dialog finishes; forms may call it themselves.
     void unloadForm();
 
     // The text of the last error the control raised through Error.
