@@ -79,6 +79,37 @@ QString BoundComboBox::boundText() const
     return currentText();
 }
 
+// ---- RowSourceBinding -----------------------------------------------------------------------
+
+void RowSourceBinding::linkRowSource(QObject *context, Data *source, const std::function<void()> &refill)
+{
+    QObject::disconnect(m_rowConnection);
+    m_rowSource = source;
+    if (source)
+        m_rowConnection = QObject::connect(source, &Data::recordsetReplaced, context, refill);
+    refill();
+}
+
+void RowSourceBinding::linkDataSource(Data *source)
+{
+    m_dataSource = source;
+    bindTo(source, m_dataField);
+}
+
+void RowSourceBinding::linkDataField(const QString &field)
+{
+    m_dataField = field;
+    bindTo(m_dataSource, field);
+}
+
+QStringList RowSourceBinding::rowSourceTexts() const
+{
+    if (!m_rowSource || m_listField.isEmpty())
+        return {};
+    RecordsetPtr rs = m_rowSource->Recordset();
+    return rs ? rs->columnTexts(m_listField) : QStringList();
+}
+
 // ---- DBList ---------------------------------------------------------------------------------
 
 DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
@@ -96,39 +127,18 @@ DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListMode
 
 void DBList::setRowSource(Data *source)
 {
-    if (m_rowSource)
-        disconnect(m_rowConnection);
-    m_rowSource = source;
-    if (source)
-        m_rowConnection = connect(source, &Data::recordsetReplaced, this, &DBList::ReFill);
-    ReFill();
+    linkRowSource(this, source, [this] { ReFill(); });
 }
 
 void DBList::setListField(const QString &field)
 {
-    m_listField = field;
+    linkListField(field);
     ReFill();
-}
-
-void DBList::setDataSource(Data *source)
-{
-    m_dataSource = source;
-    bindTo(source, m_dataField);
-}
-
-void DBList::setDataField(const QString &field)
-{
-    m_dataField = field;
-    bindTo(m_dataSource, field);
 }
 
 void DBList::ReFill()
 {
-    QStringList entries;
-    if (m_rowSource && !m_listField.isEmpty()) {
-        if (RecordsetPtr rs = m_rowSource->Recordset())
-            entries = rs->columnTexts(m_listField);
-    }
+    const QStringList entries = rowSourceTexts();
     m_index.clear();
     m_indexed = false;
     m_model->setStringList(entries);
@@ -230,39 +240,18 @@ DBCombo::DBCombo(QWidget *parent) : QComboBox(parent)
 
 void DBCombo::setRowSource(Data *source)
 {
-    if (m_rowSource)
-        disconnect(m_rowConnection);
-    m_rowSource = source;
-    if (source)
-        m_rowConnection = connect(source, &Data::recordsetReplaced, this, &DBCombo::ReFill);
-    ReFill();
+    linkRowSource(this, source, [this] { ReFill(); });
 }
 
 void DBCombo::setListField(const QString &field)
 {
-    m_listField = field;
+    linkListField(field);
     ReFill();
-}
-
-void DBCombo::setDataSource(Data *source)
-{
-    m_dataSource = source;
-    bindTo(source, m_dataField);
-}
-
-void DBCombo::setDataField(const QString &field)
-{
-    m_dataField = field;
-    bindTo(m_dataSource, field);
 }
 
 void DBCombo::ReFill()
 {
-    QStringList entries;
-    if (m_rowSource && !m_listField.isEmpty()) {
-        if (RecordsetPtr rs = m_rowSource->Recordset())
-            entries = rs->columnTexts(m_listField);
-    }
+    const QStringList entries = rowSourceTexts();
     // Filling the list keeps the text shown and is no change of the bound value.
     const QString text = Text();
     m_filling = true;

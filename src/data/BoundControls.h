@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 class Data;
 class QStringListModel;
@@ -70,22 +71,45 @@ protected:
     QString boundText() const override;
 };
 
+// What the data-bound list and combo share: the row source whose ListField gives the entries,
+// and the binding of the shown text to DataField of DataSource.
+class RowSourceBinding : public BoundControl
+{
+public:
+    Data *RowSource() const { return m_rowSource; }
+    QString ListField() const { return m_listField; }
+
+protected:
+    // Follows source: refill runs now and whenever its record set is replaced.
+    void linkRowSource(QObject *context, Data *source, const std::function<void()> &refill);
+    void linkListField(const QString &field) { m_listField = field; }
+    void linkDataSource(Data *source);
+    void linkDataField(const QString &field);
+    // ListField of every row of the row source's record set, in record-set order.
+    QStringList rowSourceTexts() const;
+
+private:
+    QPointer<Data> m_rowSource;
+    QMetaObject::Connection m_rowConnection;
+    QString m_listField;
+    QString m_dataField;
+    QPointer<Data> m_dataSource;
+};
+
 // The data-bound list: its entries are ListField of every row of RowSource's record set, in
 // record-set order. Text is the selected entry's text; setting it selects the entry showing
 // it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click.
 // With a DataSource and DataField it is also bound: the selected text is that field's value.
-class DBList : public QListView, public BoundControl
+class DBList : public QListView, public RowSourceBinding
 {
     Q_OBJECT
 public:
     explicit DBList(QWidget *parent = nullptr);
 
     void setRowSource(Data *source);
-    Data *RowSource() const { return m_rowSource; }
     void setListField(const QString &field);
-    QString ListField() const { return m_listField; }
-    void setDataSource(Data *source);
-    void setDataField(const QString &field);
+    void setDataSource(Data *source) { linkDataSource(source); }
+    void setDataField(const QString &field) { linkDataField(field); }
 
     QString Text() const;
     void setText(const QString &text);
@@ -108,11 +132,6 @@ protected:
 private:
     void select(int row);
     QStringListModel *m_model;
-    QPointer<Data> m_rowSource;
-    QMetaObject::Connection m_rowConnection;
-    QString m_listField;
-    QString m_dataField;
-    QPointer<Data> m_dataSource;
     mutable QHash<QString, int> m_index;   // first row of each entry, built when first needed
     mutable bool m_indexed = false;
 };
@@ -121,18 +140,16 @@ private:
 // record-set order; its text is bound to DataField of DataSource. Editable by default (a text
 // not in the list can be typed); with setEditable(false) the user picks from the list, and a
 // value missing from the list is still shown and kept.
-class DBCombo : public QComboBox, public BoundControl
+class DBCombo : public QComboBox, public RowSourceBinding
 {
     Q_OBJECT
 public:
     explicit DBCombo(QWidget *parent = nullptr);
 
     void setRowSource(Data *source);
-    Data *RowSource() const { return m_rowSource; }
     void setListField(const QString &field);
-    QString ListField() const { return m_listField; }
-    void setDataSource(Data *source);
-    void setDataField(const QString &field);
+    void setDataSource(Data *source) { linkDataSource(source); }
+    void setDataField(const QString &field) { linkDataField(field); }
 
     QString Text() const;
     void setText(const QString &text);
@@ -143,11 +160,6 @@ protected:
     QString boundText() const override;
 
 private:
-    QPointer<Data> m_rowSource;
-    QMetaObject::Connection m_rowConnection;
-    QString m_listField;
-    QString m_dataField;
-    QPointer<Data> m_dataSource;
     QString m_unlisted;   // the value shown without an edit field that the list lacks
     bool m_filling = false;
 };

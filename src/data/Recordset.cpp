@@ -26,6 +26,28 @@ struct Recordset::Store
 
 namespace {
 
+// How a value is stored: as an integer, a real number, bytes or text.
+enum class ValueKind { Integer, Real, Bytes, Text };
+
+ValueKind valueKind(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return ValueKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return ValueKind::Real;
+    case QMetaType::QByteArray:
+        return ValueKind::Bytes;
+    default:
+        return ValueKind::Text;
+    }
+}
+
 // A prepared statement, finalized when it goes out of scope.
 class Statement
 {
@@ -50,19 +72,14 @@ public:
             sqlite3_bind_null(m_st, index);
             return;
         }
-        switch (v.typeId()) {
-        case QMetaType::Bool:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
+        switch (valueKind(v)) {
+        case ValueKind::Integer:
             sqlite3_bind_int64(m_st, index, v.toLongLong());
             break;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case ValueKind::Real:
             sqlite3_bind_double(m_st, index, v.toDouble());
             break;
-        case QMetaType::QByteArray: {
+        case ValueKind::Bytes: {
             const QByteArray b = v.toByteArray();
             sqlite3_bind_blob64(m_st, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
             break;
@@ -159,21 +176,13 @@ SortKey sortKey(const QVariant &v)
     SortKey k;
     if (!v.isValid())
         return k;
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    const ValueKind kind = valueKind(v);
+    if (kind == ValueKind::Integer || kind == ValueKind::Real) {
         k.kind = 1;
         k.number = v.toDouble();
-        break;
-    default:
+    } else {
         k.kind = 2;
         k.text = v.toString().toCaseFolded();
-        break;
     }
     return k;
 }
