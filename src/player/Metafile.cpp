@@ -130,7 +130,7 @@ Kind kindFromContent(const QByteArray &head, const QString &contentType)
     if (type == QLatin1String("audio/x-scpls"))
         return Kind::Pls;
 
-    // A plain list of addresses (a RealAudio metafile or an m3u without its header): every line
+    // A plain list of addresses (a .ram metafile or an m3u without its header): every line
     // that is not blank or a comment holds one address without blanks.
     bool any = false;
     for (const QString &line : lines(start)) {
@@ -156,7 +156,7 @@ QStringList parseRam(const QByteArray &data)
     for (const QString &line : lines(data)) {
         const QString t = line.trimmed();
         if (t == QLatin1String("--stop--"))
-            break;   // RealAudio metafiles end their list here
+            break;   // .ram lists may end here, before further lines
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
             continue;
         out << t;
