@@ -3,7 +3,6 @@
 #include "ExchangeProgress.h"
 #include "StationFormats.h"
 #include "app/AppInfo.h"
-#include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
@@ -11,8 +10,8 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <tuple>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,106 +23,43 @@
 
 namespace {
 
-const char *const kStationFileTip =
-    "Use this for Comma Delimited Text files or files exported by this program.";
-
 // Output is handed to the file in pieces of about this size.
 constexpr qsizetype kChunk = 1 << 20;
 
 } // namespace
 
-frmExport::frmExport(QWidget *parent) : QDialog(parent)
+frmExport::frmExport(QWidget *parent)
+    : StationListDialog(QStringLiteral("Export To File"), QStringLiteral("Export to File:"),
+                        QStringLiteral("Web Page Table"), parent)
 {
     setObjectName(QStringLiteral("frmExport"));
-    setWindowTitle(QStringLiteral("Export To File"));
-
-    Label1 = new QLabel(QStringLiteral("Export to File:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    txtFile = new QLineEdit(this);
-    txtFile->setObjectName(QStringLiteral("txtFile"));
-    txtFile->setAccessibleName(Label1->text());
-    Label1->setBuddy(txtFile);
-    Command1 = new QPushButton(QStringLiteral("..."), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(QStringLiteral("Browse"));
     Command1->setToolTip(QStringLiteral("Choose the file to write"));
 
-    Frame1 = new QGroupBox(QStringLiteral("File Type"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    optFileType[0] = new QRadioButton(QStringLiteral("Halcyrix Station List"), Frame1);
-    optFileType[0]->setObjectName(QStringLiteral("optFileType(0)"));
-    optFileType[0]->setToolTip(QString::fromLatin1(kStationFileTip));
-    optFileType[1] = new QRadioButton(QStringLiteral("Web Page Table"), Frame1);
-    optFileType[1]->setObjectName(QStringLiteral("optFileType(1)"));
     Check1 = new QCheckBox(QStringLiteral("Incude LIVE link"), Frame1);
     Check1->setObjectName(QStringLiteral("Check1"));
-    auto *frameLayout = new QVBoxLayout(Frame1);
-    frameLayout->addWidget(optFileType[0]);
-    frameLayout->addWidget(optFileType[1]);
     auto *checkRow = new QHBoxLayout;
     checkRow->addSpacing(20);
     checkRow->addWidget(Check1);
-    frameLayout->addLayout(checkRow);
+    static_cast<QBoxLayout *>(Frame1->layout())->addLayout(checkRow);
 
-    Command3 = new QPushButton(QStringLiteral("&Ok"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    const std::vector<BoundTextBox *> boxes =
+        makeBoundBoxes({QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
+                        QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"),
+                        QStringLiteral("Category"), QStringLiteral("WebPage")});
+    std::tie(Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8) =
+        std::tie(boxes[0], boxes[1], boxes[2], boxes[3], boxes[4], boxes[5], boxes[6], boxes[7]);
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    ProgressBar1 = new QProgressBar(StatusBar1);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
-    ProgressBar1->setMaximumWidth(120);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setVisible(false);
-    StatusBar1->addPermanentWidget(ProgressBar1);
+    auto *frames = new QHBoxLayout;
+    frames->addWidget(Frame1);
+    layOut(frames, 420);
 
-    Data1 = new Data(this);
-    Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("Station"));
-    Data1->setVisible(false);
-
-    // The fields of the current station, in the order the text boxes are numbered.
-    const char *const fields[] = {"SName",   "Location", "CallLetters", "Frequency",
-                                  "Type",    "RAMFile",  "Category",    "WebPage"};
-    BoundTextBox **boxes[] = {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6, &Text7, &Text8};
-    for (int i = 0; i < 8; ++i) {
-        auto *box = new BoundTextBox(this);
-        box->setObjectName(QStringLiteral("Text%1").arg(i + 1));
-        box->setAccessibleName(QString::fromLatin1(fields[i]));
-        box->bind(Data1, QString::fromLatin1(fields[i]));
-        box->setVisible(false);
-        *boxes[i] = box;
-    }
-
-    auto *fileRow = new QHBoxLayout;
-    fileRow->addWidget(Label1);
-    fileRow->addWidget(txtFile, 1);
-    fileRow->addWidget(Command1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command3);
-    buttons->addWidget(Command2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(fileRow);
-    layout->addWidget(Frame1);
-    layout->addLayout(buttons);
-    layout->addWidget(StatusBar1);
-    resize(420, sizeHint().height());
-
-    // A fresh dialog: no file, the station file chosen, no live link.
-    optFileType[0]->setChecked(true);
+    // No live link at first; it belongs to the web page only, so it is offered only while that
+    // is chosen.
     Check1->setChecked(false);
-    // The live link belongs to the web page only, so it is offered only while that is chosen.
     Check1->setEnabled(false);
     connect(optFileType[1], &QRadioButton::toggled, Check1, &QCheckBox::setEnabled);
 
     connect(Command1, &QPushButton::clicked, this, &frmExport::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmExport::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
 
     Form_Load();
@@ -131,15 +67,9 @@ frmExport::frmExport(QWidget *parent) : QDialog(parent)
 
 frmExport::~frmExport() = default;
 
-void frmExport::Form_Load()
-{
-    // The record set opens when the dialog shows (or at first use).
-    Data1->setDatabaseName(Module1::DatabasePath);
-}
-
 void frmExport::Command1_Click()
 {
-    if (m_running)
+    if (running())
         return;
     CommonDialog1.DialogTitle = QStringLiteral("Export To File");
     CommonDialog1.Filter =
@@ -151,23 +81,9 @@ void frmExport::Command1_Click()
     optFileType[StationList::exportNameIsWebPage(CommonDialog1.FileName) ? 1 : 0]->setChecked(true);
 }
 
-void frmExport::Command2_Click()
-{
-    if (m_running) {
-        m_cancel = true;   // the loop stops after the current station and closes the dialog
-        return;
-    }
-    QDialog::reject();
-}
-
-void frmExport::reject()
-{
-    Command2_Click();
-}
-
 void frmExport::Command3_Click()
 {
-    if (m_running)
+    if (running())
         return;
     const QString fileName = txtFile->text();
     if (fileName.trimmed().isEmpty()) {
@@ -202,20 +118,7 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
     if (!file.open(QIODevice::WriteOnly))
         return failed(file.errorString());
 
-    m_running = true;
-    m_cancel = false;
-    Command1->setEnabled(false);
-    Command3->setEnabled(false);
-    struct Done
-    {
-        frmExport *dlg;
-        ~Done()
-        {
-            dlg->m_running = false;
-            dlg->Command1->setEnabled(true);
-            dlg->Command3->setEnabled(true);
-        }
-    } done{this};
+    const Running running(this);
 
     ExchangeProgress progress(StatusBar1, ProgressBar1);
     const qint64 total = rs->RecordCount();

@@ -2,7 +2,6 @@
 
 #include "ExchangeProgress.h"
 #include "StationFormats.h"
-#include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
 #include "data/BulkWriter.h"
@@ -13,8 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <tuple>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,9 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const char *const kStationFileTip =
-    "Use this for Comma Delimited Text files or files exported by this program.";
 
 // The database refused this one station; anything else (a read-only or broken database)
 // would refuse every station and stops the import.
@@ -37,32 +33,12 @@ bool refusesOneStation(int number)
 
 } // namespace
 
-frmImport::frmImport(QWidget *parent) : QDialog(parent)
+frmImport::frmImport(QWidget *parent)
+    : StationListDialog(QStringLiteral("Import File"), QStringLiteral("File to Import:"),
+                        QStringLiteral("Previous Version of Corvane"), parent)
 {
     setObjectName(QStringLiteral("frmImport"));
-    setWindowTitle(QStringLiteral("Import File"));
-
-    Label1 = new QLabel(QStringLiteral("File to Import:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    txtFile = new QLineEdit(this);
-    txtFile->setObjectName(QStringLiteral("txtFile"));
-    txtFile->setAccessibleName(Label1->text());
-    Label1->setBuddy(txtFile);
-    Command1 = new QPushButton(QStringLiteral("..."), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(QStringLiteral("Browse"));
     Command1->setToolTip(QStringLiteral("Choose the file to import"));
-
-    Frame1 = new QGroupBox(QStringLiteral("File Type"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    optFileType[0] = new QRadioButton(QStringLiteral("Halcyrix Station List"), Frame1);
-    optFileType[0]->setObjectName(QStringLiteral("optFileType(0)"));
-    optFileType[0]->setToolTip(QString::fromLatin1(kStationFileTip));
-    optFileType[1] = new QRadioButton(QStringLiteral("Previous Version of Corvane"), Frame1);
-    optFileType[1]->setObjectName(QStringLiteral("optFileType(1)"));
-    auto *typeLayout = new QVBoxLayout(Frame1);
-    typeLayout->addWidget(optFileType[0]);
-    typeLayout->addWidget(optFileType[1]);
 
     Frame2 = new QGroupBox(QStringLiteral("Actions"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -80,65 +56,23 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     promptRow->addWidget(chkPrompt);
     actionLayout->addLayout(promptRow);
 
-    Command3 = new QPushButton(QStringLiteral("&Ok"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    const std::vector<BoundTextBox *> boxes =
+        makeBoundBoxes({QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
+                        QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"),
+                        QStringLiteral("Category")});
+    std::tie(Text1, Text2, Text3, Text4, Text5, Text6, Text7) =
+        std::tie(boxes[0], boxes[1], boxes[2], boxes[3], boxes[4], boxes[5], boxes[6]);
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    ProgressBar1 = new QProgressBar(StatusBar1);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
-    ProgressBar1->setMaximumWidth(120);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setVisible(false);
-    StatusBar1->addPermanentWidget(ProgressBar1);
-
-    Data1 = new Data(this);
-    Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("Station"));
-    Data1->setVisible(false);
-
-    const char *const fields[] = {"SName", "Location", "CallLetters", "Frequency",
-                                  "Type",  "RAMFile",  "Category"};
-    BoundTextBox **boxes[] = {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6, &Text7};
-    for (int i = 0; i < 7; ++i) {
-        auto *box = new BoundTextBox(this);
-        box->setObjectName(QStringLiteral("Text%1").arg(i + 1));
-        box->setAccessibleName(QString::fromLatin1(fields[i]));
-        box->bind(Data1, QString::fromLatin1(fields[i]));
-        box->setVisible(false);
-        *boxes[i] = box;
-    }
-
-    auto *fileRow = new QHBoxLayout;
-    fileRow->addWidget(Label1);
-    fileRow->addWidget(txtFile, 1);
-    fileRow->addWidget(Command1);
     auto *frames = new QHBoxLayout;
     frames->addWidget(Frame1);
     frames->addWidget(Frame2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command3);
-    buttons->addWidget(Command2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(fileRow);
-    layout->addLayout(frames);
-    layout->addLayout(buttons);
-    layout->addWidget(StatusBar1);
-    resize(480, sizeHint().height());
+    layOut(frames, 480);
 
-    // A fresh dialog: no file, the station file and keep mode chosen.
-    optFileType[0]->setChecked(true);
+    // Keep mode at first; the question per station belongs to replace mode.
     optAction[0]->setChecked(true);
     chkPrompt->setEnabled(false);
 
     connect(Command1, &QPushButton::clicked, this, &frmImport::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmImport::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmImport::Command3_Click);
     for (int i = 0; i < 2; ++i)
         connect(optAction[i], &QRadioButton::clicked, this, [this, i] { optAction_Click(i); });
@@ -148,12 +82,6 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
 
 frmImport::~frmImport() = default;
 
-void frmImport::Form_Load()
-{
-    // The record set opens when the dialog shows (or at first use).
-    Data1->setDatabaseName(Module1::DatabasePath);
-}
-
 void frmImport::optAction_Click(int Index)
 {
     chkPrompt->setEnabled(Index == 1);
@@ -161,7 +89,7 @@ void frmImport::optAction_Click(int Index)
 
 void frmImport::Command1_Click()
 {
-    if (m_running)
+    if (running())
         return;
     CommonDialog1.DialogTitle = QStringLiteral("Import File");
     CommonDialog1.Filter = QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|Corvane Files (*.lst)|*.lst");
@@ -173,23 +101,9 @@ void frmImport::Command1_Click()
         optFileType[1]->setChecked(true);
 }
 
-void frmImport::Command2_Click()
-{
-    if (m_running) {
-        m_cancel = true;   // the loop stops after the current station and closes the dialog
-        return;
-    }
-    QDialog::reject();
-}
-
-void frmImport::reject()
-{
-    Command2_Click();
-}
-
 void frmImport::Command3_Click()
 {
-    if (m_running)
+    if (running())
         return;
     const bool replace = !optAction[0]->isChecked();
     const bool imported = importFile(txtFile->text(), optFileType[1]->isChecked(), replace,
@@ -231,20 +145,7 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
     if (!rs)
         return fail(QStringLiteral("The station database could not be opened, so nothing was imported."));
 
-    m_running = true;
-    m_cancel = false;
-    Command1->setEnabled(false);
-    Command3->setEnabled(false);
-    struct Done
-    {
-        frmImport *dlg;
-        ~Done()
-        {
-            dlg->m_running = false;
-            dlg->Command1->setEnabled(true);
-            dlg->Command3->setEnabled(true);
-        }
-    } done{this};
+    const Running running(this);
 
     ExchangeProgress progress(StatusBar1, ProgressBar1);
     progress.start(reader.size());

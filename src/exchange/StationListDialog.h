@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/CommonDialog.h"
+
+#include <QDialog>
+#include <array>
+
+class BoundTextBox;
+class Data;
+class QBoxLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+
+// What the export and the import dialog share: the file name row with its browse button, the
+// "File Type" frame with the station file option, OK and Cancel, the status bar with a progress
+// bar beside its text, the data control over the Station table, and Cancel while the work runs
+// (it stops after the current station).
+class StationListDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QLabel *Label1;
+    QLineEdit *txtFile;
+    QPushButton *Command1;
+    QGroupBox *Frame1;
+    std::array<QRadioButton *, 2> optFileType;
+    QPushButton *Command3;
+    QPushButton *Command2;
+    QStatusBar *StatusBar1;
+    QProgressBar *ProgressBar1;
+    CommonDialog CommonDialog1;
+    Data *Data1;
+
+    void Form_Load();
+    bool running() const { return m_running; }
+
+public slots:
+    void Command2_Click();
+
+protected:
+    // fileLabel: the caption of Label1; otherType: the caption of optFileType(1).
+    StationListDialog(const QString &title, const QString &fileLabel, const QString &otherType,
+                      QWidget *parent);
+
+    // Hidden text boxes Text1, Text2, ... bound to the fields, in this order.
+    std::vector<BoundTextBox *> makeBoundBoxes(const QStringList &fields);
+    // The file row, then the frames, the buttons and the status bar.
+    void layOut(QBoxLayout *frames, int width);
+
+    // Escape and the close box act as Cancel.
+    void reject() override;
+
+    // While it lives the work runs: browse and OK are off, Cancel asks the work to stop.
+    class Running
+    {
+    public:
+        explicit Running(StationListDialog *dialog);
+        ~Running();
+
+    private:
+        StationListDialog *m_dialog;
+    };
+
+    bool m_cancel = false;
+
+private:
+    bool m_running = false;
+};
