@@ -23,7 +23,7 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
     addPermanentWidget(m_panels[1]);
     addPermanentWidget(m_panels[2]);
 
-    // The clock panels follow the wall clock; one tick a second keeps the minute exact.
+    // The clock panels follow the wall clock; one tick a second keeps the minute exact to the second.
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
     m_clock.start();
@@ -44,7 +44,10 @@ void StatusBar::showClock()
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale;
     const QString date = locale.toString(now.date(), QLocale::ShortFormat);
-    const QString time = locale.toString(now.time(), QLocale::ShortFormat);
+    // Hours and minutes in the user's form.
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    format.remove(QStringLiteral(":ss"));
+    const QString time = locale.toString(now.time(), format);
     if (m_panels[1]->text() != date)
         m_panels[1]->setText(date);
     if (m_panels[2]->text() != time)

@@ -230,7 +230,9 @@ void frmMain::buildControls()
         QLabel *light = new QLabel(QLatin1String(bands[i]), face);
         light->setObjectName(QStringLiteral("lblType(%1)").arg(i));
         setColours(light, i == 0 ? kGreen : kDarkGreen, kBlack);
-        light->setFont(i < 3 ? pointFont(9.75, true) : pointFont(8.25, true));
+        // A narrow face, so the lights that touch each other stay apart.
+        light->setFont(i < 3 ? pointFont(9.75, true, QStringLiteral("Nimbus Sans Narrow"))
+                             : pointFont(8.25, true, QStringLiteral("Nimbus Sans Narrow")));
         light->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         place(light, bandPos[i][0], bandPos[i][1], 360, 255);
         lblType[i] = light;
@@ -291,6 +293,8 @@ void frmMain::buildControls()
     place(RealAudio1[8], 3360, 1320, 495, 855);
     RealAudio1[5] = new RealAudio(QStringLiteral("StatusBar"), QStringLiteral("Radio"), face);
     RealAudio1[5]->setAccessibleName(tr("Player status"));
+    // The status line reads like a second line of the display, and covers the fixed text below it.
+    setColours(RealAudio1[5], kGreen, kBlack);
     place(RealAudio1[5], 90, 915, 4300, 330);
     for (int i : {5, 7, 8})
         RealAudio1[i]->setObjectName(QStringLiteral("RealAudio1(%1)").arg(i));
@@ -541,10 +545,10 @@ void frmMain::vbFilter(QString &categories)
 
     // Each step goes on when the one before failed: criteria the parser refuses leave the
     // list unfiltered, an empty result leaves the display as it was.
-    // The table is reread from the file, so changes made in other windows show.
+    // The table is reread from the file when it changed, so changes made in other windows show.
     RecordsetPtr table;
     try {
-        table = Recordset::open(Database::open(Data1->DatabaseName()), Data1->RecordSource(), Data1->ReadOnly());
+        table = m_stationTable.open(Data1->DatabaseName(), Data1->RecordSource(), Data1->ReadOnly());
     } catch (const std::exception &) {
     }
     if (!table)

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "app/CommonDialog.h"
+#include "data/BoundControls.h"
+#include "data/DataControl.h"
 #include "data/Recordset.h"
+#include "tuner/TableCache.h"
 
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
 
-class Data;
-class DBList;
 class QAction;
 class QDialog;
 class QLabel;
@@ -159,4 +160,5 @@ private:
     bool m_refreshing = false;      // the filter is rereading the table
     int m_presetRows = 10;          // preset rows found by the last vbGetPreset (at most 10)
     QWidget *m_face = nullptr;
+    TableCache m_stationTable;      // the Station table as last read
 };
