@@ -80,6 +80,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     DBCombo1 = new DBCombo(this);
     DBCombo1->setObjectName(QStringLiteral("DBCombo1"));
+    DBCombo1->setEditable(false);   // the user picks one of the category names
     DBCombo1->setRowSource(Data1);
     DBCombo1->setListField(QStringLiteral("Name"));
     DBCombo1->setDataSource(datPrimaryRS);
