@@ -5,7 +5,9 @@
 struct Criteria::Node
 {
     enum Kind { Or, And, Test } kind = Test;
-    std::shared_ptr<Node> left, right;
+    // The operands of OR and AND, in order: a long chain of tests stays one level deep, so
+    // reading, binding and evaluating it never recurses once per test.
+    std::vector<std::shared_ptr<Node>> operands;
     QString field;
     QString value;
     int column = -1;
@@ -65,29 +67,34 @@ private:
         return true;
     }
 
-    std::shared_ptr<Criteria::Node> join(Criteria::Node::Kind kind, std::shared_ptr<Criteria::Node> l,
-                                         std::shared_ptr<Criteria::Node> r)
-    {
-        auto node = std::make_shared<Criteria::Node>();
-        node->kind = kind;
-        node->left = std::move(l);
-        node->right = std::move(r);
-        return node;
-    }
+    // Parentheses deeper than this are refused rather than read by ever deeper recursion.
+    static constexpr int MaxNesting = 100;
 
     std::shared_ptr<Criteria::Node> parseOr()
     {
-        auto node = parseAnd();
-        while (keyword(QLatin1StringView("OR")))
-            node = join(Criteria::Node::Or, node, parseAnd());
+        auto first = parseAnd();
+        if (!keyword(QLatin1StringView("OR")))
+            return first;
+        auto node = std::make_shared<Criteria::Node>();
+        node->kind = Criteria::Node::Or;
+        node->operands.push_back(std::move(first));
+        do
+            node->operands.push_back(parseAnd());
+        while (keyword(QLatin1StringView("OR")));
         return node;
     }
 
     std::shared_ptr<Criteria::Node> parseAnd()
     {
-        auto node = parseTerm();
-        while (keyword(QLatin1StringView("AND")))
-            node = join(Criteria::Node::And, node, parseTerm());
+        auto first = parseTerm();
+        if (!keyword(QLatin1StringView("AND")))
+            return first;
+        auto node = std::make_shared<Criteria::Node>();
+        node->kind = Criteria::Node::And;
+        node->operands.push_back(std::move(first));
+        do
+            node->operands.push_back(parseTerm());
+        while (keyword(QLatin1StringView("AND")));
         return node;
     }
 
@@ -97,8 +104,12 @@ private:
         if (atEnd())
             malformed(m_text, QStringLiteral("a test is missing at the end"));
         if (peek() == QLatin1Char('(')) {
+            if (m_nesting == MaxNesting)
+                malformed(m_text, QStringLiteral("its parentheses are nested too deeply"));
             ++m_pos;
+            ++m_nesting;
             auto inner = parseOr();
+            --m_nesting;
             skipBlanks();
             if (peek() != QLatin1Char(')'))
                 malformed(m_text, QStringLiteral("a closing parenthesis is missing"));
@@ -165,6 +176,7 @@ private:
 
     const QString &m_text;
     qsizetype m_pos = 0;
+    int m_nesting = 0;
 };
 
 void collect(const std::shared_ptr<Criteria::Node> &node, std::vector<Criteria::Test> &out)
@@ -175,15 +187,15 @@ void collect(const std::shared_ptr<Criteria::Node> &node, std::vector<Criteria::
         out.push_back({node->field, node->value});
         return;
     }
-    collect(node->left, out);
-    collect(node->right, out);
+    for (const auto &operand : node->operands)
+        collect(operand, out);
 }
 
 void bindNode(Criteria::Node &node, const QStringList &fields)
 {
     if (node.kind != Criteria::Node::Test) {
-        bindNode(*node.left, fields);
-        bindNode(*node.right, fields);
+        for (const auto &operand : node.operands)
+            bindNode(*operand, fields);
         return;
     }
     node.column = -1;
@@ -216,9 +228,15 @@ bool evaluate(const Criteria::Node &node, const Value &value)
 {
     switch (node.kind) {
     case Criteria::Node::Or:
-        return evaluate(*node.left, value) || evaluate(*node.right, value);
+        for (const auto &operand : node.operands)
+            if (evaluate(*operand, value))
+                return true;
+        return false;
     case Criteria::Node::And:
-        return evaluate(*node.left, value) && evaluate(*node.right, value);
+        for (const auto &operand : node.operands)
+            if (!evaluate(*operand, value))
+                return false;
+        return true;
     case Criteria::Node::Test:
         break;
     }

@@ -57,6 +57,7 @@ private slots:
     void criteriaTexts();
     void criteriaMalformed_data();
     void criteriaMalformed();
+    void criteriaOfAnyLengthAreRead();
     void querySourcesAndReadOnlySets();
     void transactionsRollBack();
 };
@@ -405,6 +406,32 @@ void TestRecordset::criteriaMalformed()
 {
     QFETCH(QString, text);
     QCOMPARE(errorOf([&] { parseCriteria(text); }), DataErr::MalformedCriteria);
+}
+
+void TestRecordset::criteriaOfAnyLengthAreRead()
+{
+    // A list filter over a very long category list: one test per category, read, bound,
+    // evaluated and freed without running out of stack.
+    QStringList tests;
+    for (int i = 0; i < 300000; ++i)
+        tests << QStringLiteral("Category = 'C%1'").arg(i);
+    {
+        Criteria c = parseCriteria(tests.join(" OR ") + " AND Category = 'C7'");
+        c.bind({"Category"});
+        const QVariant last("C299999"), seventh("c7");
+        QVERIFY(!c.matches(&last));
+        QVERIFY(c.matches(&seventh));
+    }
+    // Nesting is refused, not followed, beyond a hundred levels.
+    const auto nested = [](int depth) {
+        return QString(depth, '(') + "A='1'" + QString(depth, ')');
+    };
+    Criteria deep = parseCriteria(nested(100));
+    deep.bind({"A"});
+    const QVariant one("1");
+    QVERIFY(deep.matches(&one));
+    QCOMPARE(errorOf([&] { parseCriteria(nested(101)); }), DataErr::MalformedCriteria);
+    QCOMPARE(errorOf([&] { parseCriteria(nested(200000)); }), DataErr::MalformedCriteria);
 }
 
 void TestRecordset::querySourcesAndReadOnlySets()
