@@ -30,6 +30,7 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAccessibleName(QStringLiteral("Browse"));
     Command1->setToolTip(QStringLiteral("Choose the file"));
+    Command1->setMaximumWidth(Command1->fontMetrics().horizontalAdvance(QStringLiteral("......")) + 16);
 
     Frame1 = new QGroupBox(QStringLiteral("File Type"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
