@@ -78,9 +78,10 @@ bool isEmptyField(const QVariant &value)
     return value.isNull() || !value.isValid() || value.toString().isEmpty();
 }
 
+// Neither before the first nor after the last row, nor on a row just deleted.
 bool hasCurrentRow(const RecordsetPtr &rs)
 {
-    return rs && !rs->EOF_() && !rs->BOF();
+    return rs && !rs->EOF_() && !rs->BOF() && rs->hasCurrentRow();
 }
 
 // The radio's faceplate: a brushed-metal gradient behind the controls.
@@ -446,11 +447,13 @@ void frmMain::Form_Load()
     } catch (const RuntimeError &error) {
         m_databaseOk = false;
         m_presetRows = 0;
+        Screen::setMousePointer(Screen::Default);   // the message is read with the normal pointer
         MsgBox::show(tr("The station database \"%1\" cannot be opened.\n\n%2\n\n"
                         "The station list stays empty. Check the DataBase line of %3.")
                          .arg(QDir::toNativeSeparators(Module1::DatabasePath), error.text(),
                               QDir::toNativeSeparators(Module1::iniPath())),
                      this);
+        Screen::setMousePointer(Screen::Hourglass);
     }
     if (m_databaseOk) {
         Data1->setDatabaseName(Module1::DatabasePath);
@@ -514,7 +517,8 @@ void frmMain::showEvent(QShowEvent *event)
 void frmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    Form_Unload();
+    if (!m_exiting)
+        Form_Unload();
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -807,19 +811,3 @@ void frmMain::UpDown2_DownClick()
         vbTuneIn();
     }
 }
-
-// ---- Menu commands ---------------------------------------------------------------------------
-
-void frmMain::mnuFileImport_Click() {}
-void frmMain::mnuFileExport_Click() {}
-void frmMain::mnuFileExit_Click() {}
-void frmMain::mnuEditRadioStations_Click() {}
-void frmMain::mnuEditCategories_Click() {}
-void frmMain::mnuViewPing_Click() {}
-void frmMain::mnuViewCategories_Click() {}
-void frmMain::mnuViewWebPage_Click() {}
-void frmMain::mnuViewBanner_Click() {}
-void frmMain::mnuViewOptions_Click() {}
-void frmMain::mnuHelpAbout_Click() {}
-void frmMain::mnuHelpHelp_Click() {}
-void frmMain::mnuHelpOnlineHelp_Click() {}

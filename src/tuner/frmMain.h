@@ -19,6 +19,13 @@ class QPushButton;
 class RealAudio;
 class StatusBar;
 class UpDown;
+class frmAbout;
+class frmCategory;
+class frmExport;
+class frmImport;
+class frmOptions;
+class frmStation;
+class frmViewCategory;
 
 // The tuner window: a radio-like display of the selected station, the station list of the
 // current band, the player, ten preset buttons, the band buttons and the two steppers.
@@ -161,4 +168,14 @@ private:
     int m_presetRows = 10;          // preset rows found by the last vbGetPreset (at most 10)
     QWidget *m_face = nullptr;
     TableCache m_stationTable;      // the Station table as last read
+    bool m_exiting = false;         // File, Exit: the window closes without saving
+
+    // The windows opened from the menus: one instance each, made on first use.
+    frmImport *m_frmImport = nullptr;
+    frmExport *m_frmExport = nullptr;
+    frmStation *m_frmStation = nullptr;
+    frmCategory *m_frmCategory = nullptr;
+    frmViewCategory *m_frmViewCategory = nullptr;
+    frmOptions *m_frmOptions = nullptr;
+    frmAbout *m_frmAbout = nullptr;
 };

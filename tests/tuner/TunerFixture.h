@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 inline QString stream(const QString &name) { return QStringLiteral("http://127.0.0.1:9/%1.mp3").arg(name); }
@@ -118,7 +119,23 @@ inline int litBand(const frmMain &w)
     return lit;
 }
 
-inline Player *radio() { return Player::forConsole(QStringLiteral("Radio")); }
+inline Player *player() { return Player::forConsole(QStringLiteral("Radio")); }
+
+// The window over the stations above, with presets rows and extra SQL run before it loads.
+struct Radio
+{
+    TestAppDir dir;
+    std::unique_ptr<frmMain> window;
+    explicit Radio(const QByteArray &ini = iniText(), int presets = 10, const QString &sql = QString())
+        : dir(TestAppDir::EmptyTables, ini)
+    {
+        addStations(dir);
+        addPresets(dir, presets);
+        if (!sql.isEmpty())
+            dir.exec(sql);
+        window = openWindow();
+    }
+};
 
 // Opens a dialog modally from the window and closes it at once, as a user would.
 inline void openAndCloseDialog(frmMain &w)
