@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -54,8 +56,3 @@ private:
 // Reads a criteria text. Raises error 3075 (text quoting the criteria) when it is malformed:
 // an unbalanced quote, a missing value or operator, a dangling OR or AND, or an empty text.
 Criteria parseCriteria(const QString &text);
-
-// Error number of an unknown field in a criteria text.
-namespace DataErr {
-constexpr int UnknownCriteriaField = 3070;
-}

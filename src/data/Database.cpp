@@ -23,7 +23,7 @@ QString dataErrorText(int number)
         return QStringLiteral("The data cannot be changed: the database or record set is read-only.");
     case DataErr::UnknownField:
         return QStringLiteral("There is no such field in this record set.");
-    case 3070:
+    case DataErr::UnknownCriteriaField:
         return QStringLiteral("The search condition names a field this record set does not have.");
     case DataErr::MalformedCriteria:
         return QStringLiteral("The search condition is not well formed.");

@@ -20,6 +20,7 @@ constexpr int FileNotFound = 3024;       // database file missing, unreadable or
 constexpr int ReadOnly = 3027;           // the record set or the database cannot be changed
 constexpr int UnknownField = 3265;       // no field of that name or position
 constexpr int MalformedCriteria = 3075;
+constexpr int UnknownCriteriaField = 3070; // a criteria text names a field the set lacks
 constexpr int UnknownSource = 3078;      // no table of that name
 constexpr int InvalidBookmark = 3159;
 constexpr int ValueTooLong = 3163;
