@@ -106,6 +106,7 @@ QString Data::Caption() const
 
 RecordsetPtr Data::Recordset()
 {
+    watchWindow();   // the widgets around the control may have moved into another window
     openIfDue();
     return m_rs;
 }
@@ -342,6 +343,7 @@ bool Data::event(QEvent *event)
 void Data::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    watchWindow();
     openIfDue();
 }
 
@@ -352,6 +354,7 @@ bool Data::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Show:
             m_unloaded = false;
             openIfDue();
+            watchWindow();
             break;
         case QEvent::Close:
             unloadForm();
