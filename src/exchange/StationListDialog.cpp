@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -66,8 +67,6 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Data1->setRecordSource(QStringLiteral("Station"));
     Data1->setVisible(false);
 
-    // A fresh dialog: no file, the station file chosen.
-    optFileType[0]->setChecked(true);
     connect(Command2, &QPushButton::clicked, this, &StationListDialog::Command2_Click);
 }
 
@@ -101,6 +100,29 @@ void StationListDialog::layOut(QBoxLayout *frames, int width)
     layout->addLayout(buttons);
     layout->addWidget(StatusBar1);
     resize(width, sizeHint().height());
+}
+
+void StationListDialog::resetForm()
+{
+    txtFile->clear();
+    optFileType[0]->setChecked(true);
+    StatusBar1->clearMessage();
+    ProgressBar1->setVisible(false);
+}
+
+void StationListDialog::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        resetForm();
+        Form_Load();
+    }
+    QDialog::showEvent(event);
+}
+
+void StationListDialog::done(int result)
+{
+    Data1->unloadForm();
+    QDialog::done(result);
 }
 
 void StationListDialog::Form_Load()

@@ -54,6 +54,12 @@ protected:
 
     // Escape and the close box act as Cancel.
     void reject() override;
+    // The window is shown afresh each time it opens: the controls as at first, the record set
+    // read anew (it closes with the window).
+    void showEvent(QShowEvent *event) override;
+    void done(int result) override;
+    // Puts the controls as a freshly loaded dialog has them.
+    virtual void resetForm();
 
     // While it lives the work runs: browse and OK are off, Cancel asks the work to stop.
     class Running

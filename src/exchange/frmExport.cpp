@@ -53,11 +53,9 @@ frmExport::frmExport(QWidget *parent)
     frames->addWidget(Frame1);
     layOut(frames, 420);
 
-    // No live link at first; it belongs to the web page only, so it is offered only while that
-    // is chosen.
-    Check1->setChecked(false);
-    Check1->setEnabled(false);
+    // The live link belongs to the web page only, so it is offered only while that is chosen.
     connect(optFileType[1], &QRadioButton::toggled, Check1, &QCheckBox::setEnabled);
+    resetForm();
 
     connect(Command1, &QPushButton::clicked, this, &frmExport::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
@@ -66,6 +64,13 @@ frmExport::frmExport(QWidget *parent)
 }
 
 frmExport::~frmExport() = default;
+
+void frmExport::resetForm()
+{
+    StationListDialog::resetForm();
+    Check1->setChecked(false);
+    Check1->setEnabled(optFileType[1]->isChecked());
+}
 
 void frmExport::Command1_Click()
 {

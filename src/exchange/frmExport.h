@@ -20,6 +20,9 @@ public slots:
     void Command1_Click();
     void Command3_Click();
 
+protected:
+    void resetForm() override;
+
 private:
     // Writes the file; false when it failed (already reported) or was cancelled.
     bool exportTo(const QString &fileName, bool webPage);

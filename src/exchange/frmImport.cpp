@@ -68,9 +68,7 @@ frmImport::frmImport(QWidget *parent)
     frames->addWidget(Frame2);
     layOut(frames, 480);
 
-    // Keep mode at first; the question per station belongs to replace mode.
-    optAction[0]->setChecked(true);
-    chkPrompt->setEnabled(false);
+    resetForm();
 
     connect(Command1, &QPushButton::clicked, this, &frmImport::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmImport::Command3_Click);
@@ -81,6 +79,15 @@ frmImport::frmImport(QWidget *parent)
 }
 
 frmImport::~frmImport() = default;
+
+void frmImport::resetForm()
+{
+    StationListDialog::resetForm();
+    // Keep mode; the question per station belongs to replace mode.
+    optAction[0]->setChecked(true);
+    chkPrompt->setChecked(false);
+    optAction_Click(0);
+}
 
 void frmImport::optAction_Click(int Index)
 {

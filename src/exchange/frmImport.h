@@ -33,6 +33,9 @@ public slots:
     void Command3_Click();
     void optAction_Click(int Index);
 
+protected:
+    void resetForm() override;
+
 private:
     bool importFile(const QString &fileName, bool corvane, bool replace, bool prompt);
 

@@ -88,6 +88,7 @@ private slots:
     void replaceModeReplacesFieldsOfKnownNames();
     void replaceModeAsksForEachStation();
     void cancelWhileRunningClosesTheDialog();
+    void reopenedDialogStartsAfresh();
 };
 
 void TestExchangeDialogs::exportDialogControls()
@@ -434,6 +435,43 @@ void TestExchangeDialogs::cancelWhileRunningClosesTheDialog()
         QVERIFY(dlg.lastCounts().added < 2);
     }
     QCOMPARE(MsgBox::takeShown(), QStringList());
+}
+
+void TestExchangeDialogs::reopenedDialogStartsAfresh()
+{
+    // The main window keeps one dialog object and shows it again each time.
+    TestAppDir dir;
+    dir.addStation("One", "Pop");
+    Module1::DatabasePath = dir.dbPath();
+    frmExport exporter;
+    exporter.show();
+    CommonDialog::presetNextFileName(dir.filePath("a.html"));
+    QTest::mouseClick(exporter.Command1, Qt::LeftButton);
+    exporter.Check1->setChecked(true);
+    QTest::mouseClick(exporter.Command3, Qt::LeftButton);
+    QVERIFY(!exporter.isVisible());
+
+    dir.addStation("Two", "Pop");
+    exporter.show();
+    QVERIFY(exporter.txtFile->text().isEmpty());
+    QVERIFY(exporter.optFileType[0]->isChecked());
+    QVERIFY(!exporter.Check1->isChecked());
+    QVERIFY(!exporter.Check1->isEnabled());
+    exporter.txtFile->setText(dir.filePath("b.hcs"));
+    QTest::mouseClick(exporter.Command3, Qt::LeftButton);
+    QCOMPARE(dir.readFile("b.hcs"), QByteArray("One\t\t\t\tFM\t\tPop\r\nTwo\t\t\t\tFM\t\tPop\r\n"));
+
+    frmImport importer;
+    importer.show();
+    QTest::mouseClick(importer.optAction[1], Qt::LeftButton);
+    QTest::mouseClick(importer.chkPrompt, Qt::LeftButton);
+    importer.optFileType[1]->setChecked(true);
+    QTest::mouseClick(importer.Command2, Qt::LeftButton);
+    importer.show();
+    QVERIFY(importer.optFileType[0]->isChecked());
+    QVERIFY(importer.optAction[0]->isChecked());
+    QVERIFY(!importer.chkPrompt->isChecked());
+    QVERIFY(!importer.chkPrompt->isEnabled());
 }
 
 int main(int argc, char **argv)
