@@ -11,6 +11,7 @@
 #include "player/Player.h"
 #include "tuner/frmMain.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -27,17 +28,23 @@ QStringList listed(const frmMain &w)
     return names;
 }
 
-// Opens the dialog as the menu commands do and runs steps, which close it, while it is open.
-void whileOpen(frmMain &w, QDialog &dialog, const std::function<void()> &steps)
+// Runs the menu command and, while the window it opens modally is up, steps that close it.
+template <typename Window>
+void whileOpen(QAction *command, const std::function<void(Window &)> &steps)
 {
-    QTimer::singleShot(0, &dialog, [&] {
-        steps();
-        if (dialog.isVisible()) {
-            QWARN("the steps left the dialog open");
-            dialog.reject();
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        auto *window = qobject_cast<Window *>(QApplication::activeModalWidget());
+        QVERIFY(window);
+        steps(*window);
+        ran = true;
+        if (window->isVisible()) {
+            QWARN("the steps left the window open");
+            window->reject();
         }
     });
-    w.runModal(dialog);
+    command->trigger();
+    QVERIFY(ran);
 }
 
 void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -69,8 +76,9 @@ void TestMaintenanceMain::theMainListShowsTheChanges()
 
     // The editor starts on the station picked in the main list and shares its record set.
     QTest::keyClick(w.DBList1, Qt::Key_Down);
-    frmStation editor(w.Data1, &w);
-    whileOpen(w, editor, [&] {
+    const frmStation *first = nullptr;
+    whileOpen<frmStation>(w.mnuEditRadioStations, [&](frmStation &editor) {
+        first = &editor;
         QCOMPARE(editor.txtFields[0]->text(), QString("WJZZ"));
         QCOMPARE(editor.datPrimaryRS->Recordset(), w.Data1->Recordset());
         click(editor.datPrimaryRS->firstButton());
@@ -83,12 +91,23 @@ void TestMaintenanceMain::theMainListShowsTheChanges()
     QCOMPARE(listed(w), QStringList({"Blue Note", "Cool Jazz", "WJZZ"}));
     QCOMPARE(w.DBList1->Text(), QString("Blue Note"));
 
-    frmViewCategory view(&w);
-    whileOpen(w, view, [&] {
+    // The same editor, which remembers a new row was begun, saves at its second opening.
+    whileOpen<frmStation>(w.mnuEditRadioStations, [&](frmStation &editor) {
+        QCOMPARE(&editor, first);
+        QVERIFY(editor.AddingRecord);
+        click(editor.datPrimaryRS->lastButton());
+        editor.txtFields[0]->selectAll();
+        QTest::keyClicks(editor.txtFields[0], "WJZZ Jazz");
+        click(editor.cmdUpdate);
+        click(editor.cmdClose);
+    });
+    QCOMPARE(listed(w), QStringList({"Blue Note", "Cool Jazz", "WJZZ Jazz"}));
+
+    whileOpen<frmViewCategory>(w.mnuViewCategories, [&](frmViewCategory &view) {
         click(view.Command1);
         click(view.Command6);
     });
-    QCOMPARE(listed(w), QStringList({"Blue Note", "Cool Jazz", "Salsa Uno", "WJZZ"}));
+    QCOMPARE(listed(w), QStringList({"Blue Note", "Cool Jazz", "Salsa Uno", "WJZZ Jazz"}));
     QCOMPARE(MsgBox::takeShown(), QStringList());
 }
 
