@@ -174,7 +174,7 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
         if (out.size() >= kChunk) {
             if (file.write(out) != out.size())
                 return failed(file.errorString());
-            out.clear();
+            out.resize(0);   // keeps the buffer for the next piece
         }
         rs->MoveNext();
     }
