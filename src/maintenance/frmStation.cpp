@@ -70,6 +70,10 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
 
     Combo1 = new BoundComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
+    // The four types are offered once, before any station is shown: changing the item list
+    // later would replace the shown type and count as an edit of the station.
+    for (const char *type : {"FM", "AM", "NET", "TV"})
+        Combo1->addItem(QLatin1String(type));
     Combo1->bind(datPrimaryRS, QStringLiteral("Type"));
 
     Command1 = makeButton("Command1", QStringLiteral("..."), this);
@@ -198,9 +202,6 @@ void frmStation::Form_Load()
     datPrimaryRS->setRecordset(m_mainStations ? m_mainStations->Recordset() : RecordsetPtr());
     if (!datPrimaryRS->Recordset())
         datPrimaryRS_Reposition();   // no stations to show: say so
-    Combo1->clear();
-    for (const char *type : {"FM", "AM", "NET", "TV"})
-        Combo1->addItem(QLatin1String(type));
 }
 
 void frmStation::Form_Unload(int &Cancel)

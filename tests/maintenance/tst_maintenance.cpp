@@ -85,6 +85,7 @@ private slots:
 
     void viewListRules();
     void stationEditorAddsSavesAndBrowsesTheMainList();
+    void stationEditorLeavesAnUntouchedStationAsItWas();
     void stationEditorRefusesRowsAndKeepsThemPending();
     void stationEditorDeletesTheLastAndTheOnlyStation();
     void stationEditorOnAnEmptyListAndAtItsSecondOpening();
@@ -170,6 +171,32 @@ void TestMaintenance::stationEditorAddsSavesAndBrowsesTheMainList()
     // Closing hands the record set back, still updatable.
     click(f.cmdClose);
     QVERIFY(!f.isVisible() && !f.datPrimaryRS->Recordset() && !mainList.ReadOnly());
+    QCOMPARE(MsgBox::takeShown(), QStringList());
+}
+
+void TestMaintenance::stationEditorLeavesAnUntouchedStationAsItWas()
+{
+    // Opening, browsing and closing without typing stores nothing: every type shows as stored.
+    Db db({"Television"}, {});
+    db.addStation("Arte", "Television", "http://tv/arte.m3u8", "TV");
+    db.addStation("Beta", "Television", QString(), "NET");
+    db.addStation("Gamma", "Television", QString(), "DAB");
+    db.addStation("Delta", "Television", QString(), QString());
+    const auto before = db.query("select * from Station order by SName");
+    Data mainList;
+    showMainList(mainList, "Television");
+    frmStation f(&mainList);
+    for (int opening = 0; opening < 2; ++opening) {
+        f.show();
+        QCOMPARE(f.Combo1->currentText(), QString("TV"));
+        click(f.datPrimaryRS->nextButton());
+        QCOMPARE(f.Combo1->currentText(), QString("NET"));
+        click(f.datPrimaryRS->lastButton());
+        QCOMPARE(f.Combo1->currentText(), QString("DAB"));
+        click(f.cmdClose);
+        mainList.Recordset()->MoveFirst();
+    }
+    QCOMPARE(db.query("select * from Station order by SName"), before);
     QCOMPARE(MsgBox::takeShown(), QStringList());
 }
 
