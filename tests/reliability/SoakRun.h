@@ -12,6 +12,7 @@
 #include "player/Player.h"
 #include "tuner/frmMain.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -88,6 +89,7 @@ public:
             m_icecast->streamUrl(), m_http->url(QStringLiteral("/tone.mp3")),
             QStringLiteral("http://127.0.0.1:%1/dead.mp3").arg(StreamTools::freePort()),
             m_http->url(QStringLiteral("/missing.mp3"))};
+        std::copy(std::begin(addresses), std::end(addresses), std::begin(m_addresses));
         for (int i = 0; i < 4; ++i)
             m_dir->addStation(QString::fromLatin1(Names[i]), QStringLiteral("Jazz"), addresses[i]);
 
@@ -108,13 +110,20 @@ public:
     Player *player() const { return Player::forConsole(QStringLiteral("Radio")); }
 
     // Tuning number n: a double click on station n % 4, then the pause of a fast user — until the
-    // station plays or fails, but never more than a second and a half, and every seventh time only
-    // a moment, so that some tunings cut into a stream still connecting.
-    void tune(int n)
+    // station plays or fails, at least a quarter and at most one and a half seconds, and every
+    // seventh time only a moment, so that some tunings cut into a stream still connecting.
+    // Returns whether the double click reached the player with that station's address.
+    bool tune(int n)
     {
         const int station = n % 4;
         doubleClick(station);
+        const bool reached = player()->source() == m_addresses[station];
+        if (qEnvironmentVariableIsSet("SOAK_DEBUG"))
+            qWarning("tuning %d: station %d, source %s, list text %s, title %s", n, station,
+                     qPrintable(player()->source()), qPrintable(m_window->DBList1->Text()),
+                     qPrintable(m_window->windowTitle()));
         const int limit = n % 7 == 6 ? 80 : 1500;
+        const int least = n % 7 == 6 ? 80 : 250;
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < limit) {
@@ -123,6 +132,10 @@ public:
             if (s == Player::State::Playing || s == Player::State::Failed)
                 break;
         }
+        // Even a fast user takes a quarter of a second to reach the next entry.
+        if (clock.elapsed() < least)
+            spin(int(least - clock.elapsed()));
+        return reached;
     }
 
     // Tunes the live station and waits until its audio plays.
@@ -140,12 +153,16 @@ public:
     }
 
 private:
+    // What a double click on a list entry makes the list do: select it, then its click and
+    // double-click signals. (Synthetic mouse events are not used here: after some tunings the
+    // list's double click was lost to them, which hid the player from the soak.)
     void doubleClick(int row)
     {
         QListView *list = m_window->DBList1;
-        const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        const QModelIndex index = list->model()->index(row, 0);
+        list->setCurrentIndex(index);
+        emit list->clicked(index);
+        emit list->doubleClicked(index);
     }
 
     QTemporaryDir m_files;
@@ -153,6 +170,7 @@ private:
     std::unique_ptr<IcecastServer> m_icecast;
     std::unique_ptr<TestAppDir> m_dir;
     std::unique_ptr<frmMain> m_window;
+    QString m_addresses[4];
     QString m_error;
 };
 
