@@ -178,6 +178,9 @@ void Player::ensureMpv()
         {QStringLiteral("osc"), QStringLiteral("no")},
         {QStringLiteral("vo"), QStringLiteral("libmpv")},
         {QStringLiteral("audio-display"), QStringLiteral("no")},
+        // Without a usable sound device a stream still plays (silently) instead of ending at
+        // once and being retried as if the connection had dropped.
+        {QStringLiteral("audio-fallback-to-null"), QStringLiteral("yes")},
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("network-timeout"), QString::number(kNetworkTimeoutMs / 1000)},
         {QStringLiteral("demuxer-lavf-analyzeduration"), QStringLiteral("0.1")},
