@@ -15,6 +15,10 @@ QString version()
     return QStringLiteral("%1.%2.%3").arg(major()).arg(minor()).arg(revision());
 }
 
+QString homePage() { return QStringLiteral("https://halcyrix.org/"); }
+QString productPage() { return QStringLiteral("https://halcyrix.org/tuner/"); }
+QString supportAddress() { return QStringLiteral("support@halcyrix.org"); }
+
 QString path()
 {
     const QString home = qEnvironmentVariable("HALCYRIX_HOME");

@@ -127,9 +127,9 @@ frmAbout::frmAbout(QWidget *parent)
     Form_Load();
 }
 
-QString frmAbout::homePage() { return QStringLiteral("https://halcyrix.org/"); }
+QString frmAbout::homePage() { return App::homePage(); }
 
-QString frmAbout::supportAddress() { return QStringLiteral("support@halcyrix.org"); }
+QString frmAbout::supportAddress() { return App::supportAddress(); }
 
 void frmAbout::Form_Load()
 {

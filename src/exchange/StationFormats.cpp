@@ -161,7 +161,6 @@ QByteArray webPageFooter(const QString &product, int major, int minor, const QSt
     return out;
 }
 
-QString homePage() { return QStringLiteral("https://www.halcyrix.example/"); }
 
 // ---- Corvane list file ----
 

@@ -76,8 +76,6 @@ QByteArray webPageHeader();
 void appendWebPageRow(QByteArray &out, const Station &station, bool liveLink);
 // The footer line naming the product, its major and minor version and its home page.
 QByteArray webPageFooter(const QString &product, int major, int minor, const QString &homePage);
-// The web address the footer links the product name to.
-QString homePage();
 
 // ---- Corvane list file (.lst) ----
 

@@ -180,7 +180,7 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
     }
     progress.finish(QStringLiteral("Done."));
     if (webPage)
-        out += StationList::webPageFooter(App::title(), App::major(), App::minor(), StationList::homePage());
+        out += StationList::webPageFooter(App::title(), App::major(), App::minor(), App::homePage());
     if (file.write(out) != out.size())
         return failed(file.errorString());
     if (!file.commit())

@@ -1,6 +1,7 @@
 // The main window's menu commands: the windows they open, the web addresses, help, banner, exit.
 #include "tuner/frmMain.h"
 
+#include "app/AppInfo.h"
 #include "app/Shell.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/frmAbout.h"
@@ -16,8 +17,6 @@
 #include <QVariant>
 
 namespace {
-// The product page on the maker's site, opened by Help, Online Help.
-const char *const kProductPage = "https://halcyrix.org/tuner/";
 constexpr int kHeightWithBanner = 4155;
 constexpr int kHeightBannerHidden = 3345;
 
@@ -77,4 +76,4 @@ void frmMain::mnuViewBanner_Click()
 // Shows the help file; any failure to show it is passed over.
 void frmMain::mnuHelpHelp_Click() { HelpWindow::showHelp(this); }
 
-void frmMain::mnuHelpOnlineHelp_Click() { Shell::open(QString::fromLatin1(kProductPage)); }
+void frmMain::mnuHelpOnlineHelp_Click() { Shell::open(App::productPage()); }
