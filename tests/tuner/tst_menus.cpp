@@ -37,9 +37,10 @@ struct Opened
 };
 
 // Closes the next modal window by its close box as soon as it shows, noting what it was.
-void closeNextModal(Opened &seen)
+// The watch ends with `scope` when no window came.
+void closeNextModal(Opened &seen, QObject *scope)
 {
-    auto *poll = new QTimer;
+    auto *poll = new QTimer(scope);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, &seen] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
@@ -231,7 +232,8 @@ void TestMenus::windowCommandsOpenModallyAndRebuildTheList()
             radio.dir.addStation(newcomer, "Jazz", stream("new"), "FM", "90", "Here");
 
             Opened seen;
-            closeNextModal(seen);
+            QObject scope;
+            closeNextModal(seen, &scope);
             command.action->trigger();
             QVERIFY2(seen.window, qPrintable(name));
             QVERIFY2(command.isExpected(seen.window), qPrintable(name));
