@@ -3,6 +3,7 @@
 #include "data/DataControl.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 namespace Maintenance {
 
@@ -26,6 +27,14 @@ QString engineErrorText(const Data *control, int number)
 {
     const QString text = control ? control->lastErrorText() : QString();
     return text.isEmpty() ? dataErrorText(number) : text;
+}
+
+QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
 }
 
 } // namespace Maintenance

@@ -27,13 +27,6 @@ QString dataErrorMessage(const QString &text)
     return QStringLiteral("Data error event hit err:") + text;
 }
 
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
@@ -63,11 +56,11 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
 
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
-    cmdAdd = makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
-    cmdDelete = makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
-    cmdRefresh = makeButton("cmdRefresh", QStringLiteral("&Refresh"), picButtons);
-    cmdUpdate = makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
-    cmdClose = makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
+    cmdAdd = Maintenance::makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
+    cmdDelete = Maintenance::makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
+    cmdRefresh = Maintenance::makeButton("cmdRefresh", QStringLiteral("&Refresh"), picButtons);
+    cmdUpdate = Maintenance::makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
+    cmdClose = Maintenance::makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
     auto *strip = new QHBoxLayout(picButtons);
     strip->setContentsMargins(0, 0, 0, 0);
     for (QPushButton *b : {cmdAdd, cmdDelete, cmdRefresh, cmdUpdate, cmdClose})

@@ -22,13 +22,6 @@ const QString kNewStation = QStringLiteral("New Station");
 const QString kNoStations = QStringLiteral("No Stations");
 const QString kNeedCategory = QStringLiteral("Must specify a Category.");
 
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 frmStation::frmStation(Data *mainStations, QWidget *parent)
@@ -76,7 +69,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
         Combo1->addItem(QLatin1String(type));
     Combo1->bind(datPrimaryRS, QStringLiteral("Type"));
 
-    Command1 = makeButton("Command1", QStringLiteral("..."), this);
+    Command1 = Maintenance::makeButton("Command1", QStringLiteral("..."), this);
     Command1->setToolTip(QStringLiteral("Browse"));
     Command1->setAccessibleName(QStringLiteral("Browse"));
 
@@ -104,10 +97,10 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
 
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
-    cmdAdd = makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
-    cmdDelete = makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
-    cmdUpdate = makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
-    cmdClose = makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
+    cmdAdd = Maintenance::makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
+    cmdDelete = Maintenance::makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
+    cmdUpdate = Maintenance::makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
+    cmdClose = Maintenance::makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
     auto *strip = new QHBoxLayout(picButtons);
     strip->setContentsMargins(0, 0, 0, 0);
     for (QPushButton *b : {cmdAdd, cmdDelete, cmdUpdate, cmdClose})

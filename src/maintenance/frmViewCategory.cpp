@@ -37,13 +37,6 @@ QListWidget *makeList(const char *name, QWidget *parent)
     return list;
 }
 
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
@@ -61,16 +54,16 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
     List2 = makeList("List2", this);
     Maintenance::labelFor(Label2, List2);
 
-    Command1 = makeButton("Command1", QStringLiteral(">>"), this);
-    Command2 = makeButton("Command2", QStringLiteral(">"), this);
-    Command3 = makeButton("Command3", QStringLiteral("<<"), this);
-    Command4 = makeButton("Command4", QStringLiteral("<"), this);
+    Command1 = Maintenance::makeButton("Command1", QStringLiteral(">>"), this);
+    Command2 = Maintenance::makeButton("Command2", QStringLiteral(">"), this);
+    Command3 = Maintenance::makeButton("Command3", QStringLiteral("<<"), this);
+    Command4 = Maintenance::makeButton("Command4", QStringLiteral("<"), this);
     Command1->setAccessibleName(QStringLiteral("Select all"));
     Command2->setAccessibleName(QStringLiteral("Select highlighted"));
     Command3->setAccessibleName(QStringLiteral("Remove all"));
     Command4->setAccessibleName(QStringLiteral("Remove highlighted"));
-    Command5 = makeButton("Command5", QStringLiteral("&Cancel"), this);
-    Command6 = makeButton("Command6", QStringLiteral("&Ok"), this);
+    Command5 = Maintenance::makeButton("Command5", QStringLiteral("&Cancel"), this);
+    Command6 = Maintenance::makeButton("Command6", QStringLiteral("&Ok"), this);
 
     Data1 = new Data(this);
     Data1->setObjectName(QStringLiteral("Data1"));
