@@ -70,13 +70,19 @@ Station readStationLine(QStringView line)
     return s;
 }
 
-std::vector<Station> readStationFile(const QByteArray &bytes)
+// Every station a reader of the given format finds in bytes.
+static std::vector<Station> readAllStations(StationReader::Format format, const QByteArray &bytes)
 {
     std::vector<Station> stations;
-    StationReader reader(StationReader::StationFile, bytes);
+    StationReader reader(format, bytes);
     for (Station s; reader.next(s);)
         stations.push_back(s);
     return stations;
+}
+
+std::vector<Station> readStationFile(const QByteArray &bytes)
+{
+    return readAllStations(StationReader::StationFile, bytes);
 }
 
 // ---- Web page table ----
@@ -205,11 +211,7 @@ Station readCorvaneRecord(const char *r)
 
 std::vector<Station> readCorvaneFile(const QByteArray &bytes)
 {
-    std::vector<Station> stations;
-    StationReader reader(StationReader::CorvaneList, bytes);
-    for (Station s; reader.next(s);)
-        stations.push_back(s);
-    return stations;
+    return readAllStations(StationReader::CorvaneList, bytes);
 }
 
 // ---- Reading a whole file ----
