@@ -4,7 +4,10 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <deque>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <sqlite3.h>
 
 // The rows a record set was read with, shared by the sets derived from it: row ids, and the
@@ -46,6 +49,49 @@ ValueKind valueKind(const QVariant &v)
     default:
         return ValueKind::Text;
     }
+}
+
+// The texts read down one column of a table. Most columns of a long station list repeat a few
+// values (categories, types, places): each is made once and shared by every row holding it,
+// which saves an allocation per row and the memory. A column whose values are mostly
+// different (names, addresses) is noticed early and read without the pool.
+class TextPool
+{
+public:
+    QString text(std::string_view utf8)
+    {
+        if (!m_on)
+            return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        ++m_reads;
+        if (const auto it = m_seen.find(utf8); it != m_seen.end())
+            return it->second;
+        QString made = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        m_keys.emplace_back(utf8);
+        m_seen.emplace(std::string_view(m_keys.back()), made);
+        ++m_made;
+        if ((m_reads >= kTrial && m_made * 2 > m_reads) || m_made > kMostKept) {
+            m_on = false;
+            m_seen.clear();
+            m_keys.clear();
+        }
+        return made;
+    }
+
+private:
+    static constexpr int kTrial = 2048;        // texts read before a column can be judged
+    static constexpr int kMostKept = 50000;
+    bool m_on = true;
+    int m_reads = 0;                           // texts asked of the pool...
+    int m_made = 0;                            // ...and those that were new
+    std::deque<std::string> m_keys;            // stable storage of the keys' bytes
+    std::unordered_map<std::string_view, QString> m_seen;
+};
+
+QVariant textValue(std::string_view utf8, TextPool *pool)
+{
+    if (utf8.empty())
+        return QVariant(QString(QLatin1String("")));
+    return QVariant(pool ? pool->text(utf8) : QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
 }
 
 // A prepared statement, finalized when it goes out of scope.
@@ -100,7 +146,8 @@ public:
             throw m_db.lastError(fields, values);
     }
 
-    QVariant column(int i) const
+    // The value of column i of the current row; texts come from pool when one is given.
+    QVariant column(int i, TextPool *pool = nullptr) const
     {
         switch (sqlite3_column_type(m_st, i)) {
         case SQLITE_NULL:
@@ -115,7 +162,7 @@ public:
         default: {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
             const int bytes = sqlite3_column_bytes(m_st, i);
-            return QVariant(bytes ? QString::fromUtf8(text, bytes) : QString(QLatin1String("")));
+            return textValue(std::string_view(text, size_t(bytes)), pool);
         }
         }
     }
@@ -347,6 +394,17 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         store->fields << QString::fromUtf8(sqlite3_column_name(st.get(), i));
     store->fieldCount = int(store->fields.size());
     store->columns.resize(size_t(store->fieldCount));
+    if (!store->table.isEmpty()) {
+        // Room for every row of the table at once: a long table is not copied as it grows.
+        Statement count(*db, QStringLiteral("select count(*) from %1").arg(Database::quoteIdentifier(store->table)));
+        if (sqlite3_step(count.get()) == SQLITE_ROW) {
+            const auto rows = size_t(std::max<sqlite3_int64>(0, sqlite3_column_int64(count.get(), 0)));
+            store->rowids.reserve(rows);
+            for (auto &column : store->columns)
+                column.reserve(rows);
+        }
+    }
+    std::vector<TextPool> pools(size_t(store->fieldCount));
     qint64 counter = 0;
     for (;;) {
         const int rc = sqlite3_step(st.get());
@@ -356,7 +414,7 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
             throw db->lastError();
         store->rowids.push_back(hasRowid ? sqlite3_column_int64(st.get(), 0) : ++counter);
         for (int i = first; i < columns; ++i)
-            store->columns[size_t(i - first)].push_back(st.column(i));
+            store->columns[size_t(i - first)].push_back(st.column(i, &pools[size_t(i - first)]));
     }
     store->deleted.assign(store->rowids.size(), 0);
 
@@ -822,6 +880,24 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
             sortByKeys(s.columns, order, parts);
     }
 
+    return derive(std::move(order), type);
+}
+
+RecordsetPtr Recordset::Clone() const
+{
+    std::vector<int> order;
+    order.reserve(m_order.size());
+    for (int r : m_order)
+        if (!m_store->deleted[size_t(r)])
+            order.push_back(r);
+    RecordsetPtr rs = derive(std::move(order), m_type);
+    rs->m_sort = m_sort;
+    rs->m_filter = m_filter;
+    return rs;
+}
+
+RecordsetPtr Recordset::derive(std::vector<int> order, int type) const
+{
     RecordsetPtr rs(new Recordset(m_db, m_store));
     rs->m_source = m_source;
     rs->m_readOnly = m_readOnly || type == SnapshotType;

@@ -119,6 +119,10 @@ public:
     // type (-1: this set's Type). Its first row is current. Raises 3075 for a malformed Filter,
     // 3070 for an unknown field in it, 3265 for an unknown Sort field.
     RecordsetPtr OpenRecordset(int type = -1) const;
+    // A new record set over the same rows in the same order (rows deleted since left out), of
+    // the same kind, with its own position: its first row is current. Bookmarks hold in both.
+    // Costs a copy of the order only, so a set worked out once can be handed out many times.
+    RecordsetPtr Clone() const;
 
     // The values of one field for every row, in record-set order, as text (null as empty);
     // the current row does not move. Lists fill themselves from it.
@@ -146,6 +150,8 @@ signals:
 private:
     Recordset(std::shared_ptr<Database> db, std::shared_ptr<Store> store);
 
+    // A set over these rows in the given order (store rows), of kind type, first row current.
+    RecordsetPtr derive(std::vector<int> order, int type) const;
     void notify(int action);
     void store(bool announce);
     void dropPending();

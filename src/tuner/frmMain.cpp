@@ -549,7 +549,8 @@ void frmMain::vbFilter(QString &categories)
 
     // Each step goes on when the one before failed: criteria the parser refuses leave the
     // list unfiltered, an empty result leaves the display as it was.
-    // The table is reread from the file when it changed, so changes made in other windows show.
+    // The table is reread from the file when it changed, so changes made in other windows show;
+    // while it is unchanged, a band's list is filtered and sorted only the first time.
     RecordsetPtr table;
     try {
         table = m_stationTable.open(Data1->DatabaseName(), Data1->RecordSource(), Data1->ReadOnly());
@@ -557,19 +558,14 @@ void frmMain::vbFilter(QString &categories)
     }
     if (!table)
         return;
-    try {
-        table->setSort(QStringLiteral("SName"));
-        table->setFilter(criteria);
-    } catch (const std::exception &) {
-    }
+    const QString byName = QStringLiteral("SName");
     RecordsetPtr filtered;
     try {
-        filtered = table->OpenRecordset(table->Type());
+        filtered = m_stationTable.derived(byName, criteria);
     } catch (const std::exception &) {
         // Refused criteria: every station shows, still in name order.
         try {
-            table->setFilter(QString());
-            filtered = table->OpenRecordset(table->Type());
+            filtered = m_stationTable.derived(byName, QString());
         } catch (const std::exception &) {
             filtered = table;
         }

@@ -53,6 +53,8 @@ private slots:
     void editWritesThroughByRowId();
     void engineErrorsKeepTheRowPending();
     void filterAndSortReopen();
+    void cloneKeepsOrderNotPosition();
+    void longTableReadsBackExactly();
     void findFirstWithQuotedNames();
     void criteriaTexts();
     void criteriaMalformed_data();
@@ -323,6 +325,62 @@ void TestRecordset::filterAndSortReopen()
     QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::UnknownField);
     rs->setSort("");
     QCOMPARE(rs->OpenRecordset(Recordset::SnapshotType)->Updatable(), false);
+}
+
+void TestRecordset::cloneKeepsOrderNotPosition()
+{
+    TestAppDir dir;
+    for (const char *name : {"zeta", "Alpha", "beta", "Gamma"})
+        dir.addStation(name, "Jazz");
+    auto rs = stations(dir);
+    rs->setSort("SName");
+    auto sorted = rs->OpenRecordset();
+    sorted->MoveLast();
+    const auto mark = sorted->Bookmark();
+
+    auto clone = sorted->Clone();
+    QCOMPARE(names(clone), names(sorted));
+    QCOMPARE(clone->Fields(0).toString(), QString("Alpha"));   // its own position, at the first row
+    QCOMPARE(sorted->Fields(0).toString(), QString("zeta"));
+    clone->setBookmark(mark);
+    QCOMPARE(clone->Fields(0).toString(), QString("zeta"));
+
+    // A row deleted through one set is left out of clones made afterwards.
+    sorted->MoveFirst();
+    sorted->Delete();
+    QCOMPARE(names(sorted->Clone()), QStringList({"beta", "Gamma", "zeta"}));
+    QCOMPARE(sorted->OpenRecordset(Recordset::SnapshotType)->Clone()->Updatable(), false);
+}
+
+void TestRecordset::longTableReadsBackExactly()
+{
+    // Columns that repeat a few texts, that never repeat, that repeat only at first, and that
+    // hold nulls, empty texts, numbers and non-ASCII texts among their texts.
+    TestAppDir dir;
+    dir.exec("INSERT INTO Station (SName, Frequency, Type, Location, RAMFile, Category, WebPage) "
+             "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 9999) "
+             "SELECT 'Stätion ' || i, CASE i % 7 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN i % 50 ELSE 'F' || (i % 3) END, "
+             "CASE i % 2 WHEN 0 THEN 'FM' ELSE 'Fm' END, CASE WHEN i < 4000 THEN 'City ' || (i % 5) ELSE 'Town ' || i END, "
+             "'http://127.0.0.1/' || i, 'Catégorie ' || (i % 4), CASE WHEN i % 3 = 0 THEN 'http://a/' ELSE NULL END FROM n");
+    auto rs = stations(dir);
+    const QStringList fields = {"SName", "Frequency", "Type", "Location", "RAMFile", "Category", "WebPage"};
+    const QList<QVariantList> stored = dir.query("select " + fields.join(", ") + " from Station order by rowid");
+    QCOMPARE(rs->RecordCount(), int(stored.size()));
+    for (int row = 0; row < stored.size(); ++row, rs->MoveNext())
+        for (int f = 0; f < fields.size(); ++f)
+            if (rs->Fields(fields[f]) != stored[row][f] || rs->Fields(fields[f]).isNull() != stored[row][f].isNull())
+                QFAIL(qPrintable(QString("row %1, %2: %3 read, %4 stored")
+                                     .arg(row).arg(fields[f], rs->Fields(fields[f]).toString(), stored[row][f].toString())));
+
+    // A shared text changed in one row stays unchanged in the others.
+    rs->MoveFirst();
+    rs->Edit();
+    rs->setField("Category", "Changed");
+    rs->Update();
+    rs->MoveNext();
+    QCOMPARE(rs->Fields("Category").toString(), QString("Catégorie 1"));
+    rs->Move(3);
+    QCOMPARE(rs->Fields("Category").toString(), QString("Catégorie 0"));
 }
 
 void TestRecordset::findFirstWithQuotedNames()

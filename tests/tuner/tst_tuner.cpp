@@ -21,6 +21,7 @@ private slots:
     void clickShowsDoubleClickTunes();
     void bandLightsAndMissingCategory();
     void activationRebuildsTheList();
+    void bandListsFollowEveryChange();
     void missingDatabaseIsReportedOnce();
 };
 
@@ -230,6 +231,38 @@ void TestTuner::activationRebuildsTheList()
     // Activation does not tune: the caption and the stream stay.
     QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17 [Zed Pop]"));
     QCOMPARE(player()->source(), stream("zed"));
+}
+
+void TestTuner::bandListsFollowEveryChange()
+{
+    Radio radio;
+    frmMain &w = *radio.window;
+    const QStringList radioList = listed(w);
+    w.optTV->click();
+    QCOMPARE(listed(w), QStringList({"Channel 2", "Channel 5"}));
+    w.optTuner->click();
+    QCOMPARE(listed(w), radioList);
+
+    // Each return to a band starts at its first station, wherever the set was left.
+    RecordsetPtr rs = w.Data1->Recordset();
+    rs->MoveLast();
+    w.optTV->click();
+    w.optTuner->click();
+    QCOMPARE(w.Data1->Recordset()->Fields("SName").toString(), radioList.first());
+
+    // A station renamed through the shown set, and one added by another program.
+    rs = w.Data1->Recordset();
+    rs->FindFirst("SName = 'Zed Pop'");
+    rs->Edit();
+    rs->setField("SName", "Alpha Pop");
+    rs->Update();
+    radio.dir.addStation("Channel 1", "Television", stream("ch1"), "TV", "1", "Rome");
+    w.optTV->click();
+    QCOMPARE(listed(w), QStringList({"Channel 1", "Channel 2", "Channel 5"}));
+    w.optTuner->click();
+    QCOMPARE(listed(w).first(), QString("Alpha Pop"));
+    QVERIFY(!listed(w).contains("Zed Pop"));
+    QCOMPARE(listed(w).size(), radioList.size());
 }
 
 void TestTuner::missingDatabaseIsReportedOnce()
