@@ -3,29 +3,13 @@
 #include "data/Criteria.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <algorithm>
 #include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <sqlite3.h>
-
-// The rows a record set was read with, shared by the sets derived from it: row ids, and the
-// values one array per field, so that filtering and sorting by a field read contiguous memory.
-// Bookmarks are row numbers in this store.
-struct Recordset::Store
-{
-    QStringList fields;
-    int fieldCount = 0;
-    QString table;                  // the table written to; empty for a query we cannot write
-    std::vector<qint64> rowids;
-    std::vector<std::vector<QVariant>> columns;
-    std::vector<char> deleted;
-
-    int rows() const { return int(rowids.size()); }
-    const QVariant &cell(int r, int c) const { return columns[size_t(c)][size_t(r)]; }
-    QVariant &cell(int r, int c) { return columns[size_t(c)][size_t(r)]; }
-};
 
 namespace {
 
@@ -51,48 +35,280 @@ ValueKind valueKind(const QVariant &v)
     }
 }
 
-// The texts read down one column of a table. Most columns of a long station list repeat a few
-// values (categories, types, places): each is made once and shared by every row holding it,
-// which saves an allocation per row and the memory. A column whose values are mostly
-// different (names, addresses) is noticed early and read without the pool.
-class TextPool
-{
-public:
-    QString text(std::string_view utf8)
-    {
-        if (!m_on)
-            return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        ++m_reads;
-        if (const auto it = m_seen.find(utf8); it != m_seen.end())
-            return it->second;
-        QString made = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        m_keys.emplace_back(utf8);
-        m_seen.emplace(std::string_view(m_keys.back()), made);
-        ++m_made;
-        if ((m_reads >= kTrial && m_made * 2 > m_reads) || m_made > kMostKept) {
-            m_on = false;
-            m_seen.clear();
-            m_keys.clear();
-        }
-        return made;
-    }
-
-private:
-    static constexpr int kTrial = 2048;        // texts read before a column can be judged
-    static constexpr int kMostKept = 50000;
-    bool m_on = true;
-    int m_reads = 0;                           // texts asked of the pool...
-    int m_made = 0;                            // ...and those that were new
-    std::deque<std::string> m_keys;            // stable storage of the keys' bytes
-    std::unordered_map<std::string_view, QString> m_seen;
-};
-
-QVariant textValue(std::string_view utf8, TextPool *pool)
+// A text value as the database gives it, in a string of its own size; an empty text is
+// empty, never null.
+QVariant textValue(std::string_view utf8)
 {
     if (utf8.empty())
         return QVariant(QString(QLatin1String("")));
-    return QVariant(pool ? pool->text(utf8) : QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+    return QVariant(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
 }
+
+// Decodes UTF-8 into text as textValue() does, reusing the room text already has.
+void decodeInto(QString &text, std::string_view utf8)
+{
+    text.resize(qsizetype(utf8.size()));   // UTF-16 takes at most one unit per byte
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QChar *end = decoder.appendToBuffer(text.data(), QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+    text.truncate(end - text.constData());
+}
+
+bool isText(const QVariant &v)
+{
+    return v.typeId() == QMetaType::QString;
+}
+
+// One field's values for every row of a store, kept compactly. A field whose values repeat
+// (categories, types, places) holds each different value once and a row number into them per
+// row. A field whose texts are mostly different (names, addresses) holds them as UTF-8 one
+// after the other, with where each row's text starts and how long it is; a value of it is
+// made when asked for. Which of the two a field is, the first rows read decide; a value other
+// than a text or a null turns a field of the second form into the first.
+class Column
+{
+public:
+    void reserve(size_t rows)
+    {
+        m_reserved = rows;
+        m_ids.reserve(rows);
+    }
+
+    // Reading a table: one value per row, in row order, then finishReading().
+    void appendText(std::string_view utf8)
+    {
+        if (m_packed) {
+            m_spans.push_back(pack(utf8));
+            return;
+        }
+        if (!m_pooling) {
+            m_ids.push_back(add(textValue(utf8)));
+            return;
+        }
+        ++m_reads;
+        if (const auto it = m_seen.find(utf8); it != m_seen.end()) {
+            m_ids.push_back(it->second);
+            return;
+        }
+        const quint32 id = add(textValue(utf8));
+        m_keys.emplace_back(utf8);
+        m_seen.emplace(std::string_view(m_keys.back()), id);
+        m_ids.push_back(id);
+        if ((m_reads >= kTrial && m_values.size() * 2 > size_t(m_reads)) || m_values.size() > kMostKept)
+            stopPooling();
+    }
+
+    // Appends a value of any kind (a null for a row being added, numbers and bytes read).
+    void append(const QVariant &v)
+    {
+        if (m_packed && !v.isValid()) {
+            m_spans.push_back(Span{0, kNull});
+            return;
+        }
+        if (m_packed && isText(v)) {
+            m_spans.push_back(pack(v.toString().toUtf8()));
+            return;
+        }
+        unpack();
+        if (!v.isValid())
+            m_ids.push_back(nullId());
+        else
+            m_ids.push_back(add(v));
+    }
+
+    // Lets go of what only reading needed.
+    void finishReading()
+    {
+        m_pooling = false;
+        m_seen = {};
+        m_keys = {};
+    }
+
+    QVariant value(size_t r) const
+    {
+        if (!m_packed)
+            return m_values[m_ids[r]];
+        const Span s = m_spans[r];
+        if (s.size == kNull)
+            return QVariant();
+        return textValue(bytes(s));
+    }
+
+    // Puts row r's value into into, reusing the text into holds: a pass over many rows
+    // (filter, find, sort) decodes their texts without making a string for each.
+    void read(size_t r, QVariant &into) const
+    {
+        if (!m_packed) {
+            into = m_values[m_ids[r]];
+            return;
+        }
+        const Span s = m_spans[r];
+        if (s.size == kNull) {
+            into = QVariant();
+            return;
+        }
+        if (!isText(into))
+            into = QVariant(QString());
+        decodeInto(*static_cast<QString *>(into.data()), bytes(s));
+    }
+
+    // Changes row r's value (what the database stored for it).
+    void set(size_t r, const QVariant &v)
+    {
+        if (m_packed && (!v.isValid() || isText(v))) {
+            const Span old = m_spans[r];
+            if (!v.isValid()) {
+                m_spans[r] = Span{0, kNull};
+                return;
+            }
+            const QByteArray utf8 = v.toString().toUtf8();
+            if (old.size != kNull && bytes(old) == std::string_view(utf8.constData(), size_t(utf8.size())))
+                return;
+            m_spans[r] = pack(utf8);
+            return;
+        }
+        unpack();
+        const QVariant &old = m_values[m_ids[r]];
+        if (old.isValid() == v.isValid() && (!v.isValid() || (old.typeId() == v.typeId() && old == v)))
+            return;   // unchanged: an Update stores every field again
+        m_ids[r] = v.isValid() ? add(v) : nullId();
+    }
+
+private:
+    struct Span
+    {
+        quint32 start;
+        quint32 size;   // kNull for a null
+    };
+    static constexpr quint32 kNull = 0xffffffffu;
+    static constexpr int kTrial = 2048;           // texts read before a field can be judged
+    static constexpr size_t kMostKept = 50000;    // different values a field of the first form holds
+
+    std::string_view bytes(Span s) const { return std::string_view(m_bytes.data() + s.start, s.size); }
+
+    Span pack(std::string_view utf8)
+    {
+        const Span s{quint32(m_bytes.size()), quint32(utf8.size())};
+        m_bytes.insert(m_bytes.end(), utf8.begin(), utf8.end());
+        return s;
+    }
+    Span pack(const QByteArray &utf8) { return pack(std::string_view(utf8.constData(), size_t(utf8.size()))); }
+
+    quint32 add(const QVariant &v)
+    {
+        if (!v.isValid())
+            return nullId();
+        if (!isText(v))
+            m_onlyTexts = false;
+        m_values.push_back(v);
+        return quint32(m_values.size() - 1);
+    }
+
+    quint32 nullId()
+    {
+        if (m_nullId == kNull) {
+            m_nullId = quint32(m_values.size());
+            m_values.emplace_back();
+        }
+        return m_nullId;
+    }
+
+    // Mostly different texts: from now on they are packed, if texts and nulls are all there is.
+    void stopPooling()
+    {
+        finishReading();
+        if (!m_onlyTexts)
+            return;
+        m_spans.reserve(std::max(m_reserved, m_ids.size()));
+        for (const quint32 id : m_ids) {
+            const QVariant &v = m_values[id];
+            m_spans.push_back(v.isValid() ? pack(v.toString().toUtf8()) : Span{0, kNull});
+        }
+        m_ids = {};
+        m_values = {};
+        m_nullId = kNull;
+        m_packed = true;
+    }
+
+    // Back to the first form, for a value that is not a text.
+    void unpack()
+    {
+        if (!m_packed)
+            return;
+        m_ids.reserve(m_spans.size());
+        for (size_t r = 0; r < m_spans.size(); ++r)
+            m_ids.push_back(m_spans[r].size == kNull ? nullId() : add(textValue(bytes(m_spans[r]))));
+        m_spans = {};
+        m_bytes = {};
+        m_packed = false;
+    }
+
+    bool m_packed = false;
+    // The first form: every different value once, and a number into them per row.
+    std::vector<quint32> m_ids;
+    std::vector<QVariant> m_values;
+    quint32 m_nullId = kNull;
+    bool m_onlyTexts = true;
+    // The second form: each row's text as a span of bytes.
+    std::vector<Span> m_spans;
+    std::vector<char> m_bytes;
+    // While reading: the texts seen so far, so that a repeated text is kept once.
+    bool m_pooling = true;
+    int m_reads = 0;
+    size_t m_reserved = 0;
+    std::deque<std::string> m_keys;   // stable storage of the keys' bytes
+    std::unordered_map<std::string_view, quint32> m_seen;
+};
+
+} // namespace
+
+// The rows a record set was read with, shared by the sets derived from it: row ids, and the
+// values one column per field, so that filtering and sorting by a field read one field only.
+// Bookmarks are row numbers in this store.
+struct Recordset::Store
+{
+    QStringList fields;
+    int fieldCount = 0;
+    QString table;                  // the table written to; empty for a query we cannot write
+    std::vector<qint64> rowids;
+    std::vector<Column> columns;
+    std::vector<char> deleted;
+
+    int rows() const { return int(rowids.size()); }
+    QVariant cell(int r, int c) const { return columns[size_t(c)].value(size_t(r)); }
+};
+
+namespace {
+
+// Tests rows of a store against criteria, reading only the fields the criteria names.
+class RowMatcher
+{
+public:
+    RowMatcher(const Recordset::Store &store, const QString &criteria)
+        : m_store(store), m_criteria(parseCriteria(criteria)), m_row(size_t(store.fieldCount))
+    {
+        m_criteria.bind(store.fields);
+        for (const QString &name : m_criteria.fieldNames())
+            for (int i = 0; i < store.fieldCount; ++i)
+                if (store.fields[i].compare(name, Qt::CaseInsensitive) == 0
+                    && std::find(m_used.begin(), m_used.end(), i) == m_used.end()) {
+                    m_used.push_back(i);
+                    break;
+                }
+    }
+
+    bool matches(int r)
+    {
+        for (const int c : m_used)
+            m_store.columns[size_t(c)].read(size_t(r), m_row[size_t(c)]);
+        return m_criteria.matches(m_row.data());
+    }
+
+private:
+    const Recordset::Store &m_store;
+    Criteria m_criteria;
+    std::vector<int> m_used;
+    std::vector<QVariant> m_row;
+};
 
 // A prepared statement, finalized when it goes out of scope.
 class Statement
@@ -146,8 +362,8 @@ public:
             throw m_db.lastError(fields, values);
     }
 
-    // The value of column i of the current row; texts come from pool when one is given.
-    QVariant column(int i, TextPool *pool = nullptr) const
+    // The value of column i of the current row.
+    QVariant column(int i) const
     {
         switch (sqlite3_column_type(m_st, i)) {
         case SQLITE_NULL:
@@ -162,7 +378,7 @@ public:
         default: {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
             const int bytes = sqlite3_column_bytes(m_st, i);
-            return textValue(std::string_view(text, size_t(bytes)), pool);
+            return textValue(std::string_view(text, size_t(bytes)));
         }
         }
     }
@@ -252,7 +468,7 @@ struct SortPart
 };
 
 // Sorts by keys made once per row; equal keys keep their order.
-void sortByKeys(const std::vector<std::vector<QVariant>> &columns, std::vector<int> &order,
+void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order,
                 const std::vector<SortPart> &parts)
 {
     const size_t n = order.size();
@@ -260,7 +476,7 @@ void sortByKeys(const std::vector<std::vector<QVariant>> &columns, std::vector<i
     std::vector<SortKey> keys(n * np);
     for (size_t i = 0; i < n; ++i)
         for (size_t p = 0; p < np; ++p)
-            keys[i * np + p] = sortKey(columns[size_t(parts[p].column)][size_t(order[i])]);
+            keys[i * np + p] = sortKey(columns[size_t(parts[p].column)].value(size_t(order[i])));
     std::vector<int> idx(n);
     for (size_t i = 0; i < n; ++i)
         idx[i] = int(i);
@@ -281,7 +497,7 @@ void sortByKeys(const std::vector<std::vector<QVariant>> &columns, std::vector<i
 // The usual sort, by one field holding texts (the station name): every text is case-folded
 // once into one buffer, and a 64-bit prefix of it decides most comparisons without reading
 // the text. Returns false, sorting nothing, when the field holds other values than texts.
-bool sortByOneTextField(const std::vector<QVariant> &column, std::vector<int> &order,
+bool sortByOneTextField(const Column &column, std::vector<int> &order,
                         const std::vector<SortPart> &parts)
 {
     if (parts.size() != 1)
@@ -297,8 +513,9 @@ bool sortByOneTextField(const std::vector<QVariant> &column, std::vector<int> &o
     std::vector<char16_t> folded;
     folded.reserve(n * 24);
     std::vector<quint32> start(n + 1, 0);
+    QVariant v;
     for (size_t i = 0; i < n; ++i) {
-        const QVariant &v = column[size_t(order[i])];
+        column.read(size_t(order[i]), v);
         start[i] = quint32(folded.size());
         entries[i].index = quint32(i);
         entries[i].prefix = 0;
@@ -404,7 +621,6 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
                 column.reserve(rows);
         }
     }
-    std::vector<TextPool> pools(size_t(store->fieldCount));
     qint64 counter = 0;
     for (;;) {
         const int rc = sqlite3_step(st.get());
@@ -413,9 +629,18 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         if (rc != SQLITE_ROW)
             throw db->lastError();
         store->rowids.push_back(hasRowid ? sqlite3_column_int64(st.get(), 0) : ++counter);
-        for (int i = first; i < columns; ++i)
-            store->columns[size_t(i - first)].push_back(st.column(i, &pools[size_t(i - first)]));
+        for (int i = first; i < columns; ++i) {
+            Column &column = store->columns[size_t(i - first)];
+            if (sqlite3_column_type(st.get(), i) == SQLITE_TEXT) {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st.get(), i));
+                column.appendText(std::string_view(text, size_t(sqlite3_column_bytes(st.get(), i))));
+            } else {
+                column.append(st.column(i));
+            }
+        }
     }
+    for (auto &column : store->columns)
+        column.finishReading();
     store->deleted.assign(store->rowids.size(), 0);
 
     RecordsetPtr rs(new Recordset(db, store));
@@ -647,12 +872,11 @@ void Recordset::moveWithinSet(int action)
 
 void Recordset::FindFirst(const QString &criteria)
 {
-    Criteria c = parseCriteria(criteria);
-    c.bind(m_store->fields);
+    RowMatcher c(*m_store, criteria);
     notify(ActionFind);
     for (size_t i = 0; i < m_order.size(); ++i) {
         const int r = m_order[i];
-        if (!m_store->deleted[size_t(r)] && c.matches(m_store->columns, r)) {
+        if (!m_store->deleted[size_t(r)] && c.matches(r)) {
             m_noMatch = false;
             setPosition(int(i));
             return;
@@ -736,7 +960,7 @@ void Recordset::store(bool announce)
         s.rowids.push_back(rowid);
         s.deleted.push_back(0);
         for (auto &column : s.columns)
-            column.emplace_back();
+            column.append(QVariant());
         const int r = s.rows() - 1;
         m_order.push_back(r);
         m_editRow = r;
@@ -766,7 +990,7 @@ void Recordset::store(bool announce)
         st.bind(1, QVariant(s.rowids[size_t(m_editRow)]));
         if (sqlite3_step(st.get()) == SQLITE_ROW) {
             for (int i = 0; i < s.fieldCount && i < sqlite3_column_count(st.get()); ++i)
-                s.cell(m_editRow, i) = st.column(i);
+                s.columns[size_t(i)].set(size_t(m_editRow), st.column(i));
         }
     }
 
@@ -857,10 +1081,9 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
             if (!s.deleted[size_t(r)])
                 order.push_back(r);
     } else {
-        Criteria c = parseCriteria(m_filter);
-        c.bind(s.fields);
+        RowMatcher c(s, m_filter);
         for (int r : m_order)
-            if (!s.deleted[size_t(r)] && c.matches(s.columns, r))
+            if (!s.deleted[size_t(r)] && c.matches(r))
                 order.push_back(r);
     }
 
@@ -914,7 +1137,7 @@ QStringList Recordset::columnTexts(const QString &field) const
     QStringList out;
     out.reserve(qsizetype(m_order.size()));
     for (int r : m_order) {
-        const QVariant &v = m_store->cell(r, c);
+        const QVariant v = m_store->cell(r, c);
         out << (v.isValid() ? v.toString() : QString());
     }
     return out;

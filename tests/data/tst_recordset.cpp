@@ -55,6 +55,7 @@ private slots:
     void filterAndSortReopen();
     void cloneKeepsOrderNotPosition();
     void longTableReadsBackExactly();
+    void distinctTextsThroughChanges();
     void findFirstWithQuotedNames();
     void criteriaTexts();
     void criteriaMalformed_data();
@@ -381,6 +382,70 @@ void TestRecordset::longTableReadsBackExactly()
     QCOMPARE(rs->Fields("Category").toString(), QString("Catégorie 1"));
     rs->Move(3);
     QCOMPARE(rs->Fields("Category").toString(), QString("Catégorie 0"));
+}
+
+void TestRecordset::distinctTextsThroughChanges()
+{
+    // A long table whose names and addresses never repeat, with odd values far down it: they
+    // read, match, sort and change like any other, and a value that is not a text among
+    // texts keeps its kind.
+    TestAppDir dir;
+    dir.exec("INSERT INTO Station (SName, Category, RAMFile) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL "
+             "SELECT i + 1 FROM n WHERE i < 2999) SELECT 'S' || printf('%05d', i), 'Jazz', "
+             "CASE i % 3 WHEN 0 THEN NULL WHEN 1 THEN '' ELSE 'http://h/' || i END FROM n; "
+             "UPDATE Station SET SName = 'Öko FM 🎵' WHERE rowid = 2500; "
+             "UPDATE Station SET SName = CAST(X'610062' AS TEXT) WHERE rowid = 2600; "
+             "CREATE TABLE Loose (a, b); INSERT INTO Loose WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL "
+             "SELECT i + 1 FROM n WHERE i < 2999) SELECT CASE i WHEN 2999 THEN 7 ELSE 'x' || i END, i FROM n;");
+    auto rs = stations(dir);
+    rs->FindFirst("SName = 'öko fm 🎵'");
+    QCOMPARE(rs->AbsolutePosition(), 2499);
+    QCOMPARE(rs->Fields(0).toString(), QString("Öko FM 🎵"));
+    rs->Move(100);
+    QCOMPARE(rs->Fields(0).toString(), QString::fromUtf8("a\0b", 3));
+    rs->MoveFirst();
+    QVERIFY(!rs->Fields(5).isValid());
+    rs->MoveNext();
+    QVERIFY(rs->Fields(5).isValid() && rs->Fields(5).toString().isEmpty());
+    rs->setFilter("RAMFile = ''");
+    QCOMPARE(rs->OpenRecordset()->RecordCount(), 1000);
+    rs->setFilter("");
+    rs->setSort("SName");
+    QCOMPARE(rs->OpenRecordset()->Fields(0).toString(), QString::fromUtf8("a\0b", 3));
+
+    // Changes: a name, a null address made a text and back; seen through a clone and the file.
+    auto clone = rs->Clone();
+    rs->MoveFirst();
+    rs->Edit();
+    rs->setField(0, "Neu ß");
+    rs->setField(5, "http://new/");
+    rs->Update();
+    rs->MoveNext();
+    rs->Edit();
+    rs->setField(5, QVariant());
+    rs->Update();
+    rs->AddNew();
+    rs->setField(0, "Added");
+    rs->setField(6, "Jazz");
+    rs->Update();
+    QCOMPARE(clone->Fields(0).toString(), QString("Neu ß"));
+    QCOMPARE(clone->Fields(5).toString(), QString("http://new/"));
+    clone->MoveNext();
+    QVERIFY(!clone->Fields(5).isValid());
+    QCOMPARE(names(rs).last(), QString("Added"));
+    QCOMPARE(names(rs), names(stations(dir)));
+
+    auto loose = Recordset::open(Database::open(dir.dbPath()), "Loose", false);
+    loose->MoveLast();
+    QCOMPARE(loose->Fields(0), QVariant(qint64(7)));
+    loose->MoveFirst();
+    loose->Edit();
+    loose->setField(0, 42);
+    loose->Update();
+    loose->MoveNext();
+    QCOMPARE(loose->Fields(0), QVariant(QString("x1")));
+    loose->MovePrevious();
+    QCOMPARE(loose->Fields(0), QVariant(qint64(42)));
 }
 
 void TestRecordset::findFirstWithQuotedNames()
