@@ -48,6 +48,15 @@ QVariant textValue(std::string_view utf8)
 void decodeInto(QString &text, std::string_view utf8)
 {
     text.resize(qsizetype(utf8.size()));   // UTF-16 takes at most one unit per byte
+    // Most texts are ASCII: each byte is its character.
+    QChar *out = text.data();
+    size_t i = 0;
+    while (i < utf8.size() && uchar(utf8[i]) < 0x80) {
+        out[i] = QLatin1Char(utf8[i]);
+        ++i;
+    }
+    if (i == utf8.size())
+        return;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QChar *end = decoder.appendToBuffer(text.data(), QByteArrayView(utf8.data(), qsizetype(utf8.size())));
     text.truncate(end - text.constData());
@@ -59,8 +68,8 @@ bool isText(const QVariant &v)
 }
 
 // One field's values for every row of a store, kept compactly. A field whose values repeat
-// (categories, types, places) holds each different value once and a row number into them per
-// row. A field whose texts are mostly different (names, addresses) holds them as UTF-8 one
+// (categories, types, places) holds each different value once and, for each row, the number
+// of its value. A field whose texts are mostly different (names, addresses) holds them as UTF-8 one
 // after the other, with where each row's text starts and how long it is; a value of it is
 // made when asked for. Which of the two a field is, the first rows read decide; a value other
 // than a text or a null turns a field of the second form into the first.
