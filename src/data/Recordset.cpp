@@ -85,10 +85,11 @@ public:
     // Reading a table: one value per row, in row order, then finishReading().
     void appendText(std::string_view utf8)
     {
-        if (m_packed) {
+        if (m_packed && fits(utf8.size())) {
             m_spans.push_back(pack(utf8));
             return;
         }
+        unpack();
         if (!m_pooling) {
             m_ids.push_back(add(textValue(utf8)));
             return;
@@ -113,8 +114,9 @@ public:
             m_spans.push_back(Span{0, kNull});
             return;
         }
-        if (m_packed && isText(v)) {
-            m_spans.push_back(pack(v.toString().toUtf8()));
+        const QByteArray utf8 = m_packed && isText(v) ? v.toString().toUtf8() : QByteArray();
+        if (m_packed && isText(v) && fits(size_t(utf8.size()))) {
+            m_spans.push_back(pack(utf8));
             return;
         }
         unpack();
@@ -163,13 +165,13 @@ public:
     // Changes row r's value (what the database stored for it).
     void set(size_t r, const QVariant &v)
     {
-        if (m_packed && (!v.isValid() || isText(v))) {
+        if (m_packed && !v.isValid()) {
+            m_spans[r] = Span{0, kNull};
+            return;
+        }
+        const QByteArray utf8 = m_packed && isText(v) ? v.toString().toUtf8() : QByteArray();
+        if (m_packed && isText(v) && fits(size_t(utf8.size()))) {
             const Span old = m_spans[r];
-            if (!v.isValid()) {
-                m_spans[r] = Span{0, kNull};
-                return;
-            }
-            const QByteArray utf8 = v.toString().toUtf8();
             if (old.size != kNull && bytes(old) == std::string_view(utf8.constData(), size_t(utf8.size())))
                 return;
             m_spans[r] = pack(utf8);
@@ -191,6 +193,10 @@ private:
     static constexpr quint32 kNull = 0xffffffffu;
     static constexpr int kTrial = 2048;           // texts read before a field can be judged
     static constexpr size_t kMostKept = 50000;    // different values a field of the first form holds
+
+    // Whether a text of that many bytes can still be packed (spans reach 4 GiB of texts; a
+    // field holding more goes back to the first form).
+    bool fits(size_t bytes) const { return bytes < kNull && m_bytes.size() < size_t(kNull) - bytes; }
 
     std::string_view bytes(Span s) const { return std::string_view(m_bytes.data() + s.start, s.size); }
 
