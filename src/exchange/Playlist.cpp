@@ -35,7 +35,7 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
     using Metafile::Kind;
     Stations result;
     Kind kind = Metafile::kindFromContent(bytes);
-    if (kind == Kind::None)
+    if (kind == Kind::None && !Metafile::looksLikeMedia(bytes))
         kind = Metafile::kindFromName(fileName);
     QList<Metafile::TitledEntry> entries;
     switch (kind) {
