@@ -130,7 +130,7 @@ void frmImport::fillCategories()
                     names << name;
             }
         }
-    } catch (const RuntimeError &) {
+    } catch (const std::exception &) {
         // No categories to offer: a playlist import says so when it is asked for.
     }
     cboCategory->addItems(names);
@@ -172,7 +172,9 @@ void frmImport::Command3_Click()
         : optFileType[2]->isChecked()                 ? Format::Playlist
                                                       : Format::StationFile;
     const bool imported = importFile(txtFile->text(), format, replace, replace && chkPrompt->isChecked());
-    if (imported && (m_counts.shortened > 0 || m_counts.leftOut > 0)) {
+    // A playlist's entries are named by the import, so what did not fit as it stood is told.
+    if (imported && format == Format::Playlist
+        && (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
         QStringList notes;
         if (m_counts.shortened > 0)
             notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
@@ -182,6 +184,10 @@ void frmImport::Command3_Click()
             notes << QStringLiteral("%1 entries were left out: their address is longer than %2 characters.")
                          .arg(m_counts.leftOut)
                          .arg(Playlist::AddressLength);
+        if (m_counts.passedOver > 0)
+            notes << QStringLiteral("%1 entries were passed over: a station of that name is there already, "
+                                    "or the database refused it.")
+                         .arg(m_counts.passedOver);
         MsgBox::show(QStringLiteral("%1 stations were added from the playlist.\n\n").arg(m_counts.added + m_counts.replaced)
                          + notes.join(QLatin1Char('\n')),
                      this);

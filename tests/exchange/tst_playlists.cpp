@@ -180,9 +180,10 @@ void TestPlaylists::exportAndImportThroughTheDialogs()
         QVERIFY(dlg.cboCategory->isEnabled());
         QCOMPARE(dlg.cboCategory->count(), 3);
         QTest::mouseClick(dlg.Command3, Qt::LeftButton);
-        // Keep mode: the station already there is passed over.
+        // Keep mode: the station already there is passed over, and the user is told.
         QCOMPARE(dlg.lastCounts().added, 1);
         QCOMPARE(dlg.lastCounts().passedOver, 1);
+        QVERIFY(MsgBox::takeShown().value(0).contains("1 entries were passed over"));
     }
     QCOMPARE(rows(other), QStringList({"Öko FM|FM|http://old.example/|Rock|Graz", "Line Break|NET|http://lb.example/|Talk|"}));
 
