@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 StationListDialog::StationListDialog(const QString &title, const QString &fileLabel, const QString &otherType,
-                                     QWidget *parent)
+                                     const QString &playlistType, QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(title);
@@ -41,9 +41,11 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
         QStringLiteral("Use this for Comma Delimited Text files or files exported by this program."));
     optFileType[1] = new QRadioButton(otherType, Frame1);
     optFileType[1]->setObjectName(QStringLiteral("optFileType(1)"));
+    optFileType[2] = new QRadioButton(playlistType, Frame1);
+    optFileType[2]->setObjectName(QStringLiteral("optFileType(2)"));
     auto *typeLayout = new QVBoxLayout(Frame1);
-    typeLayout->addWidget(optFileType[0]);
-    typeLayout->addWidget(optFileType[1]);
+    for (QRadioButton *option : optFileType)
+        typeLayout->addWidget(option);
 
     Command3 = new QPushButton(QStringLiteral("&Ok"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
