@@ -278,12 +278,8 @@ void frmMain::buildControls()
     DBList1->setListField(QStringLiteral("SName"));
     DBList1->setDataSource(Data1);
     setColours(DBList1, kGreen, kBlack);
-    {
-        QPalette palette = DBList1->palette();
-        palette.setColor(QPalette::Highlight, kGreen);
-        palette.setColor(QPalette::HighlightedText, kBlack);
-        DBList1->setPalette(palette);
-    }
+    showListFocus(false);
+    DBList1->installEventFilter(this);
     place(DBList1, 2730, 75, 1650, 840);
 
     // The player: picture, volume and status line of the console "Radio".
@@ -526,8 +522,20 @@ void frmMain::closeEvent(QCloseEvent *event)
         Form_Unload();
 }
 
+void frmMain::showListFocus(bool focused)
+{
+    // The keyboard focus shows on the black list: its station lights up bright green while the
+    // list has the focus and stays dark green while it has not.
+    QPalette palette = DBList1->palette();
+    palette.setColor(QPalette::Highlight, focused ? kGreen : kDarkGreen);
+    palette.setColor(QPalette::HighlightedText, kBlack);
+    DBList1->setPalette(palette);
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == DBList1 && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        showListFocus(event->type() == QEvent::FocusIn);
     // A band button never keeps the keyboard focus: it goes on to the station list.
     if (event->type() == QEvent::FocusIn && (watched == optTuner || watched == optTV))
         DBList1->setFocus(Qt::OtherFocusReason);

@@ -91,7 +91,7 @@ private slots:
 
     void displayIsReadAsShownAndAnnounced();
     void presetButtonsReadTheirStation();
-    void enterTunesLikeADoubleClick();
+    void enterTunesAndTheFocusShows();
     void longListOffersTheRowsInViewAndAnnouncesEachStation();
 };
 
@@ -168,7 +168,7 @@ void TestAccessibility::presetButtonsReadTheirStation()
     QCOMPARE(w.Preset[2]->text(), QString("&2"));
 }
 
-void TestAccessibility::enterTunesLikeADoubleClick()
+void TestAccessibility::enterTunesAndTheFocusShows()
 {
     Radio radio;
     frmMain &w = *radio.window;
@@ -188,6 +188,14 @@ void TestAccessibility::enterTunesLikeADoubleClick()
     QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17 [WJZZ]"));
     QCOMPARE(player()->source(), stream("wjzz"));
     QVERIFY(w.mnuViewWebPage->isEnabled());
+
+    // The focus shows on the black list: its station is bright green only while it has it.
+    auto highlight = [&] { return w.DBList1->palette().color(QPalette::Highlight); };
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTRY_COMPARE(highlight(), QColor(0, 255, 0));
+    press(w.DBList1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.Preset[1]);
+    QCOMPARE(highlight(), QColor(0, 128, 0));
 }
 
 void TestAccessibility::longListOffersTheRowsInViewAndAnnouncesEachStation()
