@@ -98,7 +98,8 @@ private:
 
 // The data-bound list: its entries are ListField of every row of RowSource's record set, in
 // record-set order. Text is the selected entry's text; setting it selects the entry showing
-// it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click.
+// it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click
+// and on Enter (either Enter key).
 // With a DataSource and DataField it is also bound: the selected text is that field's value.
 class DBList : public QListView, public RowSourceBinding
 {
@@ -126,6 +127,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void setBoundText(const QString &text) override;
     QString boundText() const override;
 

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -109,6 +110,13 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
     connect(Command6, &QPushButton::clicked, this, &frmViewCategory::Command6_Click);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List1_DblClick);
     connect(List2, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List2_DblClick);
+    // Enter, on the main keys or the keypad, moves the highlighted category as a double click does.
+    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(key), List1, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, &frmViewCategory::List1_DblClick);
+        connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, &frmViewCategory::List2_DblClick);
+    }
 }
 
 void frmViewCategory::setVisible(bool visible)

@@ -1,5 +1,6 @@
 #include "player/RealAudio.h"
 
+#include "app/Accessibility.h"
 #include "app/AppInfo.h"
 #include "player/Player.h"
 
@@ -106,11 +107,13 @@ void RealAudio::buildStatus()
     layout->setContentsMargins(2, 0, 2, 0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
-    m_status->setAccessibleName(tr("Player status"));
+    // Read by what they show (connecting, buffering, the station and title, an error), and
+    // announced on every change.
+    Accessibility::readAsShown(m_status, tr("Player status"));
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_time = new QLabel(this);
     m_time->setObjectName(QStringLiteral("lblElapsed"));
-    m_time->setAccessibleName(tr("Elapsed time"));
+    Accessibility::readAsShown(m_time, tr("Elapsed time"));
     m_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(m_status, 1);
     layout->addWidget(m_time, 0);

@@ -1,5 +1,7 @@
 #include "StatusBar.h"
 
+#include "app/Accessibility.h"
+
 #include <QDateTime>
 #include <QLabel>
 #include <QLocale>
@@ -14,9 +16,10 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         m_panels[i]->setContentsMargins(3, 0, 3, 0);
     }
-    m_panels[0]->setAccessibleName(tr("Status"));
-    m_panels[1]->setAccessibleName(tr("Date"));
-    m_panels[2]->setAccessibleName(tr("Time"));
+    // Each panel is read by the text it shows; its description says what that is.
+    Accessibility::readAsShown(m_panels[0], tr("Category"));
+    Accessibility::readAsShown(m_panels[1], tr("Date"));
+    Accessibility::readAsShown(m_panels[2], tr("Time"));
     m_panels[1]->setAlignment(Qt::AlignCenter);
     m_panels[2]->setAlignment(Qt::AlignCenter);
     addWidget(m_panels[0], 1);
@@ -37,7 +40,22 @@ QLabel *StatusBar::Panels(int index) const
 
 QString StatusBar::text() const { return m_panels[0]->text(); }
 
-void StatusBar::setText(const QString &text) { m_panels[0]->setText(text); }
+void StatusBar::setText(const QString &text)
+{
+    showText(text, tr("Category"));
+}
+
+void StatusBar::showPrompt(const QString &text)
+{
+    showText(text, tr("Prompt"));
+}
+
+void StatusBar::showText(const QString &text, const QString &what)
+{
+    if (m_panels[0]->accessibleDescription() != what)
+        m_panels[0]->setAccessibleDescription(what);
+    m_panels[0]->setText(text);
+}
 
 void StatusBar::showClock()
 {

@@ -397,6 +397,17 @@ void TestMaintenance::viewSelectorFillsMovesAndStores()
         QTest::mouseDClick(f.List1->viewport(), Qt::LeftButton, {}, at);
     }
     QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock"}));
+    // Enter moves the current entry there, the keypad's Enter moves it back.
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.List1->setFocus();
+    f.List1->setCurrentRow(3);   // Talk
+    QTest::keyClick(f.List1, Qt::Key_Return);
+    QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock", "Talk"}));
+    f.List2->setFocus();
+    f.List2->setCurrentRow(2);
+    QTest::keyClick(f.List2, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock"}));
+    QVERIFY(f.isVisible());   // Enter closed nothing
     click(f.Command6);
     QCOMPARE(Module1::ViewCategories, QString("Jazz, Rock"));
 
