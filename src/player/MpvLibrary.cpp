@@ -29,8 +29,8 @@ QString open(MpvLibrary &lib)
     void *handle = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = dlerror();
-        return QCoreApplication::translate("Player", "The player library %1 cannot be loaded: %2")
-            .arg(QLatin1String(kLibraryName), QString::fromLocal8Bit(why ? why : "not found"));
+        return QCoreApplication::translate("Player", "The player could not be started: %1")
+            .arg(why ? QString::fromLocal8Bit(why) : QLatin1String(kLibraryName));
     }
     QStringList missing;
 #define HX_MPV_LOOKUP(name)                                                                         \
@@ -40,11 +40,11 @@ QString open(MpvLibrary &lib)
     HX_MPV_FUNCTIONS(HX_MPV_LOOKUP)
 #undef HX_MPV_LOOKUP
     if (!missing.isEmpty())
-        return QCoreApplication::translate("Player", "The player library %1 lacks %2")
+        return QCoreApplication::translate("Player", "The player could not be started: %1 lacks %2")
             .arg(QLatin1String(kLibraryName), missing.join(QStringLiteral(", ")));
     // The major version changes when the interface does.
     if ((lib.client_api_version() >> 16) != (MPV_CLIENT_API_VERSION >> 16))
-        return QCoreApplication::translate("Player", "The player library %1 is of another version (%2)")
+        return QCoreApplication::translate("Player", "The player could not be started: %1 is of version %2")
             .arg(QLatin1String(kLibraryName))
             .arg(lib.client_api_version() >> 16);
     return QString();
