@@ -35,6 +35,11 @@ public:
                     const QString &location = QString(), const QString &web = QString(),
                     const QString &callLetters = QString()) const;
 
+    // Generated stations for the large-list benchmarks: names in scrambled order (so that sorting
+    // has work to do), spread over `categories` categories ("Television" and "Category 1" …),
+    // each with a stream address nothing answers; and ten preset rows.
+    void addGeneratedStations(int stations, int categories) const;
+
     static QString sourceDir();
 
 private:
