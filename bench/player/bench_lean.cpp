@@ -59,7 +59,7 @@ double rssMiB(qint64 pid)
 double cpuSeconds(qint64 pid)
 {
     const QByteArray stat = procFile(pid, "stat");
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');   // from field 3 on
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' '); // from field 3 on
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
@@ -83,12 +83,12 @@ class Display
 public:
     bool start()
     {
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QDeadlineTimer deadline(30000);
-        while (m_xvfb.waitForStarted(1000) && !m_xvfb.canReadLine() && !deadline.hasExpired()
-               && m_xvfb.state() == QProcess::Running)
+        while (m_xvfb.waitForStarted(1000) && !m_xvfb.canReadLine() && !deadline.hasExpired() &&
+               m_xvfb.state() == QProcess::Running)
             m_xvfb.waitForReadyRead(200);
         const QByteArray number = m_xvfb.readLine().trimmed();
         if (number.isEmpty())
@@ -117,8 +117,8 @@ public:
         QDeadlineTimer deadline(timeoutMs);
         while (!deadline.hasExpired()) {
             while (xcb_generic_event_t *e = xcb_poll_for_event(m_c)) {
-                const bool mapped = (e->response_type & 0x7f) == XCB_MAP_NOTIFY
-                    && title(reinterpret_cast<xcb_map_notify_event_t *>(e)->window).startsWith(prefix);
+                const bool mapped = (e->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+                                    title(reinterpret_cast<xcb_map_notify_event_t *>(e)->window).startsWith(prefix);
                 std::free(e);
                 if (mapped)
                     return true;
@@ -164,7 +164,7 @@ void startProgram(QProcess &program, const Display &display, const TestAppDir &d
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
     program.setProcessEnvironment(env);
-    program.setStandardErrorFile(QProcess::nullDevice());   // sound devices probed, and the like
+    program.setStandardErrorFile(QProcess::nullDevice()); // sound devices probed, and the like
     program.start(qEnvironmentVariable("HALCYRIX_BENCH_PROGRAM", QStringLiteral(HALCYRIX_PROGRAM)), {});
 }
 
@@ -198,13 +198,14 @@ bool tuneFirstStation(const QProcessEnvironment &env)
         p.waitForFinished(10000);
         return p.readAllStandardOutput();
     };
-    const QByteArray window =
-        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"), QStringLiteral("^Halcyrix v")})
-            .split('\n')
-            .value(0);
+    const QByteArray window = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                                       QStringLiteral("^Halcyrix v")})
+                                  .split('\n')
+                                  .value(0);
     int width = 0, height = 0;
     for (const QByteArray &line :
-         xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(window)}).split('\n')) {
+         xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(window)})
+             .split('\n')) {
         if (line.startsWith("WIDTH="))
             width = line.mid(6).toInt();
         if (line.startsWith("HEIGHT="))
@@ -225,8 +226,11 @@ bool tuneFirstStation(const QProcessEnvironment &env)
 int listeners(const IcecastServer &icecast)
 {
     const QByteArray json = StreamTools::httpGet(icecast.baseUrl() + QStringLiteral("/status-json.xsl"));
-    const QJsonValue source =
-        QJsonDocument::fromJson(json).object().value(QStringLiteral("icestats")).toObject().value(QStringLiteral("source"));
+    const QJsonValue source = QJsonDocument::fromJson(json)
+                                  .object()
+                                  .value(QStringLiteral("icestats"))
+                                  .toObject()
+                                  .value(QStringLiteral("source"));
     return source.toObject().value(QStringLiteral("listeners")).toInt(-1);
 }
 
@@ -264,7 +268,7 @@ bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5;   // 0: playing only
+    const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5; // 0: playing only
     const int playingRuns = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
     for (const char *tool : {"Xvfb", "xdotool", "mpv"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
@@ -280,10 +284,10 @@ int main(int argc, char **argv)
     struct Case
     {
         const char *name;
-        int stations;   // -1: the shipped stations
+        int stations; // -1: the shipped stations
     };
-    const Case cases[] = {{"shipped stations", -1}, {"0 stations", 0}, {"50,000 stations", 50000},
-                          {"200,000 stations", 200000}};
+    const Case cases[] = {
+        {"shipped stations", -1}, {"0 stations", 0}, {"50,000 stations", 50000}, {"200,000 stations", 200000}};
     std::printf("Launch to main window mapped, resident memory 3 s after launch; medians of %d\n", runs);
     std::printf("%-22s %14s %12s %16s\n", "", "mapped (ms)", "RSS (MiB)", "libmpv at 3 s");
     for (const Case &c : cases) {
@@ -294,7 +298,7 @@ int main(int argc, char **argv)
             dir = std::make_unique<TestAppDir>(TestAppDir::SeedStations,
                                                kIni + "Classical, Eclectic, Electronic, Jazz, News, Pop, Talk\r\n");
         } else {
-            QByteArray viewed;   // half the categories, as in the large-list benchmark
+            QByteArray viewed; // half the categories, as in the large-list benchmark
             for (int i = 1; i < 20; i += 2)
                 viewed += (viewed.isEmpty() ? "" : ", ") + QByteArray("Category ") + QByteArray::number(i);
             dir = std::make_unique<TestAppDir>(TestAppDir::EmptyTables, kIni + viewed + "\r\n");
@@ -303,7 +307,7 @@ int main(int argc, char **argv)
         }
         const int count = dir->query(QStringLiteral("SELECT COUNT(*) FROM Station")).value(0).value(0).toInt();
         Start s;
-        launch(display, *dir, s);   // warm-up: the files in the page cache
+        launch(display, *dir, s); // warm-up: the files in the page cache
         s = Start();
         for (int i = 0; i < runs; ++i)
             if (!launch(display, *dir, s))
@@ -333,9 +337,9 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the program did not play the stream\n");
         QProcess mpv;
         mpv.setStandardErrorFile(QProcess::nullDevice());
-        mpv.start(QStringLiteral("mpv"), {QStringLiteral("--no-config"), QStringLiteral("--no-terminal"),
-                                          QStringLiteral("--vo=null"), QStringLiteral("--audio-fallback-to-null=yes"),
-                                          icecast.streamUrl()});
+        mpv.start(QStringLiteral("mpv"),
+                  {QStringLiteral("--no-config"), QStringLiteral("--no-terminal"), QStringLiteral("--vo=null"),
+                   QStringLiteral("--audio-fallback-to-null=yes"), icecast.streamUrl()});
         if (!play(mpv, icecast, theirs))
             std::fprintf(stderr, "mpv did not play the stream\n");
     }

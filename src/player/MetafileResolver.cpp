@@ -80,8 +80,8 @@ void MetafileResolver::next()
         const QByteArray head = file.read(kMaxBytes);
         const Metafile::Kind byContent = Metafile::kindFromContent(head);
         const bool small = file.size() <= kMaxBytes;
-        if (byContent == Metafile::Kind::Hls || Metafile::looksLikeMedia(head) || !small
-            || (byContent == Metafile::Kind::None && kind == Metafile::Kind::None)) {
+        if (byContent == Metafile::Kind::Hls || Metafile::looksLikeMedia(head) || !small ||
+            (byContent == Metafile::Kind::None && kind == Metafile::Kind::None)) {
             emit playable(entry);
             return;
         }
@@ -155,12 +155,11 @@ void MetafileResolver::fetchFinished(QNetworkReply *reply, const Entry &entry)
          entry);
 }
 
-void MetafileResolver::read(const QByteArray &data, const QString &contentType, const QString &base,
-                            const Entry &entry)
+void MetafileResolver::read(const QByteArray &data, const QString &contentType, const QString &base, const Entry &entry)
 {
     const Metafile::Kind byContent = Metafile::kindFromContent(data, contentType);
     if (byContent == Metafile::Kind::Hls) {
-        emit playable(entry);   // the player reads HLS itself
+        emit playable(entry); // the player reads HLS itself
         return;
     }
     if (Metafile::looksLikeMedia(data)) {

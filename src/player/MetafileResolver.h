@@ -25,9 +25,9 @@ public:
     struct Entry
     {
         QString address;
-        int depth = 0;          // metafile nesting depth
-        bool remote = false;    // came from a metafile fetched over the network
-        bool sniffed = false;   // content already looked at
+        int depth = 0;        // metafile nesting depth
+        bool remote = false;  // came from a metafile fetched over the network
+        bool sniffed = false; // content already looked at
     };
 
     explicit MetafileResolver(QObject *parent = nullptr);
@@ -45,10 +45,10 @@ public:
     void clear();
 
 signals:
-    void resolving(const QString &address);                 // a metafile is being read
-    void playable(const MetafileResolver::Entry &entry);    // an entry for the player
-    void failed(const QString &text);                       // an entry failed; the next is tried
-    void exhausted(const QString &text);                    // nothing left; the last error
+    void resolving(const QString &address);              // a metafile is being read
+    void playable(const MetafileResolver::Entry &entry); // an entry for the player
+    void failed(const QString &text);                    // an entry failed; the next is tried
+    void exhausted(const QString &text);                 // nothing left; the last error
 
 private:
     void next();
@@ -61,7 +61,7 @@ private:
 
     QString m_source;
     QList<Entry> m_queue;
-    QStringList m_errors;   // errors of the entries tried for this source
+    QStringList m_errors; // errors of the entries tried for this source
     QNetworkAccessManager *m_net = nullptr;
     QPointer<QNetworkReply> m_fetch;
 };

@@ -11,27 +11,35 @@ namespace {
 QString nodeString(const mpv_node &node)
 {
     switch (node.format) {
-    case MPV_FORMAT_STRING: return QString::fromUtf8(node.u.string);
-    case MPV_FORMAT_FLAG: return node.u.flag ? QStringLiteral("yes") : QStringLiteral("no");
-    case MPV_FORMAT_INT64: return QString::number(node.u.int64);
-    case MPV_FORMAT_DOUBLE: return QString::number(node.u.double_);
-    default: return QString();
+    case MPV_FORMAT_STRING:
+        return QString::fromUtf8(node.u.string);
+    case MPV_FORMAT_FLAG:
+        return node.u.flag ? QStringLiteral("yes") : QStringLiteral("no");
+    case MPV_FORMAT_INT64:
+        return QString::number(node.u.int64);
+    case MPV_FORMAT_DOUBLE:
+        return QString::number(node.u.double_);
+    default:
+        return QString();
     }
 }
 
 std::optional<double> number(const mpv_event_property &prop)
 {
     switch (prop.format) {
-    case MPV_FORMAT_FLAG: return *static_cast<const int *>(prop.data) ? 1.0 : 0.0;
-    case MPV_FORMAT_INT64: return double(*static_cast<const int64_t *>(prop.data));
-    case MPV_FORMAT_DOUBLE: return *static_cast<const double *>(prop.data);
-    default: return std::nullopt;
+    case MPV_FORMAT_FLAG:
+        return *static_cast<const int *>(prop.data) ? 1.0 : 0.0;
+    case MPV_FORMAT_INT64:
+        return double(*static_cast<const int64_t *>(prop.data));
+    case MPV_FORMAT_DOUBLE:
+        return *static_cast<const double *>(prop.data);
+    default:
+        return std::nullopt;
     }
 }
 
 // The values of a map node by key, as the callback sees them.
-template<typename F>
-void forEachKey(const mpv_node &map, F &&f)
+template <typename F> void forEachKey(const mpv_node &map, F &&f)
 {
     if (map.format != MPV_FORMAT_NODE_MAP)
         return;
@@ -121,8 +129,8 @@ Event decode(const mpv_event &event)
         const auto property = Property(event.reply_userdata);
         if (property == Property::Metadata)
             return metadata(*prop);
-        if (event.reply_userdata < quint64(Property::PausedForCache)
-            || event.reply_userdata > quint64(Property::VoConfigured))
+        if (event.reply_userdata < quint64(Property::PausedForCache) ||
+            event.reply_userdata > quint64(Property::VoConfigured))
             return std::monostate{};
         return Changed{property, number(*prop)};
     }

@@ -51,8 +51,8 @@ struct EndFile
     enum class Reason { Eof, Stop, Quit, Error, Redirect };
     qint64 entryId = 0;
     Reason reason = Reason::Stop;
-    int error = 0;          // a libmpv error code when reason is Error
-    qint64 insertId = 0;    // Redirect: the first of the entries libmpv added
+    int error = 0;       // a libmpv error code when reason is Error
+    qint64 insertId = 0; // Redirect: the first of the entries libmpv added
     int insertCount = 0;
 };
 
@@ -77,8 +77,8 @@ struct Changed
     std::optional<double> value;
 };
 
-using Event = std::variant<std::monostate, CommandDone, Answer, FileLoaded, PlaybackRestart, EndFile, LogLine,
-                           Metadata, Changed>;
+using Event =
+    std::variant<std::monostate, CommandDone, Answer, FileLoaded, PlaybackRestart, EndFile, LogLine, Metadata, Changed>;
 
 // The event as plain values; std::monostate for events the player has no use for.
 Event decode(const mpv_event &event);

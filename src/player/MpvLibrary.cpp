@@ -33,9 +33,9 @@ QString open(MpvLibrary &lib)
             .arg(why ? QString::fromLocal8Bit(why) : QLatin1String(kLibraryName));
     }
     QStringList missing;
-#define HX_MPV_LOOKUP(name)                                                                         \
-    lib.name = reinterpret_cast<decltype(lib.name)>(dlsym(handle, "mpv_" #name));                  \
-    if (!lib.name)                                                                                  \
+#define HX_MPV_LOOKUP(name)                                                                                            \
+    lib.name = reinterpret_cast<decltype(lib.name)>(dlsym(handle, "mpv_" #name));                                      \
+    if (!lib.name)                                                                                                     \
         missing << QStringLiteral("mpv_" #name);
     HX_MPV_FUNCTIONS(HX_MPV_LOOKUP)
 #undef HX_MPV_LOOKUP

@@ -33,7 +33,8 @@ void Player::drainEvents()
     }
     // Many events at once: read the rest on the next turn of the event loop.
     if (m_mpv && !m_drainQueued.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { drainEvents(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { drainEvents(); }, Qt::QueuedConnection);
 }
 
 void Player::handle(const CommandDone &done)
@@ -57,7 +58,7 @@ void Player::handle(const Answer &answer)
 {
     const Request req = m_requests.take(answer.request);
     if (req.load != m_loadSerial)
-        return;   // about an earlier entry
+        return; // about an earlier entry
     switch (req.kind) {
     case Request::Duration:
     case Request::FileSize: {
@@ -160,7 +161,7 @@ void Player::handleEndFile(const EndFile &end)
     }
     switch (m_policy.ended(end)) {
     case ReconnectPolicy::Verdict::Ignore:
-        return;   // stopped or replaced by us
+        return; // stopped or replaced by us
     case ReconnectPolicy::Verdict::Reconnect:
         m_awaitingLoad = false;
         m_pendingEnd.reset();
@@ -170,7 +171,7 @@ void Player::handleEndFile(const EndFile &end)
         return;
     case ReconnectPolicy::Verdict::GiveUp:
         failWith(m_lastLogError.contains(QLatin1String("404")) ? textNotFound(m_entry.address)
-                                                                : textCannotConnect(m_entry.address));
+                                                               : textCannotConnect(m_entry.address));
         return;
     case ReconnectPolicy::Verdict::Ended:
         m_minEntryId = kNoEntry;
@@ -193,8 +194,8 @@ void Player::handleEndFile(const EndFile &end)
 void Player::handle(const LogLine &line)
 {
     qCDebug(lcPlayer) << "  log" << line.prefix << line.level << line.text;
-    if (line.level == QLatin1String("error") || line.level == QLatin1String("fatal")
-        || line.level == QLatin1String("warn")) {
+    if (line.level == QLatin1String("error") || line.level == QLatin1String("fatal") ||
+        line.level == QLatin1String("warn")) {
         m_lastLogError = line.text;
         if (m_attemptLog.size() < 100)
             m_attemptLog << line.text;
@@ -204,8 +205,8 @@ void Player::handle(const LogLine &line)
 void Player::handle(const Metadata &metadata)
 {
     // A reconnect briefly has no metadata; keep what the station sent until it sends anew.
-    if ((metadata.name.isEmpty() && metadata.title.isEmpty())
-        && (m_policy.reconnecting() || m_state == State::Reconnecting))
+    if ((metadata.name.isEmpty() && metadata.title.isEmpty()) &&
+        (m_policy.reconnecting() || m_state == State::Reconnecting))
         return;
     if (metadata.name == m_icyName && metadata.title == m_icyTitle)
         return;

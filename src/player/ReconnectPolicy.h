@@ -17,23 +17,23 @@ public:
     static constexpr qint64 kStableMs = 30000;
 
     enum class Verdict {
-        Ignore,       // not an end that concerns the policy
-        Reconnect,    // try the same entry again after delayMs()
-        GiveUp,       // the tries are used up
-        Ended,        // the stream played to its end
-        EntryFailed   // the entry never played: the next one is for the player to try
+        Ignore,     // not an end that concerns the policy
+        Reconnect,  // try the same entry again after delayMs()
+        GiveUp,     // the tries are used up
+        Ended,      // the stream played to its end
+        EntryFailed // the entry never played: the next one is for the player to try
     };
 
     // Milliseconds from a steady clock; the default counts from an arbitrary start.
     using Clock = std::function<qint64()>;
     explicit ReconnectPolicy(Clock clock = {});
 
-    void newSource();               // a source starts: the count starts at 0
-    void cancel();                  // stopped, or another entry is tried: no reconnect is pending
-    void loading();                 // an entry is being opened (also a reconnect)
-    void retrying();                // the pause is over: the next load is a reconnect attempt
-    bool started(const MpvEvents::PlaybackRestart &);   // true for the first audio of a connection
-    void setLive(bool live);        // the entry has no known length or size
+    void newSource();                                 // a source starts: the count starts at 0
+    void cancel();                                    // stopped, or another entry is tried: no reconnect is pending
+    void loading();                                   // an entry is being opened (also a reconnect)
+    void retrying();                                  // the pause is over: the next load is a reconnect attempt
+    bool started(const MpvEvents::PlaybackRestart &); // true for the first audio of a connection
+    void setLive(bool live);                          // the entry has no known length or size
     Verdict ended(const MpvEvents::EndFile &end);
 
     int delayMs() const { return m_delayMs; }

@@ -60,7 +60,7 @@ void TestPlayerParts::liveDropIsRetriedFiveTimesThenGivenUp()
     policy.setLive(true);
     QVERIFY(policy.started({}));
     now += 5000;
-    QCOMPARE(policy.ended(kEof), Verdict::Reconnect);   // the connection dropped
+    QCOMPARE(policy.ended(kEof), Verdict::Reconnect); // the connection dropped
     QVERIFY(policy.reconnecting());
     QList<int> delays{policy.delayMs()};
     // Every attempt finds no stream.
@@ -94,7 +94,7 @@ void TestPlayerParts::stablePlayStartsTheCountAnew()
         policy.loading();
         policy.setLive(true);
         QVERIFY(policy.started({}));
-        QVERIFY(!policy.started({}));   // later restarts (seeks, cache) are not new connections
+        QVERIFY(!policy.started({})); // later restarts (seeks, cache) are not new connections
         now += ms;
     };
     playFor(40000);
