@@ -275,7 +275,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5; // 0: playing only
-    const int playingRuns = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
+    const int playingRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 3;   // 0: start-up only
     for (const char *tool : {"Xvfb", "xdotool", "mpv"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
             std::fprintf(stderr, "needs %s\n", tool);
@@ -324,6 +324,8 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
 
+    if (playingRuns == 0)
+        return 0;
     IcecastServer icecast;
     if (!icecast.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(icecast.errorText()));
