@@ -135,7 +135,7 @@ private:
     // What an asynchronous libmpv request was for; its reply id is the key of m_requests.
     struct Request {
         enum Kind { Load, Duration, FileSize, Playlist } kind = Load;
-        quint64 load = 0;   // the load it concerns
+        quint64 load = 0;   // the load it concerns; loads count from 1, so 0 is none
     };
 
     bool ensureMpv();

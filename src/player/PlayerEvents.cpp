@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 
 #include <cmath>
-#include <limits>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
 
@@ -25,7 +24,7 @@ void Player::drainEvents()
             if (m_pendingEnd) {
                 const EndFile end = *m_pendingEnd;
                 m_pendingEnd.reset();
-                handleEndFile(EndFile{end.entryId, end.reason, end.error, 0, 0});
+                handleEndFile(end);
             }
             return;
         }
@@ -39,11 +38,7 @@ void Player::drainEvents()
 
 void Player::handle(const CommandDone &done)
 {
-    const auto it = m_requests.constFind(done.request);
-    if (it == m_requests.cend())
-        return;
-    const Request req = *it;
-    m_requests.erase(it);
+    const Request req = m_requests.take(done.request);
     if (req.kind != Request::Load || req.load != m_loadSerial || !m_awaitingLoad)
         return;
     m_awaitingLoad = false;
