@@ -26,10 +26,11 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
     addPermanentWidget(m_panels[1]);
     addPermanentWidget(m_panels[2]);
 
-    // The clock panels follow the wall clock; one tick a second keeps the minute exact to the second.
-    m_clock.setInterval(1000);
+    // The clock panels follow the wall clock: the timer wakes just after each minute begins
+    // (the panels show no seconds), and is set anew each time, so it follows changes of the clock.
+    m_clock.setSingleShot(true);
+    m_clock.setTimerType(Qt::PreciseTimer);
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
-    m_clock.start();
     showClock();
 }
 
@@ -70,4 +71,6 @@ void StatusBar::showClock()
         m_panels[1]->setText(date);
     if (m_panels[2]->text() != time)
         m_panels[2]->setText(time);
+    const int msIntoMinute = now.time().second() * 1000 + now.time().msec();
+    m_clock.start(60000 - msIntoMinute + 20);
 }

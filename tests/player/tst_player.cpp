@@ -12,11 +12,24 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
+#include <link.h>
 #include <memory>
 
 namespace {
 constexpr int kStart = 20000;   // ms allowed for a stream to start
 const QString kConsole = QStringLiteral("Radio");
+
+// True when libmpv is mapped into this process.
+bool libmpvMapped()
+{
+    return dl_iterate_phdr(
+               [](dl_phdr_info *info, size_t, void *) {
+                   return info->dlpi_name && std::strstr(info->dlpi_name, "libmpv.so") ? 1 : 0;
+               },
+               nullptr)
+        != 0;
+}
 } // namespace
 
 class TestPlayer : public QObject
@@ -27,6 +40,7 @@ private slots:
     void cleanupTestCase();
     void init();
 
+    void libmpvIsLoadedAtTheFirstTuning();   // first: no other test may have loaded it
     void directAddressesAndMetafilesPlay_data();
     void directAddressesAndMetafilesPlay();
     void decodedAudioIsTheServedTone();
@@ -74,8 +88,7 @@ QString TestPlayer::writeFile(const QString &name, const QByteArray &content)
 void TestPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    if (!IcecastServer::available())
-        QSKIP("icecast2 and ffmpeg are needed for the stream tests");
+    QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed for the stream tests");
     m_tone = m_dir.filePath(QStringLiteral("tone.mp3"));
     QVERIFY(StreamTools::makeTone(m_tone, 440, 30));
     m_http = std::make_unique<LocalHttpServer>();
@@ -102,6 +115,24 @@ void TestPlayer::cleanupTestCase()
 void TestPlayer::init()
 {
     useOptions(QStringLiteral("null"), QStringLiteral("null"));
+}
+
+void TestPlayer::libmpvIsLoadedAtTheFirstTuning()
+{
+    // The elements the main window makes, with a volume set, do not load the player's library.
+    RealAudio picture(QStringLiteral("ImageWindow"), kConsole);
+    RealAudio volume(QStringLiteral("VolumeSlider"), kConsole);
+    RealAudio status(QStringLiteral("StatusBar"), kConsole);
+    Player *player = picture.player();
+    player->setVolume(60);
+    picture.setAutoStart(false);
+    picture.setSource(m_http->url(QStringLiteral("/tone.mp3")));
+    QVERIFY(!libmpvMapped());
+    QSignalSpy started(player, &Player::playbackStarted);
+    picture.DoPlay();
+    QVERIFY(libmpvMapped());
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() > 0, kStart);
+    QCOMPARE(player->mpvProperty(QStringLiteral("volume")).toDouble(), 60.0);
 }
 
 void TestPlayer::directAddressesAndMetafilesPlay_data()
