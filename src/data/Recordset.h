@@ -69,6 +69,9 @@ public:
     int fieldIndex(const QString &name) const;   // -1 when unknown; letter case ignored
     QVariant Fields(int i) const;
     QVariant Fields(const QString &name) const;
+    // The value of a field as stored, whatever an edit in progress changed (3021 when the row
+    // is a new one, not yet stored).
+    QVariant OriginalValue(int i) const;
     void setField(int i, const QVariant &value);             // only while editing or adding (3020)
     void setField(const QString &name, const QVariant &value);
 

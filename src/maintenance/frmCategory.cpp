@@ -160,7 +160,8 @@ void frmCategory::cmdDelete_Click()
         }
         if (!rs->hasCurrentRow())
             return;   // no saved category is current: nothing to delete
-        if (Maintenance::isInViewCategories(rs->Fields(0).toString(), Module1::ViewCategories)) {
+        // The name as stored counts, not one typed over it and refused.
+        if (Maintenance::isInViewCategories(rs->OriginalValue(0).toString(), Module1::ViewCategories)) {
             MsgBox::show(kInUse, this);
             return;
         }
