@@ -1,4 +1,5 @@
 #include "data/DataControl.h"
+#include "app/PlainText.h"
 
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
@@ -69,6 +70,7 @@ Data::Data(QWidget *parent) : QWidget(parent)
     connect(m_next, &QToolButton::clicked, this, [this] { navigate(Recordset::ActionMoveNext); });
     connect(m_last, &QToolButton::clicked, this, [this] { navigate(Recordset::ActionMoveLast); });
     watchWindow();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 Data::~Data()

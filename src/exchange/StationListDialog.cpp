@@ -1,4 +1,5 @@
 #include "StationListDialog.h"
+#include "app/PlainText.h"
 
 #include "app/Module1.h"
 #include "data/BoundControls.h"
@@ -68,6 +69,7 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Data1->setVisible(false);
 
     connect(Command2, &QPushButton::clicked, this, &StationListDialog::Command2_Click);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 std::vector<BoundTextBox *> StationListDialog::makeBoundBoxes(const QStringList &fields)

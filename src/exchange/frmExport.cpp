@@ -1,4 +1,5 @@
 #include "frmExport.h"
+#include "app/PlainText.h"
 
 #include "ExchangeProgress.h"
 #include "StationFormats.h"
@@ -61,6 +62,7 @@ frmExport::frmExport(QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmExport::~frmExport() = default;

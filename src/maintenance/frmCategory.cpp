@@ -1,4 +1,5 @@
 #include "frmCategory.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -93,6 +94,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
     connect(datPrimaryRS, &Data::Error, this, &frmCategory::datPrimaryRS_Error);
 
     Form_Initialize();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmCategory::setVisible(bool visible)

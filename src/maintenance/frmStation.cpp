@@ -1,4 +1,5 @@
 #include "frmStation.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -158,6 +159,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     connect(datPrimaryRS, &Data::Validate, this, &frmStation::datPrimaryRS_Validate);
     connect(datPrimaryRS, &Data::Reposition, this, &frmStation::datPrimaryRS_Reposition);
     connect(datPrimaryRS, &Data::Error, this, &frmStation::datPrimaryRS_Error);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmStation::setVisible(bool visible)

@@ -1,4 +1,5 @@
 #include "frmViewCategory.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -109,6 +110,7 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
     connect(Command6, &QPushButton::clicked, this, &frmViewCategory::Command6_Click);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List1_DblClick);
     connect(List2, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List2_DblClick);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmViewCategory::setVisible(bool visible)

@@ -1,4 +1,5 @@
 #include "player/RealAudio.h"
+#include "app/PlainText.h"
 
 #include "app/AppInfo.h"
 #include "player/Player.h"
@@ -56,6 +57,7 @@ RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *p
         });
         connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
     }
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 RealAudio::~RealAudio() = default;
@@ -106,6 +108,7 @@ void RealAudio::buildStatus()
     layout->setContentsMargins(2, 0, 2, 0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextFormat(Qt::PlainText);   // a stream's title is the server's text, never markup
     m_status->setAccessibleName(tr("Player status"));
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_time = new QLabel(this);
@@ -135,7 +138,7 @@ void RealAudio::showStatus()
     const QString text = m_player->statusText();
     if (m_status->text() != text) {
         m_status->setText(text);
-        m_status->setToolTip(text);
+        m_status->setToolTip(PlainText::toolTip(text));
     }
     const Player::State state = m_player->state();
     const bool running = state == Player::State::Playing || state == Player::State::Buffering

@@ -1,4 +1,5 @@
 #include "StatusBar.h"
+#include "app/PlainText.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -28,6 +29,7 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
     m_clock.start();
     showClock();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 QLabel *StatusBar::Panels(int index) const

@@ -1,4 +1,5 @@
 #include "frmMain.h"
+#include "app/PlainText.h"
 
 #include "tuner/Artwork.h"
 #include "tuner/StationFilter.h"
@@ -119,6 +120,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildControls();
     setHeight(kHeightWithBanner);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmMain::~frmMain() = default;
@@ -681,7 +683,7 @@ void frmMain::vbGetPreset()
                 rs->MoveFirst();
             for (; rows < 10 && !rs->EOF_(); ++rows) {
                 const QVariant name = rs->Fields(0);
-                Preset[rows]->setToolTip(isEmptyField(name) ? QStringLiteral("[None]") : name.toString());
+                Preset[rows]->setToolTip(isEmptyField(name) ? QStringLiteral("[None]") : PlainText::toolTip(name.toString()));
                 rs->MoveNext();
             }
         } catch (const RuntimeError &) {
@@ -739,7 +741,7 @@ void frmMain::Preset_Click(int Index)
             presetRows->CancelUpdate();
             throw;
         }
-        Preset[Index]->setToolTip(presetRows->Fields(0).toString());
+        Preset[Index]->setToolTip(PlainText::toolTip(presetRows->Fields(0).toString()));
         showCategoryOf(station);
         Module1::PresetArmed = false;
     } else {
