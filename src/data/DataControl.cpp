@@ -1,5 +1,4 @@
 #include "data/DataControl.h"
-#include "app/PlainText.h"
 
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
@@ -50,6 +49,7 @@ Data::Data(QWidget *parent) : QWidget(parent)
     m_last = navigationButton(this, QStringLiteral("Last"), QStyle::SP_MediaSkipForward, Qt::NoArrow);
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("Caption"));
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setFrameShape(QFrame::Panel);
     m_caption->setFrameShadow(QFrame::Sunken);
@@ -70,7 +70,6 @@ Data::Data(QWidget *parent) : QWidget(parent)
     connect(m_next, &QToolButton::clicked, this, [this] { navigate(Recordset::ActionMoveNext); });
     connect(m_last, &QToolButton::clicked, this, [this] { navigate(Recordset::ActionMoveLast); });
     watchWindow();
-    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 Data::~Data()
