@@ -47,7 +47,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
         lblLabels[i]->setObjectName(QStringLiteral("lblLabels(%1)").arg(i));
         txtFields[i] = new BoundTextBox(this);
         txtFields[i]->setObjectName(QStringLiteral("txtFields(%1)").arg(i));
-        txtFields[i]->setMaxLength(limits[i]);
+        txtFields[i]->setCharacterLimit(limits[i]);
         txtFields[i]->bind(datPrimaryRS, QLatin1String(fields[i]));
         Maintenance::labelFor(lblLabels[i], txtFields[i]);
     }
