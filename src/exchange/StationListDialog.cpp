@@ -106,6 +106,7 @@ void StationListDialog::layOut(QBoxLayout *frames, int width)
 
 void StationListDialog::resetForm()
 {
+    m_cancel = false;
     txtFile->clear();
     optFileType[0]->setChecked(true);
     StatusBar1->clearMessage();

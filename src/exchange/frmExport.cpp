@@ -92,6 +92,7 @@ void frmExport::Command3_Click()
 {
     if (running())
         return;
+    m_cancel = false;   // a Cancel of an earlier run does not close this one
     const QString fileName = txtFile->text();
     if (fileName.trimmed().isEmpty()) {
         accept();
