@@ -148,18 +148,21 @@ void Database::exec(const QString &sql)
 
 void Database::beginTransaction()
 {
+    m_txDataVersion = -1;
     exec(QStringLiteral("begin"));
 }
 
 void Database::commit()
 {
     exec(QStringLiteral("commit"));
+    m_txDataVersion = -1;
 }
 
 void Database::rollback()
 {
     if (inTransaction())
         sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+    m_txDataVersion = -1;
     // Names written in the transaction are gone again: the indexes are read afresh.
     for (const auto &index : std::as_const(m_names))
         index->built = false;
@@ -248,6 +251,11 @@ QPair<qint64, qint64> Database::version()
     // Commits of other connections change data_version; this connection's own writes change
     // its count of changed rows.
     qint64 dataVersion = -1;
+    // Inside a transaction that has read, no other connection's commit becomes visible: the
+    // version read once stands until the transaction ends (bulk work asks for it per row).
+    const bool inTx = inTransaction();
+    if (inTx && m_txDataVersion >= 0)
+        return {m_txDataVersion, sqlite3_total_changes64(m_db)};
     if (!m_dataVersion)
         sqlite3_prepare_v3(m_db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &m_dataVersion, nullptr);
     if (m_dataVersion) {
@@ -255,6 +263,7 @@ QPair<qint64, qint64> Database::version()
             dataVersion = sqlite3_column_int64(m_dataVersion, 0);
         sqlite3_reset(m_dataVersion);
     }
+    m_txDataVersion = inTx ? dataVersion : -1;
     return {dataVersion, sqlite3_total_changes64(m_db)};
 }
 

@@ -103,6 +103,7 @@ private:
     QString m_path;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_dataVersion = nullptr;
+    qint64 m_txDataVersion = -1;   // data_version as read in the transaction now open, or -1
     bool m_readOnlyFile = false;
     QHash<QString, std::shared_ptr<NameIndex>> m_names;   // by table name, folded
 };
