@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QStringListModel>
+#include <QValidator>
 
 // ---- BoundControl ---------------------------------------------------------------------------
 
@@ -46,6 +47,39 @@ QVariant BoundControl::boundValue() const
 }
 
 // ---- BoundTextBox ---------------------------------------------------------------------------
+
+qsizetype characterCount(QStringView text)
+{
+    qsizetype n = text.size();
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate())
+            --n, ++i;
+    return n;
+}
+
+namespace {
+// Refuses an edit that would make the text longer than the limit (QLineEdit's own limit counts
+// UTF-16 units and cuts what is set).
+class CharacterLimit : public QValidator
+{
+public:
+    CharacterLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
+    State validate(QString &input, int &) const override
+    {
+        return characterCount(input) <= m_limit ? Acceptable : Invalid;
+    }
+
+private:
+    int m_limit;
+};
+} // namespace
+
+void BoundTextBox::setCharacterLimit(int limit)
+{
+    m_limit = limit;
+    delete validator();
+    setValidator(limit > 0 ? new CharacterLimit(limit, this) : nullptr);
+}
 
 BoundTextBox::BoundTextBox(QWidget *parent) : QLineEdit(parent)
 {

@@ -50,6 +50,7 @@ Data::Data(QWidget *parent) : QWidget(parent)
     m_last = navigationButton(this, QStringLiteral("Last"), QStyle::SP_MediaSkipForward, Qt::NoArrow);
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("Caption"));
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setFrameShape(QFrame::Panel);
     m_caption->setFrameShadow(QFrame::Sunken);

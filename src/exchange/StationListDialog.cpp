@@ -1,4 +1,5 @@
 #include "StationListDialog.h"
+#include "app/PlainText.h"
 
 #include "app/Module1.h"
 #include "data/BoundControls.h"
@@ -70,6 +71,7 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Data1->setVisible(false);
 
     connect(Command2, &QPushButton::clicked, this, &StationListDialog::Command2_Click);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 std::vector<BoundTextBox *> StationListDialog::makeBoundBoxes(const QStringList &fields)
@@ -106,6 +108,7 @@ void StationListDialog::layOut(QBoxLayout *frames, int width)
 
 void StationListDialog::resetForm()
 {
+    m_cancel = false;
     txtFile->clear();
     optFileType[0]->setChecked(true);
     StatusBar1->clearMessage();

@@ -1,4 +1,5 @@
 #include "frmExport.h"
+#include "app/PlainText.h"
 
 #include "ExchangeProgress.h"
 #include "Playlist.h"
@@ -63,6 +64,7 @@ frmExport::frmExport(QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmExport::~frmExport() = default;
@@ -97,6 +99,7 @@ void frmExport::Command3_Click()
 {
     if (running())
         return;
+    m_cancel = false;   // a Cancel of an earlier run does not close this one
     const QString fileName = txtFile->text();
     if (fileName.trimmed().isEmpty()) {
         accept();

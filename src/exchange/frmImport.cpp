@@ -1,4 +1,5 @@
 #include "frmImport.h"
+#include "app/PlainText.h"
 
 #include "ExchangeProgress.h"
 #include "Playlist.h"
@@ -97,6 +98,7 @@ frmImport::frmImport(QWidget *parent)
         connect(optAction[i], &QRadioButton::clicked, this, [this, i] { optAction_Click(i); });
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmImport::~frmImport() = default;

@@ -1,4 +1,5 @@
 #include "frmViewCategory.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -6,6 +7,7 @@
 #include "app/MsgBox.h"
 #include "app/RuntimeError.h"
 #include "app/Screen.h"
+#include "data/Collation.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
@@ -17,15 +19,14 @@
 #include <QVBoxLayout>
 
 namespace {
-// Both lists keep their entries in alphabetical order, letter case aside, as a user reads them.
+// Both lists keep their entries in alphabetical order, as every list of names is sorted.
 class SortedItem : public QListWidgetItem
 {
 public:
     explicit SortedItem(const QString &text) : QListWidgetItem(text) {}
     bool operator<(const QListWidgetItem &other) const override
     {
-        const int byName = text().compare(other.text(), Qt::CaseInsensitive);
-        return byName != 0 ? byName < 0 : text() < other.text();
+        return Collation::compare(text(), other.text()) < 0;
     }
 };
 
@@ -117,6 +118,7 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
         connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
                 this, &frmViewCategory::List2_DblClick);
     }
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmViewCategory::setVisible(bool visible)

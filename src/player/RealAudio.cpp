@@ -2,6 +2,7 @@
 
 #include "app/Accessibility.h"
 #include "app/AppInfo.h"
+#include "app/PlainText.h"
 #include "player/Player.h"
 
 #include <QHBoxLayout>
@@ -57,6 +58,7 @@ RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *p
         });
         connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
     }
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 RealAudio::~RealAudio() = default;
@@ -107,6 +109,7 @@ void RealAudio::buildStatus()
     layout->setContentsMargins(2, 0, 2, 0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextFormat(Qt::PlainText);   // a stream's title is the server's text, never markup
     // Read by what they show (connecting, buffering, the station and title, an error), and
     // announced on every change.
     Accessibility::readAsShown(m_status, tr("Player status"));
@@ -138,7 +141,7 @@ void RealAudio::showStatus()
     const QString text = m_player->statusText();
     if (m_status->text() != text) {
         m_status->setText(text);
-        m_status->setToolTip(text);
+        m_status->setToolTip(PlainText::toolTip(text));
     }
     const Player::State state = m_player->state();
     const bool running = state == Player::State::Playing || state == Player::State::Buffering

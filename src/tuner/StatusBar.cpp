@@ -1,4 +1,5 @@
 #include "StatusBar.h"
+#include "app/PlainText.h"
 
 #include "app/Accessibility.h"
 
@@ -32,6 +33,7 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
     m_clock.setTimerType(Qt::PreciseTimer);
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
     showClock();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 QLabel *StatusBar::Panels(int index) const

@@ -1,4 +1,5 @@
 #include "frmMain.h"
+#include "app/PlainText.h"
 
 #include "tuner/Artwork.h"
 #include "tuner/StationFilter.h"
@@ -120,6 +121,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildControls();
     setHeight(kHeightWithBanner);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmMain::~frmMain() = default;
@@ -712,7 +714,7 @@ void frmMain::vbGetPreset()
 
 void frmMain::setPresetHint(int index, const QString &hint)
 {
-    Preset[index]->setToolTip(hint);
+    Preset[index]->setToolTip(PlainText::toolTip(hint));
     // Read as its number and the station it holds: "3, BBC World Service".
     const QString name = QStringLiteral("%1, %2").arg(index).arg(hint);
     if (Preset[index]->accessibleName() != name)

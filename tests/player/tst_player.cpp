@@ -1,6 +1,7 @@
 // The player with the real libmpv, playing streams served by the test itself on 127.0.0.1: files
 // over a small HTTP server and a live stream from icecast2 fed by ffmpeg.
 #include "StreamServers.h"
+#include "app/PlainText.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
 
@@ -286,6 +287,15 @@ void TestPlayer::icyNameAndTitleFollowTheServer()
     QCOMPARE(line->text(), QStringLiteral("Playing: Test Radio – Second Song – Ünïcode"));
     QTRY_VERIFY_WITH_TIMEOUT(clock->text().startsWith(QStringLiteral("0:0")) && clock->text() != QStringLiteral("0:00"),
                              5000);
+    // Any station on the internet may send markup as its title: it is shown as sent, and
+    // changes nothing but the text (no image read from a device that never ends).
+    const QString hostile = QStringLiteral("<img src=/dev/zero> <b>x</b> &amp;");
+    QVERIFY(m_icecast->setTitle(hostile));
+    QTRY_COMPARE_WITH_TIMEOUT(player->icyTitle(), hostile, kStart);
+    QTRY_COMPARE(line->text(), QStringLiteral("Playing: Test Radio – ") + hostile);
+    status.grab();
+    QCOMPARE(line->textFormat(), Qt::PlainText);
+    QCOMPARE(PlainText::fromToolTip(line->toolTip()), line->text());
 }
 
 void TestPlayer::failedEntriesAreShownAndTheNextIsTried()
