@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/Screen.h"
+#include "desktop/Mpris.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
 
@@ -21,5 +22,7 @@ int main(int argc, char **argv)
         Screen::setMousePointer(Screen::Default);
         return status;
     }
+    // Media keys, the sound menu and the lock screen reach the tuner through the session bus.
+    const MprisService desktopControls(*window);
     return app.exec();
 }

@@ -25,30 +25,6 @@
 
 namespace {
 
-constexpr int kCategories = 20;
-
-void fillDatabase(const TestAppDir &dir, int stations)
-{
-    dir.exec(QStringLiteral("INSERT INTO Category (Name) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
-                            "FROM n WHERE i < %1) SELECT CASE i WHEN 0 THEN 'Television' ELSE 'Category ' || i END "
-                            "FROM n;")
-                 .arg(kCategories - 1));
-    // Names in scrambled order, so that sorting has work to do.
-    dir.exec(QStringLiteral(
-                 "BEGIN; INSERT INTO Station (SName, Frequency, Type, CallLetters, Location, RAMFile, Category, "
-                 "WebPage) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                 "SELECT 'Station ' || printf('%06d', (i * 7919) % %2), printf('%d.%d', 88 + i % 20, i % 10), "
-                 "CASE i % 4 WHEN 0 THEN 'FM' WHEN 1 THEN 'AM' WHEN 2 THEN 'NET' ELSE 'TV' END, 'K' || (i % 1000), "
-                 "'City ' || (i % 500), 'http://127.0.0.1:9/' || i || '.mp3', "
-                 "CASE i % %3 WHEN 0 THEN 'Television' ELSE 'Category ' || (i % %3) END, "
-                 "'http://example.invalid/' || i FROM n; "
-                 "INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
-                 "WHERE i < 9) SELECT 'Slot ' || i FROM n; COMMIT;")
-                 .arg(stations - 1)
-                 .arg(stations)
-                 .arg(kCategories));
-}
-
 struct Stats
 {
     std::vector<double> ms;
@@ -94,12 +70,8 @@ double openEditor(frmMain &w, double *backMs)
 void measure(Figures &f, int runs)
 {
     // Half the categories are viewed: about 45 % of the stations are in the radio list.
-    QString viewed;
-    for (int i = 1; i < kCategories; i += 2)
-        viewed += (viewed.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("Category %1").arg(i);
-    TestAppDir dir(TestAppDir::EmptyTables,
-                   "DataBase=Halcyrix.db\r\nShowBanner=True\r\nCategories=" + viewed.toUtf8() + "\r\n");
-    fillDatabase(dir, f.stations);
+    TestAppDir dir(TestAppDir::EmptyTables, TestAppDir::generatedStationsIni());
+    dir.addGeneratedStations(f.stations);
 
     for (int run = 0; run < runs; ++run) {
         Module1::RadioMode = true;

@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "RuntimeError.h"
+#include "TextCodec.h"
 
 namespace IniFile {
 
@@ -44,29 +45,55 @@ QString valueOf(const QString &line)
     return trimSpaces(eq < 0 ? line : line.mid(eq + 1));
 }
 
-std::optional<QString> read(const QString &text, const QString &key)
+QList<QByteArray> splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            lines << bytes.mid(start, i - start);
+            if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines << bytes.mid(start);
+    return lines;
+}
+
+QString decodeLine(const QByteArray &line)
+{
+    return TextCodec::decode(line);
+}
+
+std::optional<QString> read(const QByteArray &file, const QString &key)
 {
     std::optional<QString> result;
-    for (const QString &line : splitLines(text)) {
+    for (const QByteArray &bytes : splitLines(file)) {
+        const QString line = decodeLine(bytes);
         if (belongsTo(line, key))
             result = valueOf(line);
     }
     return result;
 }
 
-QByteArray rewrite(const QString &text, const QString &key, const QString &value)
+QByteArray rewrite(const QByteArray &file, const QString &key, const QString &value)
 {
-    QString out;
-    for (const QString &line : splitLines(text)) {
+    QByteArray out;
+    for (const QByteArray &bytes : splitLines(file)) {
+        const QString line = decodeLine(bytes);
         if (belongsTo(line, key)) {
             const qsizetype eq = line.indexOf(QLatin1Char('='));
-            out += (eq < 0 ? value : line.left(eq + 1) + value);
+            out += (eq < 0 ? value : line.left(eq + 1) + value).toUtf8();
         } else {
-            out += line;
+            out += bytes;
         }
-        out += QStringLiteral("\r\n");
+        out += "\r\n";
     }
-    return out.toUtf8();
+    return out;
 }
 
 bool toBool(const std::optional<QString> &value)

@@ -18,13 +18,21 @@ bool belongsTo(const QString &line, const QString &key);
 // with spaces trimmed at both ends.
 QString valueOf(const QString &line);
 
-// The value of the last line that belongs to key, or nothing.
-std::optional<QString> read(const QString &text, const QString &key);
+// The lines of a file as bytes, split the same way.
+QList<QByteArray> splitLines(const QByteArray &bytes);
+
+// One line's text: UTF-8 when the line is valid UTF-8, otherwise Windows-1252 (a file edited
+// by older Windows programs may mix both, line by line).
+QString decodeLine(const QByteArray &line);
+
+// The value of the last line of the file that belongs to key, or nothing.
+std::optional<QString> read(const QByteArray &file, const QString &key);
 
 // The file with the value of every line of key replaced: the text up to and including the
 // first '=' stays, the value follows untrimmed; a line without '=' becomes the value alone.
-// A key without a line is not added.
-QByteArray rewrite(const QString &text, const QString &key, const QString &value);
+// Changed lines are written in UTF-8; every other line keeps its bytes. A key without a line
+// is not added.
+QByteArray rewrite(const QByteArray &file, const QString &key, const QString &value);
 
 // Text conversion of a truth value: "True"/"False" in any case or a number (0 is false).
 // Anything else raises run-time error 13 (type mismatch); no value is false.

@@ -3,7 +3,6 @@
 #include "AppInfo.h"
 #include "IniFile.h"
 #include "RuntimeError.h"
-#include "TextCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +17,7 @@ namespace Module1 {
 QString iniPath() { return App::filePath(QStringLiteral("Tuner.ini")); }
 QString tmpPath() { return App::filePath(QStringLiteral("Tuner.tmp")); }
 
-static QString readSettingsText()
+static QByteArray readSettingsFile()
 {
     const QString path = iniPath();
     QFileInfo info(path);
@@ -29,12 +28,12 @@ static QString readSettingsText()
         throw RuntimeError(Err::PathFileAccess,
                            QStringLiteral("Cannot read the settings file %1: %2")
                                .arg(path, info.isDir() ? QStringLiteral("it is a folder") : file.errorString()));
-    return TextCodec::decode(file.readAll());
+    return file.readAll();   // decoded line by line
 }
 
 std::optional<QString> vbReadIni(const QString &key)
 {
-    return IniFile::read(readSettingsText(), key);
+    return IniFile::read(readSettingsFile(), key);
 }
 
 static void failWrite(const QString &path, int err)
@@ -45,7 +44,7 @@ static void failWrite(const QString &path, int err)
 
 void vbWriteIni(const QString &key, const QString &value)
 {
-    const QByteArray content = IniFile::rewrite(readSettingsText(), key, value);
+    const QByteArray content = IniFile::rewrite(readSettingsFile(), key, value);
     const QString tmp = tmpPath();
     const QByteArray tmpName = QFile::encodeName(tmp);
     const int fd = ::open(tmpName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -17,6 +17,14 @@ QWidget *ownerFor(QWidget *parent)
 {
     return parent ? parent : QApplication::activeWindow();
 }
+
+// Names, file names and errors in a message are shown as they are: the format is fixed before
+// the box ever sees the text, so it is never laid out as markup.
+void setPlainText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+}
 } // namespace
 
 void show(const QString &text, QWidget *parent)
@@ -25,7 +33,8 @@ void show(const QString &text, QWidget *parent)
         g_shown << text;
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, App::title(), text, QMessageBox::Ok, ownerFor(parent));
+    QMessageBox box(QMessageBox::NoIcon, App::title(), QString(), QMessageBox::Ok, ownerFor(parent));
+    setPlainText(box, text);
     box.exec();
 }
 
@@ -39,7 +48,8 @@ Answer askYesNoAllCancel(const QString &text, QWidget *parent)
         g_answers.pop_front();
         return a;
     }
-    QMessageBox box(QMessageBox::Question, App::title(), text, QMessageBox::NoButton, ownerFor(parent));
+    QMessageBox box(QMessageBox::Question, App::title(), QString(), QMessageBox::NoButton, ownerFor(parent));
+    setPlainText(box, text);
     QPushButton *yes = box.addButton(QMessageBox::Yes);
     QPushButton *no = box.addButton(QMessageBox::No);
     QPushButton *all = box.addButton(QMessageBox::YesToAll);

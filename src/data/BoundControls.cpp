@@ -1,10 +1,13 @@
 #include "data/BoundControls.h"
 
+#include "data/DBListAccessible.h"
 #include "data/DataControl.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QStringListModel>
+#include <QValidator>
 
 // ---- BoundControl ---------------------------------------------------------------------------
 
@@ -44,6 +47,39 @@ QVariant BoundControl::boundValue() const
 }
 
 // ---- BoundTextBox ---------------------------------------------------------------------------
+
+qsizetype characterCount(QStringView text)
+{
+    qsizetype n = text.size();
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate())
+            --n, ++i;
+    return n;
+}
+
+namespace {
+// Refuses an edit that would make the text longer than the limit (QLineEdit's own limit counts
+// UTF-16 units and cuts what is set).
+class CharacterLimit : public QValidator
+{
+public:
+    CharacterLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
+    State validate(QString &input, int &) const override
+    {
+        return characterCount(input) <= m_limit ? Acceptable : Invalid;
+    }
+
+private:
+    int m_limit;
+};
+} // namespace
+
+void BoundTextBox::setCharacterLimit(int limit)
+{
+    m_limit = limit;
+    delete validator();
+    setValidator(limit > 0 ? new CharacterLimit(limit, this) : nullptr);
+}
 
 BoundTextBox::BoundTextBox(QWidget *parent) : QLineEdit(parent)
 {
@@ -114,6 +150,7 @@ QStringList RowSourceBinding::rowSourceTexts() const
 
 DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
 {
+    DBListAccessible::install();
     setModel(m_model);
     setUniformItemSizes(true);   // lays out a long list without measuring every entry
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -203,12 +240,49 @@ void DBList::select(int row)
 
 void DBList::keyPressEvent(QKeyEvent *event)
 {
+    // Enter, on the main keys or the keypad, does what a double click does. Where nothing
+    // listens to the double click, Enter goes on to the window (its default button).
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier
+        && currentIndex().isValid() && isSignalConnected(QMetaMethod::fromSignal(&DBList::DblClick))) {
+        event->accept();
+        emit DblClick();
+        return;
+    }
     const QModelIndex before = currentIndex();
     QListView::keyPressEvent(event);
     if (currentIndex() != before && currentIndex().isValid()) {
         markChanged();
         emit Click();
     }
+}
+
+void DBList::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    // The window announces the list itself after this; the entry the user lands on follows it.
+    QMetaObject::invokeMethod(this, [this] {
+        if (hasFocus())
+            DBListAccessible::announceFocus(this, currentIndex().row());
+    }, Qt::QueuedConnection);
+}
+
+// QListView's own announcements name an entry by its place in the whole list; this list offers
+// screen readers only the entries in view, so it announces by that place instead.
+void DBList::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus())
+        DBListAccessible::announceFocus(this, current.row());
+}
+
+void DBList::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!deselected.isEmpty())
+        DBListAccessible::announceSelection(this, deselected.indexes().value(0).row(), false);
+    if (!selected.isEmpty())
+        DBListAccessible::announceSelection(this, selected.indexes().value(0).row(), true);
 }
 
 void DBList::setBoundText(const QString &text)

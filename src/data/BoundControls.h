@@ -45,6 +45,10 @@ private:
     bool m_loading = false;
 };
 
+// The length of a text as the database counts it: in characters, a character outside the
+// basic plane (an emoji) counting once.
+qsizetype characterCount(QStringView text);
+
 // A text box bound to a field.
 class BoundTextBox : public QLineEdit, public BoundControl
 {
@@ -53,9 +57,18 @@ public:
     explicit BoundTextBox(QWidget *parent = nullptr);
     void bind(Data *source, const QString &field) { bindTo(source, field); }
 
+    // The most characters the field holds (counted as characterCount does). Typing and pasting
+    // stop there; a longer value from the database or the program is shown whole, never cut,
+    // and the database refuses to store it. 0: no limit.
+    void setCharacterLimit(int limit);
+    int characterLimit() const { return m_limit; }
+
 protected:
     void setBoundText(const QString &text) override;
     QString boundText() const override;
+
+private:
+    int m_limit = 0;
 };
 
 // An editable combo box bound to a field: the list offers values, any text can be typed.
@@ -98,7 +111,8 @@ private:
 
 // The data-bound list: its entries are ListField of every row of RowSource's record set, in
 // record-set order. Text is the selected entry's text; setting it selects the entry showing
-// it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click.
+// it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click
+// and on Enter (either Enter key).
 // With a DataSource and DataField it is also bound: the selected text is that field's value.
 class DBList : public QListView, public RowSourceBinding
 {
@@ -126,6 +140,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void setBoundText(const QString &text) override;
     QString boundText() const override;
 

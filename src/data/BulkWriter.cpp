@@ -3,8 +3,12 @@
 #include <sqlite3.h>
 
 BulkWriter::BulkWriter(std::shared_ptr<Database> db, const QString &table, const QStringList &fields)
-    : m_db(std::move(db)), m_table(Database::quoteIdentifier(table)), m_fields(fields)
+    : m_db(std::move(db)), m_tableName(table), m_table(Database::quoteIdentifier(table)), m_fields(fields)
 {
+    const QString nameColumn = m_db->nameColumn(table);
+    for (int i = 0; i < fields.size() && !nameColumn.isEmpty(); ++i)
+        if (fields[i].compare(nameColumn, Qt::CaseInsensitive) == 0)
+            m_nameField = i;
     QStringList columns, marks;
     for (const QString &field : fields) {
         columns << Database::quoteIdentifier(field);
@@ -60,13 +64,26 @@ void BulkWriter::run(sqlite3_stmt *st, const QVariantList &values)
     sqlite3_reset(st);
 }
 
+// A name in values at field, or null when it holds none.
+static QVariant nameIn(const QVariantList &values, int field)
+{
+    const QVariant v = field >= 0 ? values.value(field) : QVariant();
+    return v.isValid() && !v.isNull() ? v : QVariant();
+}
+
 qint64 BulkWriter::insert(const QVariantList &values)
 {
+    const QVariant name = nameIn(values, m_nameField);
+    if (name.isValid())
+        m_db->requireFreeName(m_tableName, name.toString());
     sqlite3_stmt *st = prepare(m_insertSql);
     for (int i = 0; i < m_fields.size(); ++i)
         bind(st, i + 1, values.value(i));
     run(st, values);
-    return sqlite3_last_insert_rowid(m_db->handle());
+    const qint64 rowid = sqlite3_last_insert_rowid(m_db->handle());
+    if (m_nameField >= 0)
+        m_db->nameStored(m_tableName, rowid, name);
+    return rowid;
 }
 
 void BulkWriter::update(qint64 rowid, const QVariantList &values, unsigned mask)
@@ -77,6 +94,10 @@ void BulkWriter::update(qint64 rowid, const QVariantList &values, unsigned mask)
             sets << Database::quoteIdentifier(m_fields[i]) + QStringLiteral(" = ?");
     if (sets.isEmpty())
         return;
+    const bool renames = m_nameField >= 0 && (mask & (1u << m_nameField));
+    const QVariant name = nameIn(values, m_nameField);
+    if (renames && name.isValid())
+        m_db->requireFreeName(m_tableName, name.toString(), rowid);
     sqlite3_stmt *st = prepare(QStringLiteral("update %1 set %2 where rowid = ?").arg(m_table, sets.join(QLatin1Char(','))));
     int index = 1;
     for (int i = 0; i < m_fields.size(); ++i)
@@ -84,10 +105,16 @@ void BulkWriter::update(qint64 rowid, const QVariantList &values, unsigned mask)
             bind(st, index++, values.value(i));
     sqlite3_bind_int64(st, index, rowid);
     run(st, values);
+    if (renames && sqlite3_changes(m_db->handle()) == 1)
+        m_db->nameStored(m_tableName, rowid, name);
+    else if (m_nameField >= 0)
+        m_db->nameKept(m_tableName);
 }
 
 qint64 BulkWriter::find(int field, const QString &value)
 {
+    if (field == m_nameField && field >= 0)
+        return m_db->findName(m_tableName, value);
     sqlite3_stmt *st = prepare(QStringLiteral("select rowid from %1 where %2 = ? limit 1")
                                    .arg(m_table, Database::quoteIdentifier(m_fields.value(field))));
     bind(st, 1, value);

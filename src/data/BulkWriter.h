@@ -25,8 +25,8 @@ public:
     qint64 insert(const QVariantList &values);
     // Changes the fields whose bit (1 << index) is set in mask to the values given.
     void update(qint64 rowid, const QVariantList &values, unsigned mask);
-    // The row id of the first row whose field equals value as the column compares text
-    // (a NOCASE column ignores the letter case of A to Z), or -1.
+    // The row id of the first row whose field equals value as the column compares text, or -1.
+    // Names (the table's name column) are compared as everywhere (Database::findName).
     qint64 find(int field, const QString &value);
 
 private:
@@ -35,7 +35,9 @@ private:
     void run(sqlite3_stmt *st, const QVariantList &values);
 
     std::shared_ptr<Database> m_db;
+    QString m_tableName;
     QString m_table;
+    int m_nameField = -1;   // the position of the table's name column among fields, or -1
     QStringList m_fields;
     QString m_insertSql;
     QHash<QString, sqlite3_stmt *> m_statements;

@@ -1,5 +1,6 @@
 #include "data/Criteria.h"
 
+#include "data/Collation.h"
 #include "data/Database.h"
 
 struct Criteria::Node
@@ -211,30 +212,31 @@ void bindNode(Criteria::Node &node, const QStringList &fields)
                                .arg(node.field));
 }
 
-bool equalIgnoringCase(const QVariant &field, const QString &value)
+bool equal(const QVariant &field, const QString &value, bool exactly)
 {
     if (!field.isValid())
         return false;
     if (field.typeId() == QMetaType::QString) {
         const QString &s = *static_cast<const QString *>(field.constData());
-        return s.size() == value.size() && s.compare(value, Qt::CaseInsensitive) == 0;
+        return exactly ? s == value : Collation::sameName(s, value);
     }
-    return field.toString().compare(value, Qt::CaseInsensitive) == 0;
+    const QString text = field.toString();
+    return exactly ? text == value : Collation::sameName(text, value);
 }
 
 // value(column) gives the row's value of a field.
 template<typename Value>
-bool evaluate(const Criteria::Node &node, const Value &value)
+bool evaluate(const Criteria::Node &node, const Value &value, bool exactly)
 {
     switch (node.kind) {
     case Criteria::Node::Or:
         for (const auto &operand : node.operands)
-            if (evaluate(*operand, value))
+            if (evaluate(*operand, value, exactly))
                 return true;
         return false;
     case Criteria::Node::And:
         for (const auto &operand : node.operands)
-            if (!evaluate(*operand, value))
+            if (!evaluate(*operand, value, exactly))
                 return false;
         return true;
     case Criteria::Node::Test:
@@ -242,7 +244,7 @@ bool evaluate(const Criteria::Node &node, const Value &value)
     }
     if (node.column < 0)
         return false;
-    return equalIgnoringCase(value(node.column), node.value);
+    return equal(value(node.column), node.value, exactly);
 }
 
 } // namespace
@@ -288,15 +290,15 @@ bool Criteria::matches(const QVariant *row) const
     if (!m_root)
         return true;
     Q_ASSERT(m_bound);
-    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; });
+    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; }, false);
 }
 
-bool Criteria::matches(const std::vector<std::vector<QVariant>> &columns, int r) const
+bool Criteria::matchesExactly(const QVariant *row) const
 {
     if (!m_root)
         return true;
     Q_ASSERT(m_bound);
-    return evaluate(*m_root, [&columns, r](int c) -> const QVariant & { return columns[size_t(c)][size_t(r)]; });
+    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; }, true);
 }
 
 Criteria parseCriteria(const QString &text)

@@ -11,7 +11,8 @@
 // Criteria texts: tests of the form  Field = 'value'  joined by OR and AND (AND binds more
 // tightly; parentheses group). A quote inside a value is written doubled. Field names may be
 // written in brackets ([SName]); the words OR and AND in any letter case. Text equality
-// ignores letter case; a null field equals nothing.
+// ignores letter case in every alphabet, as names are compared everywhere (Collation); a null
+// field equals nothing.
 //
 // A criteria text is read by this parser and evaluated in memory: nothing of it, and no
 // field value, ever becomes part of an SQL statement.
@@ -42,8 +43,9 @@ public:
     void bind(const QStringList &layoutFields);
     // Whether a row of the bound layout satisfies the criteria; row points at its values.
     bool matches(const QVariant *row) const;
-    // The same for row r of values kept one array per field.
-    bool matches(const std::vector<std::vector<QVariant>> &columns, int r) const;
+    // Whether the row satisfies the criteria with every text spelled exactly as the criteria
+    // spell it, letter case included.
+    bool matchesExactly(const QVariant *row) const;
 
     struct Node;
 

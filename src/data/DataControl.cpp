@@ -1,5 +1,6 @@
 #include "data/DataControl.h"
 
+#include "app/Accessibility.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
 
@@ -49,10 +50,12 @@ Data::Data(QWidget *parent) : QWidget(parent)
     m_last = navigationButton(this, QStringLiteral("Last"), QStyle::SP_MediaSkipForward, Qt::NoArrow);
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("Caption"));
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setFrameShape(QFrame::Panel);
     m_caption->setFrameShadow(QFrame::Sunken);
     m_caption->setMinimumWidth(40);
+    Accessibility::readAsShown(m_caption, QStringLiteral("Record"));
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -96,7 +99,6 @@ void Data::setRecordSource(const QString &source)
 void Data::setCaption(const QString &caption)
 {
     m_caption->setText(caption);
-    m_caption->setAccessibleName(caption);
 }
 
 QString Data::Caption() const

@@ -1,10 +1,22 @@
 #include "data/Database.h"
 
+#include "data/Collation.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <sqlite3.h>
+
+struct Database::NameIndex
+{
+    QString table;
+    QString column;                       // empty: the table has no name column
+    bool built = false;
+    QPair<qint64, qint64> version;        // of the file when the index last matched it
+    QMultiHash<QString, qint64> rows;     // rows by folded name
+    QHash<qint64, QString> keys;          // folded name by row
+};
 
 QString dataErrorText(int number)
 {
@@ -73,6 +85,7 @@ Database::Database(const QString &path, sqlite3 *db, bool readOnlyFile)
 
 Database::~Database()
 {
+    sqlite3_finalize(m_dataVersion);
     sqlite3_close_v2(m_db);
 }
 
@@ -135,18 +148,24 @@ void Database::exec(const QString &sql)
 
 void Database::beginTransaction()
 {
+    m_txDataVersion = -1;
     exec(QStringLiteral("begin"));
 }
 
 void Database::commit()
 {
     exec(QStringLiteral("commit"));
+    m_txDataVersion = -1;
 }
 
 void Database::rollback()
 {
     if (inTransaction())
         sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+    m_txDataVersion = -1;
+    // Names written in the transaction are gone again: the indexes are read afresh.
+    for (const auto &index : std::as_const(m_names))
+        index->built = false;
 }
 
 bool Database::inTransaction() const
@@ -195,13 +214,7 @@ RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantLi
     case SQLITE_CONSTRAINT_PRIMARYKEY: {
         // "UNIQUE constraint failed: Station.SName"
         const QString field = message.section(QLatin1Char('.'), -1).section(QLatin1Char(','), 0, 0).trimmed();
-        const QString value = valueOf(field);
-        if (!value.isEmpty())
-            return RuntimeError(DataErr::DuplicateName,
-                                QStringLiteral("The name \"%1\" is already used (%2 must be unique; letter case does not count).")
-                                    .arg(value, field));
-        return RuntimeError(DataErr::DuplicateName,
-                            QStringLiteral("The changes were not saved: another row already has the same %1.").arg(field));
+        return duplicateName(field, valueOf(field));
     }
     default:
         break;
@@ -218,6 +231,186 @@ RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantLi
     default:
         return RuntimeError(DataErr::EngineFailure, QStringLiteral("The database engine failed: %1").arg(message));
     }
+}
+
+RuntimeError Database::duplicateName(const QString &field, const QString &name)
+{
+    if (!name.isEmpty())
+        return RuntimeError(DataErr::DuplicateName,
+                            QStringLiteral("The name \"%1\" is already used (%2 must be unique; letter case does not count).")
+                                .arg(name, field));
+    return RuntimeError(DataErr::DuplicateName,
+                        QStringLiteral("The changes were not saved: another row already has the same %1.").arg(field));
+}
+
+// ---- names ----------------------------------------------------------------------------------
+
+
+QPair<qint64, qint64> Database::version()
+{
+    // Commits of other connections change data_version; this connection's own writes change
+    // its count of changed rows.
+    qint64 dataVersion = -1;
+    // Inside a transaction that has read, no other connection's commit becomes visible: the
+    // version read once stands until the transaction ends (bulk work asks for it per row).
+    const bool inTx = inTransaction();
+    if (inTx && m_txDataVersion >= 0)
+        return {m_txDataVersion, sqlite3_total_changes64(m_db)};
+    if (!m_dataVersion)
+        sqlite3_prepare_v3(m_db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &m_dataVersion, nullptr);
+    if (m_dataVersion) {
+        if (sqlite3_step(m_dataVersion) == SQLITE_ROW)
+            dataVersion = sqlite3_column_int64(m_dataVersion, 0);
+        sqlite3_reset(m_dataVersion);
+    }
+    m_txDataVersion = inTx ? dataVersion : -1;
+    return {dataVersion, sqlite3_total_changes64(m_db)};
+}
+
+Database::NameIndex &Database::names(const QString &table)
+{
+    const QString key = table.toLower();
+    if (auto found = m_names.value(key))
+        return *found;
+    auto index = std::make_shared<NameIndex>();
+    index->table = table;
+    // The column of a unique index over one column.
+    sqlite3_stmt *list = nullptr;
+    const QByteArray listSql = "PRAGMA index_list(" + quoteIdentifier(table).toUtf8() + ")";
+    if (sqlite3_prepare_v2(m_db, listSql.constData(), -1, &list, nullptr) == SQLITE_OK) {
+        while (index->column.isEmpty() && sqlite3_step(list) == SQLITE_ROW) {
+            if (sqlite3_column_int(list, 2) != 1)
+                continue;
+            const QString name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(list, 1)));
+            sqlite3_stmt *info = nullptr;
+            const QByteArray infoSql = "PRAGMA index_info(" + quoteIdentifier(name).toUtf8() + ")";
+            if (sqlite3_prepare_v2(m_db, infoSql.constData(), -1, &info, nullptr) == SQLITE_OK) {
+                QStringList columns;
+                while (sqlite3_step(info) == SQLITE_ROW)
+                    columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(info, 2)));
+                if (columns.size() == 1 && !columns.first().isEmpty())
+                    index->column = columns.first();
+            }
+            sqlite3_finalize(info);
+        }
+    }
+    sqlite3_finalize(list);
+    m_names.insert(key, index);
+    return *index;
+}
+
+QString Database::nameColumn(const QString &table)
+{
+    return names(table).column;
+}
+
+Database::NameIndex *Database::freshNames(const QString &table)
+{
+    NameIndex &index = names(table);
+    if (index.column.isEmpty())
+        return nullptr;
+    const auto now = version();
+    if (index.built && index.version == now && now.first >= 0)
+        return &index;
+    index.rows.clear();
+    index.keys.clear();
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = "select rowid, " + quoteIdentifier(index.column).toUtf8() + " from "
+        + quoteIdentifier(table).toUtf8();
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+        throw lastError();
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (sqlite3_column_type(st, 1) == SQLITE_NULL)
+            continue;
+        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(st, 1));
+        const int bytes = sqlite3_column_bytes16(st, 1);
+        const QString key = Collation::nameKey(QStringView(text, bytes / 2));
+        const qint64 rowid = sqlite3_column_int64(st, 0);
+        index.rows.insert(key, rowid);
+        index.keys.insert(rowid, key);
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        throw lastError();
+    index.built = true;
+    index.version = now;
+    return &index;
+}
+
+qint64 Database::findName(const QString &table, const QString &name, qint64 except)
+{
+    NameIndex *index = freshNames(table);
+    if (!index)
+        return -1;
+    const QString key = Collation::nameKey(name);
+    qint64 found = -1;
+    for (auto it = index->rows.constFind(key); it != index->rows.constEnd() && it.key() == key; ++it) {
+        if (it.value() == except)
+            continue;
+        if (found < 0 || it.value() < found)
+            found = it.value();
+    }
+    if (found < 0 || index->rows.count(key) < 2)
+        return found;
+    // Several rows hold the name (a file made elsewhere): the one spelled exactly so first.
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = "select rowid from " + quoteIdentifier(table).toUtf8() + " where "
+        + quoteIdentifier(index->column).toUtf8() + " = ? collate binary order by rowid limit 1";
+    qint64 exact = -1;
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text16(st, 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            exact = sqlite3_column_int64(st, 0);
+    }
+    sqlite3_finalize(st);
+    return exact >= 0 && exact != except ? exact : found;
+}
+
+void Database::requireFreeName(const QString &table, const QString &name, qint64 except)
+{
+    if (findName(table, name, except) >= 0)
+        throw duplicateName(nameColumn(table), name);
+}
+
+void Database::afterNameWrite(NameIndex &index)
+{
+    // One row was written since the index last matched the file: it matches again once the
+    // change is applied to it. Anything else, and it is read afresh when next asked.
+    const auto now = version();
+    if (index.built && index.version.first == now.first && index.version.second + 1 == now.second)
+        index.version = now;
+    else
+        index.built = false;
+}
+
+void Database::nameStored(const QString &table, qint64 rowid, const QVariant &name)
+{
+    NameIndex &index = names(table);
+    if (index.column.isEmpty() || !index.built)
+        return;
+    if (const auto old = index.keys.constFind(rowid); old != index.keys.constEnd()) {
+        index.rows.remove(old.value(), rowid);
+        index.keys.erase(old);
+    }
+    if (name.isValid() && !name.isNull()) {
+        const QString key = Collation::nameKey(name.toString());
+        index.rows.insert(key, rowid);
+        index.keys.insert(rowid, key);
+    }
+    afterNameWrite(index);
+}
+
+void Database::nameKept(const QString &table)
+{
+    NameIndex &index = names(table);
+    if (!index.column.isEmpty())
+        afterNameWrite(index);
+}
+
+void Database::nameRemoved(const QString &table, qint64 rowid)
+{
+    nameStored(table, rowid, QVariant());
 }
 
 Transaction::Transaction(std::shared_ptr<Database> db) : m_db(std::move(db))

@@ -2,6 +2,8 @@
 
 #include "app/RuntimeError.h"
 
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -64,15 +66,46 @@ public:
     // the row that was refused, used to name the duplicate in the text.
     RuntimeError lastError(const QStringList &fieldNames = {}, const QVariantList &values = {}) const;
 
+    // Names are unique ignoring letter case in every alphabet. The schema's unique indexes tell
+    // only A to Z from a to z apart (and must stay readable by other SQLite tools), so the
+    // program checks the other alphabets itself before it writes a name. An index of the names
+    // is kept in memory, read again when the file changed behind it.
+    //
+    // The column of table that holds its names (the one column of a unique index), or empty.
+    QString nameColumn(const QString &table);
+    // The row of table whose name is the same name as name, other than the row except; a row
+    // spelled exactly so comes first. -1 when there is none or the table has no name column.
+    qint64 findName(const QString &table, const QString &name, qint64 except = -1);
+    // Raises 3022, as for a duplicate the engine refuses, when another row than except holds
+    // the same name.
+    void requireFreeName(const QString &table, const QString &name, qint64 except = -1);
+    // Each after one row was written: the row now holds name (a null name holds none), or is gone.
+    void nameStored(const QString &table, qint64 rowid, const QVariant &name);
+    void nameRemoved(const QString &table, qint64 rowid);
+    // After one row was written without a change of its name.
+    void nameKept(const QString &table);
+
+    // The error for a name that is taken: field is the name column.
+    static RuntimeError duplicateName(const QString &field, const QString &name);
+
     // Table and column names as SQL identifiers ("Station" -> "\"Station\"").
     static QString quoteIdentifier(const QString &name);
 
 private:
     Database(const QString &path, sqlite3 *db, bool readOnlyFile);
 
+    struct NameIndex;
+    NameIndex &names(const QString &table);
+    NameIndex *freshNames(const QString &table);
+    void afterNameWrite(NameIndex &index);
+    QPair<qint64, qint64> version();
+
     QString m_path;
     sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_dataVersion = nullptr;
+    qint64 m_txDataVersion = -1;   // data_version as read in the transaction now open, or -1
     bool m_readOnlyFile = false;
+    QHash<QString, std::shared_ptr<NameIndex>> m_names;   // by table name, folded
 };
 
 // Begins a transaction on construction and rolls it back unless commit() was called.

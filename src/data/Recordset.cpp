@@ -1,5 +1,6 @@
 #include "data/Recordset.h"
 
+#include "data/Collation.h"
 #include "data/Criteria.h"
 
 #include <QRegularExpression>
@@ -284,6 +285,7 @@ struct Recordset::Store
     QStringList fields;
     int fieldCount = 0;
     QString table;                  // the table written to; empty for a query we cannot write
+    int nameField = -1;             // the field holding the table's unique names, or -1
     std::vector<qint64> rowids;
     std::vector<Column> columns;
     std::vector<char> deleted;
@@ -317,6 +319,10 @@ public:
             m_store.columns[size_t(c)].read(size_t(r), m_row[size_t(c)]);
         return m_criteria.matches(m_row.data());
     }
+
+    // Whether the row matches() last read satisfies the criteria with every text spelled
+    // exactly as the criteria spell it, letter case included.
+    bool matchesExactly() const { return m_criteria.matchesExactly(m_row.data()); }
 
 private:
     const Recordset::Store &m_store;
@@ -460,7 +466,7 @@ SortKey sortKey(const QVariant &v)
         k.number = v.toDouble();
     } else {
         k.kind = 2;
-        k.text = v.toString().toCaseFolded();
+        k.text = v.toString();
     }
     return k;
 }
@@ -472,7 +478,7 @@ int compareKeys(const SortKey &a, const SortKey &b)
     if (a.kind == 1)
         return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
     if (a.kind == 2)
-        return QString::compare(a.text, b.text, Qt::CaseSensitive);
+        return Collation::compare(a.text, b.text);
     return 0;
 }
 
@@ -509,68 +515,55 @@ void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order,
     order.swap(sorted);
 }
 
-// The usual sort, by one field holding texts (the station name): every text is case-folded
-// once into one buffer, and a 64-bit prefix of it decides most comparisons without reading
-// the text. Returns false, sorting nothing, when the field holds other values than texts.
+// The usual sort, by one field holding texts (the station name), in alphabetical order.
+// Returns false, sorting nothing, when the field holds other values than texts.
 bool sortByOneTextField(const Column &column, std::vector<int> &order,
                         const std::vector<SortPart> &parts)
 {
     if (parts.size() != 1)
         return false;
-    const bool descending = parts[0].descending;
-    struct Entry
-    {
-        quint64 prefix;   // 0 for a null; texts have the top bit set
-        quint32 index;    // position before sorting: equal keys keep their order
-    };
     const size_t n = order.size();
-    std::vector<Entry> entries(n);
-    std::vector<char16_t> folded;
-    folded.reserve(n * 24);
-    std::vector<quint32> start(n + 1, 0);
+    std::vector<QString> values(n);
+    std::vector<const QString *> texts(n);
     QVariant v;
     for (size_t i = 0; i < n; ++i) {
         column.read(size_t(order[i]), v);
-        start[i] = quint32(folded.size());
-        entries[i].index = quint32(i);
-        entries[i].prefix = 0;
         if (!v.isValid())
             continue;
-        if (v.typeId() != QMetaType::QString)
+        if (!isText(v))
             return false;
-        const QString &text = *static_cast<const QString *>(v.constData());
-        quint64 units[4] = {0, 0, 0, 0};
-        for (qsizetype k = 0; k < text.size(); ++k) {
-            char16_t u = text[k].unicode();
-            if (u < 0x80)
-                u = (u >= u'A' && u <= u'Z') ? char16_t(u + 32) : u;
-            else if (!QChar::isSurrogate(u))
-                u = char16_t(QChar::toCaseFolded(char32_t(u)));
-            folded.push_back(u);
-            if (k < 4)
-                units[k] = u;
-        }
-        entries[i].prefix = (quint64(1) << 63) | (units[0] << 47) | (units[1] << 31) | (units[2] << 15) | (units[3] >> 1);
+        values[i] = *static_cast<const QString *>(v.constData());
+        texts[i] = &values[i];
     }
-    start[n] = quint32(folded.size());
-    const auto text = [&](quint32 i) {
-        return std::u16string_view(folded.data() + start[i], start[i + 1] - start[i]);
-    };
-    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
-        if (a.prefix != b.prefix)
-            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
-        if (a.prefix != 0) {
-            const int c = text(a.index).compare(text(b.index));
-            if (c != 0)
-                return descending ? c > 0 : c < 0;
-        }
-        return a.index < b.index;
-    });
-    std::vector<int> sorted(n);
-    for (size_t i = 0; i < n; ++i)
-        sorted[i] = order[entries[i].index];
-    order.swap(sorted);
+    Collation::sort(order, texts, parts[0].descending);
     return true;
+}
+
+// Reads a sort text ("SName, Frequency DESC") against the fields of a set.
+template<typename FieldIndex>
+std::vector<SortPart> sortParts(const QString &sort, const FieldIndex &fieldIndex)
+{
+    std::vector<SortPart> parts;
+    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"), QRegularExpression::CaseInsensitiveOption);
+    for (const QString &piece : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QString name = piece.trimmed();
+        bool desc = false;
+        if (const auto m = direction.match(name); m.hasMatch()) {
+            desc = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
+            name.truncate(m.capturedStart());
+        }
+        parts.push_back({fieldIndex(name), desc});
+    }
+    return parts;
+}
+
+void sortRows(const std::vector<Column> &columns, std::vector<int> &order,
+              const std::vector<SortPart> &parts)
+{
+    if (parts.empty())
+        return;
+    if (!sortByOneTextField(columns[size_t(parts[0].column)], order, parts))
+        sortByKeys(columns, order, parts);
 }
 
 } // namespace
@@ -588,6 +581,7 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         fail(DataErr::FileNotFound, QStringLiteral("No station database is open."));
     auto store = std::make_shared<Store>();
     QString sql;
+    QString sortInMemory;
     bool hasRowid = true;
 
     // "select * from [Table] ..." is read with the row ids so that it can be written to.
@@ -605,9 +599,19 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         if (store->table.isEmpty())
             fail(DataErr::UnknownSource, QStringLiteral("The record source names the table %1, which the database does not have.")
                                              .arg(star.captured(1)));
-        const QString rest = star.captured(2).trimmed();
-        sql = QStringLiteral("select rowid, * from %1 %2")
-                  .arg(Database::quoteIdentifier(store->table), rest.isEmpty() ? QStringLiteral("order by rowid") : rest);
+        QString rest = star.captured(2).trimmed();
+        // Rows ordered by fields come in alphabetical order, as everywhere in the program
+        // (the engine knows no collation but code points and A to Z).
+        static const QRegularExpression orderBy(
+            QStringLiteral("^(.*?)\\s*\\border\\s+by\\s+((?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?"
+                           "(?:\\s*,\\s*(?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?)*)$"),
+            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+        if (const auto m = orderBy.match(rest); m.hasMatch()) {
+            sortInMemory = m.captured(2);
+            sortInMemory.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+            rest = m.captured(1).trimmed();
+        }
+        sql = QStringLiteral("select rowid, * from %1 %2 order by rowid").arg(Database::quoteIdentifier(store->table), rest);
     } else if (query.match(source).hasMatch()) {
         sql = source;
         hasRowid = false;
@@ -657,6 +661,12 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
     for (auto &column : store->columns)
         column.finishReading();
     store->deleted.assign(store->rowids.size(), 0);
+    if (hasRowid && !store->table.isEmpty()) {
+        const QString nameColumn = db->nameColumn(store->table);
+        for (int i = 0; i < store->fieldCount && !nameColumn.isEmpty(); ++i)
+            if (store->fields[i].compare(nameColumn, Qt::CaseInsensitive) == 0)
+                store->nameField = i;
+    }
 
     RecordsetPtr rs(new Recordset(db, store));
     rs->m_source = source;
@@ -666,6 +676,9 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
     rs->m_order.resize(store->rowids.size());
     for (size_t i = 0; i < rs->m_order.size(); ++i)
         rs->m_order[i] = int(i);
+    if (!sortInMemory.isEmpty())
+        sortRows(store->columns, rs->m_order,
+                 sortParts(sortInMemory, [&rs](const QString &name) { return rs->requireField(name); }));
     rs->m_pos = rs->m_order.empty() ? -1 : 0;
     return rs;
 }
@@ -754,6 +767,14 @@ QVariant Recordset::Fields(int i) const
     if (m_editMode != EditNone)
         return m_buffer[size_t(i)];
     return m_store->cell(currentRow(), i);
+}
+
+QVariant Recordset::OriginalValue(int i) const
+{
+    requireField(i);
+    if (m_editMode == EditAdd)
+        noCurrentRecord();
+    return m_store->cell(m_editMode == EditInProgress ? m_editRow : currentRow(), i);
 }
 
 QVariant Recordset::Fields(const QString &name) const
@@ -889,15 +910,24 @@ void Recordset::FindFirst(const QString &criteria)
 {
     RowMatcher c(*m_store, criteria);
     notify(ActionFind);
+    // Texts match ignoring letter case; when several rows match (names that differ in letter
+    // case only, from a file made elsewhere), the first row spelled exactly as asked wins, so
+    // that each of them can be found.
+    int first = -1;
     for (size_t i = 0; i < m_order.size(); ++i) {
         const int r = m_order[i];
-        if (!m_store->deleted[size_t(r)] && c.matches(r)) {
-            m_noMatch = false;
-            setPosition(int(i));
-            return;
+        if (m_store->deleted[size_t(r)] || !c.matches(r))
+            continue;
+        if (first < 0)
+            first = int(i);
+        if (c.matchesExactly()) {
+            first = int(i);
+            break;
         }
     }
-    m_noMatch = true;
+    m_noMatch = first < 0;
+    if (first >= 0)
+        setPosition(first);
 }
 
 // ---- changes --------------------------------------------------------------------------------
@@ -962,6 +992,8 @@ void Recordset::store(bool announce)
                 bound << m_buffer[size_t(i)];
             }
         }
+        if (s.nameField >= 0 && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
+            m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString());
         const QString sql = columns.isEmpty()
             ? QStringLiteral("insert into %1 default values").arg(table)
             : QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
@@ -972,6 +1004,8 @@ void Recordset::store(bool announce)
             st.run(s.fields, values);
         }
         const qint64 rowid = sqlite3_last_insert_rowid(m_db->handle());
+        if (s.nameField >= 0)
+            m_db->nameStored(s.table, rowid, m_buffer[size_t(s.nameField)]);
         s.rowids.push_back(rowid);
         s.deleted.push_back(0);
         for (auto &column : s.columns)
@@ -990,12 +1024,22 @@ void Recordset::store(bool announce)
                 bound << m_buffer[size_t(i)];
             }
         }
+        const qint64 rowid = s.rowids[size_t(m_editRow)];
+        // A row keeps the name it has, even one that another row holds in other letter case
+        // (a file made elsewhere): only a changed name must be free.
+        const bool renamed = s.nameField >= 0 && !sameValue(s.cell(m_editRow, s.nameField), m_buffer[size_t(s.nameField)]);
+        if (renamed && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
+            m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString(), rowid);
         if (!sets.isEmpty()) {
             Statement st(*m_db, QStringLiteral("update %1 set %2 where rowid = ?").arg(table, sets.join(QLatin1Char(','))));
             for (int i = 0; i < bound.size(); ++i)
                 st.bind(i + 1, bound[i]);
-            st.bind(int(bound.size()) + 1, QVariant(s.rowids[size_t(m_editRow)]));
+            st.bind(int(bound.size()) + 1, QVariant(rowid));
             st.run(s.fields, values);
+            if (renamed)
+                m_db->nameStored(s.table, rowid, m_buffer[size_t(s.nameField)]);
+            else if (s.nameField >= 0)
+                m_db->nameKept(s.table);
         }
     }
 
@@ -1042,6 +1086,8 @@ void Recordset::Delete()
         Statement st(*m_db, QStringLiteral("delete from %1 where rowid = ?").arg(Database::quoteIdentifier(s.table)));
         st.bind(1, QVariant(s.rowids[size_t(r)]));
         st.run();
+        if (s.nameField >= 0 && sqlite3_changes(m_db->handle()) == 1)
+            m_db->nameRemoved(s.table, s.rowids[size_t(r)]);
         s.deleted[size_t(r)] = 1;
     }
     dropPending();
@@ -1102,21 +1148,8 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
                 order.push_back(r);
     }
 
-    if (!m_sort.trimmed().isEmpty()) {
-        std::vector<SortPart> parts;
-        for (const QString &piece : m_sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            QString name = piece.trimmed();
-            bool desc = false;
-            static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"), QRegularExpression::CaseInsensitiveOption);
-            if (const auto m = direction.match(name); m.hasMatch()) {
-                desc = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
-                name.truncate(m.capturedStart());
-            }
-            parts.push_back({requireField(name), desc});
-        }
-        if (!sortByOneTextField(s.columns[size_t(parts[0].column)], order, parts))
-            sortByKeys(s.columns, order, parts);
-    }
+    if (!m_sort.trimmed().isEmpty())
+        sortRows(s.columns, order, sortParts(m_sort, [this](const QString &name) { return requireField(name); }));
 
     return derive(std::move(order), type);
 }

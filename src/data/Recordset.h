@@ -49,7 +49,7 @@ public:
 
     // Opens a record set over source: a table name ("Station", "[Station]") or a query text
     // ("select * from [Category]", optionally with where / order by). Rows of a table come in
-    // stored order. A read-only set refuses changes with error 3027. Raises 3078 for an unknown
+    // stored order; "order by" fields order them as Sort does. A read-only set refuses changes with error 3027. Raises 3078 for an unknown
     // table, or the engine's error for a query it rejects.
     static RecordsetPtr open(std::shared_ptr<Database> db, const QString &source, bool readOnly);
 
@@ -69,6 +69,9 @@ public:
     int fieldIndex(const QString &name) const;   // -1 when unknown; letter case ignored
     QVariant Fields(int i) const;
     QVariant Fields(const QString &name) const;
+    // The value of a field as stored, whatever an edit in progress changed (3021 when the row
+    // is a new one, not yet stored).
+    QVariant OriginalValue(int i) const;
     void setField(int i, const QVariant &value);             // only while editing or adding (3020)
     void setField(const QString &name, const QVariant &value);
 
@@ -108,8 +111,9 @@ public:
     BookmarkValue LastModified() const;        // the row most recently added or changed (3021 when none)
 
     // Sort (field names, optionally followed by ASC/DESC, separated by commas) and Filter (a
-    // criteria text) take effect in a record set derived with OpenRecordset. Text sorts ignore
-    // letter case; nulls come first.
+    // criteria text) take effect in a record set derived with OpenRecordset. Texts sort
+    // alphabetically (Collation); nulls come first. A table read with "order by" fields in its
+    // source text is ordered the same way.
     QString Sort() const { return m_sort; }
     void setSort(const QString &sort) { m_sort = sort; }
     QString Filter() const { return m_filter; }

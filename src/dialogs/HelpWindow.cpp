@@ -1,4 +1,5 @@
 #include "HelpWindow.h"
+#include "app/PlainText.h"
 
 #include "app/AppInfo.h"
 #include "app/Shell.h"
@@ -70,6 +71,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     connect(close, &QShortcut::activated, this, &QWidget::close);
 
     resize(760, 560);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 bool HelpWindow::load(const QString &path)

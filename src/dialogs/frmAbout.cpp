@@ -1,4 +1,5 @@
 #include "frmAbout.h"
+#include "app/PlainText.h"
 
 #include "SystemLookup.h"
 #include "app/AppInfo.h"
@@ -125,6 +126,7 @@ frmAbout::frmAbout(QWidget *parent)
     connect(Label3, &LinkLabel::clicked, this, [this] { Label3_Click(); });
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 QString frmAbout::homePage() { return App::homePage(); }

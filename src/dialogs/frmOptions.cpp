@@ -1,4 +1,5 @@
 #include "frmOptions.h"
+#include "app/PlainText.h"
 
 #include "app/MsgBox.h"
 #include "app/Screen.h"
@@ -90,6 +91,7 @@ frmOptions::frmOptions(QWidget *parent)
     setObjectName(QStringLiteral("frmOptions"));
     buildControls();
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmOptions::buildControls()

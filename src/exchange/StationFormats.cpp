@@ -2,6 +2,7 @@
 
 #include "app/TextCodec.h"
 
+#include <QRegularExpression>
 #include <cstring>
 
 namespace StationList {
@@ -122,9 +123,33 @@ QByteArray webPageHeader()
         "<HTML><TITLE>Station List</TITLE><BODY><CENTER><H2>Station List</H2><TABLE Border=1>\r\n");
 }
 
+bool isLinkAddress(QStringView address)
+{
+    QString text;
+    for (const QChar c : address)
+        if (c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+            text += c;
+    qsizetype start = 0;
+    while (start < text.size() && text[start].unicode() <= 0x20)
+        ++start;
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
+    const auto m = scheme.match(QStringView(text).mid(start));
+    if (!m.hasMatch())
+        return true;   // relative to the page
+    static const QStringList followed = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
+                                         QStringLiteral("mmsh"), QStringLiteral("rtsp"), QStringLiteral("rtmp")};
+    return followed.contains(m.captured(1).toLower());
+}
+
 void appendWebPageRow(QByteArray &out, const Station &s, bool liveLink)
 {
-    if (!s.WebPage.isEmpty()) {
+    if (!s.WebPage.isEmpty() && !isLinkAddress(s.WebPage)) {
+        out += "<TR><TD>";
+        appendHtmlText(out, s.SName);
+        out += " (";
+        appendHtmlText(out, s.WebPage);
+        out += ")</TD><TD>";
+    } else if (!s.WebPage.isEmpty()) {
         out += "<TR><TD><A HREF='";
         appendHtmlText(out, s.WebPage);
         out += "'>";
@@ -142,7 +167,11 @@ void appendWebPageRow(QByteArray &out, const Station &s, bool liveLink)
     appendHtmlText(out, s.Frequency);
     out += "</TD><TD>";
     appendHtmlText(out, s.Type);
-    if (liveLink && !s.RAMFile.isEmpty()) {
+    if (liveLink && !s.RAMFile.isEmpty() && !isLinkAddress(s.RAMFile)) {
+        out += "</TD><TD>";
+        appendHtmlText(out, s.RAMFile);
+        out += "</TD><TD>";
+    } else if (liveLink && !s.RAMFile.isEmpty()) {
         out += "</TD><TD><A HREF='";
         appendHtmlText(out, s.RAMFile);
         out += "'>*LIVE*</a></TD><TD>";

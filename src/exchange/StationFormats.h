@@ -70,9 +70,16 @@ std::vector<Station> readStationFile(const QByteArray &bytes);
 // name shows as stored in any browser and one station stays one line.
 void appendHtmlText(QByteArray &out, QStringView text);
 
+// Whether an address may become a link of the page: one whose scheme a browser or player
+// should follow (http, https, mms, mmsh, rtsp, rtmp), or one without a scheme (relative to the
+// page). Read as a browser reads it: blanks before it and tabs and line breaks in it are dropped.
+bool isLinkAddress(QStringView address);
+
 QByteArray webPageHeader();
 // One table row and its CR LF. The name links to the web page when there is one; with
 // liveLink and a metafile address a "*LIVE*" link cell stands between type and category.
+// An address that may not become a link (javascript:, data:, file:, ...) is written as text
+// after the name, or in place of the "*LIVE*" link.
 void appendWebPageRow(QByteArray &out, const Station &station, bool liveLink);
 // The footer line naming the product, its major and minor version and its home page.
 QByteArray webPageFooter(const QString &product, int major, int minor, const QString &homePage);

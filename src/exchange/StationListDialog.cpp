@@ -1,4 +1,5 @@
 #include "StationListDialog.h"
+#include "app/PlainText.h"
 
 #include "app/Module1.h"
 #include "data/BoundControls.h"
@@ -16,7 +17,7 @@
 #include <QVBoxLayout>
 
 StationListDialog::StationListDialog(const QString &title, const QString &fileLabel, const QString &otherType,
-                                     QWidget *parent)
+                                     const QString &playlistType, QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(title);
@@ -41,9 +42,11 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
         QStringLiteral("Use this for Comma Delimited Text files or files exported by this program."));
     optFileType[1] = new QRadioButton(otherType, Frame1);
     optFileType[1]->setObjectName(QStringLiteral("optFileType(1)"));
+    optFileType[2] = new QRadioButton(playlistType, Frame1);
+    optFileType[2]->setObjectName(QStringLiteral("optFileType(2)"));
     auto *typeLayout = new QVBoxLayout(Frame1);
-    typeLayout->addWidget(optFileType[0]);
-    typeLayout->addWidget(optFileType[1]);
+    for (QRadioButton *option : optFileType)
+        typeLayout->addWidget(option);
 
     Command3 = new QPushButton(QStringLiteral("&Ok"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
@@ -68,6 +71,7 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Data1->setVisible(false);
 
     connect(Command2, &QPushButton::clicked, this, &StationListDialog::Command2_Click);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 std::vector<BoundTextBox *> StationListDialog::makeBoundBoxes(const QStringList &fields)
@@ -104,6 +108,7 @@ void StationListDialog::layOut(QBoxLayout *frames, int width)
 
 void StationListDialog::resetForm()
 {
+    m_cancel = false;
     txtFile->clear();
     optFileType[0]->setChecked(true);
     StatusBar1->clearMessage();

@@ -28,7 +28,7 @@ public:
     QLineEdit *txtFile;
     QPushButton *Command1;
     QGroupBox *Frame1;
-    std::array<QRadioButton *, 2> optFileType;
+    std::array<QRadioButton *, 3> optFileType;   // station file, the other format, playlist
     QPushButton *Command3;
     QPushButton *Command2;
     QStatusBar *StatusBar1;
@@ -43,9 +43,10 @@ public slots:
     void Command2_Click();
 
 protected:
-    // fileLabel: the caption of Label1; otherType: the caption of optFileType(1).
+    // fileLabel: the caption of Label1; otherType and playlistType: the captions of
+    // optFileType(1) and optFileType(2).
     StationListDialog(const QString &title, const QString &fileLabel, const QString &otherType,
-                      QWidget *parent);
+                      const QString &playlistType, QWidget *parent);
 
     // Hidden text boxes Text1, Text2, ... bound to the fields, in this order.
     std::vector<BoundTextBox *> makeBoundBoxes(const QStringList &fields);

@@ -1,9 +1,12 @@
 #include "frmExport.h"
+#include "app/PlainText.h"
 
 #include "ExchangeProgress.h"
+#include "Playlist.h"
 #include "StationFormats.h"
 #include "app/AppInfo.h"
 #include "app/MsgBox.h"
+#include "player/Metafile.h"
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
@@ -30,7 +33,7 @@ constexpr qsizetype kChunk = 1 << 20;
 
 frmExport::frmExport(QWidget *parent)
     : StationListDialog(QStringLiteral("Export To File"), QStringLiteral("Export to File:"),
-                        QStringLiteral("Web Page Table"), parent)
+                        QStringLiteral("Web Page Table"), QStringLiteral("Playlist (.m3u)"), parent)
 {
     setObjectName(QStringLiteral("frmExport"));
     Command1->setToolTip(QStringLiteral("Choose the file to write"));
@@ -40,7 +43,7 @@ frmExport::frmExport(QWidget *parent)
     auto *checkRow = new QHBoxLayout;
     checkRow->addSpacing(20);
     checkRow->addWidget(Check1);
-    static_cast<QBoxLayout *>(Frame1->layout())->addLayout(checkRow);
+    static_cast<QBoxLayout *>(Frame1->layout())->insertLayout(2, checkRow);   // under the web page
 
     const std::vector<BoundTextBox *> boxes =
         makeBoundBoxes({QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
@@ -61,6 +64,7 @@ frmExport::frmExport(QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmExport::~frmExport() = default;
@@ -79,23 +83,30 @@ void frmExport::Command1_Click()
     CommonDialog1.DialogTitle = QStringLiteral("Export To File");
     CommonDialog1.Filter =
         QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|HTML Files (*.htm;*.html)|*.htm;*.html");
+    // With the playlist type chosen, the dialog opens showing playlists.
+    if (optFileType[2]->isChecked())
+        CommonDialog1.Filter.prepend(QStringLiteral("Playlists (*.m3u)|*.m3u|"));
     CommonDialog1.FileName = txtFile->text();
     if (!CommonDialog1.ShowSave(this))
         return;
     txtFile->setText(CommonDialog1.FileName);
-    optFileType[StationList::exportNameIsWebPage(CommonDialog1.FileName) ? 1 : 0]->setChecked(true);
+    const QString &name = CommonDialog1.FileName;
+    const bool m3u = Metafile::kindFromName(name) == Metafile::Kind::M3u;
+    optFileType[m3u ? 2 : StationList::exportNameIsWebPage(name) ? 1 : 0]->setChecked(true);
 }
 
 void frmExport::Command3_Click()
 {
     if (running())
         return;
+    m_cancel = false;   // a Cancel of an earlier run does not close this one
     const QString fileName = txtFile->text();
     if (fileName.trimmed().isEmpty()) {
         accept();
         return;
     }
-    const bool written = exportTo(fileName, optFileType[1]->isChecked());
+    const bool written = exportTo(fileName, optFileType[1]->isChecked() ? WebPage
+                                          : optFileType[2]->isChecked() ? M3u : StationFile);
     if (m_cancel)
         QDialog::reject();
     else if (written)
@@ -103,8 +114,9 @@ void frmExport::Command3_Click()
     // A file that could not be written was reported; the dialog stays for another name.
 }
 
-bool frmExport::exportTo(const QString &fileName, bool webPage)
+bool frmExport::exportTo(const QString &fileName, Format format)
 {
+    const bool webPage = format == WebPage;
     RecordsetPtr rs = Data1->Recordset();
     if (!rs) {
         MsgBox::show(QStringLiteral("The station database could not be opened, so nothing was exported."),
@@ -133,6 +145,8 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
     out.reserve(kChunk + 4096);
     if (webPage)
         out += StationList::webPageHeader();
+    else if (format == M3u)
+        out += Playlist::m3uHeader();
     const bool live = Check1->checkState() != Qt::Unchecked;
 
     // The hidden bound boxes need not follow every station; they catch up once at the end.
@@ -164,6 +178,8 @@ bool frmExport::exportTo(const QString &fileName, bool webPage)
         s.WebPage = text(7);
         if (webPage)
             StationList::appendWebPageRow(out, s, live);
+        else if (format == M3u)
+            Playlist::appendM3uEntry(out, s);   // a station without a metafile has no entry
         else
             StationList::appendStationLine(out, s);
         progress.step(n++, QStringLiteral("Exporting..."), s.SName);

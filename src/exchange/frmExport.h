@@ -4,7 +4,8 @@
 
 class QCheckBox;
 
-// "Export To File": writes every station of the database to a station file or a web page table.
+// "Export To File": writes every station of the database to a station file, a web page table or
+// a playlist other players open.
 class frmExport : public StationListDialog
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ protected:
     void resetForm() override;
 
 private:
+    enum Format { StationFile, WebPage, M3u };
     // Writes the file; false when it failed (already reported) or was cancelled.
-    bool exportTo(const QString &fileName, bool webPage);
+    bool exportTo(const QString &fileName, Format format);
 };

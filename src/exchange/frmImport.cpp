@@ -1,7 +1,10 @@
 #include "frmImport.h"
+#include "app/PlainText.h"
 
 #include "ExchangeProgress.h"
+#include "Playlist.h"
 #include "StationFormats.h"
+#include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
 #include "data/BulkWriter.h"
@@ -9,11 +12,14 @@
 #include "data/Recordset.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <optional>
 #include <tuple>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,10 +41,26 @@ bool refusesOneStation(int number)
 
 frmImport::frmImport(QWidget *parent)
     : StationListDialog(QStringLiteral("Import File"), QStringLiteral("File to Import:"),
-                        QStringLiteral("Previous Version of Corvane"), parent)
+                        QStringLiteral("Previous Version of Corvane"),
+                        QStringLiteral("Playlist (.m3u, .m3u8, .pls, .xspf)"), parent)
 {
     setObjectName(QStringLiteral("frmImport"));
     Command1->setToolTip(QStringLiteral("Choose the file to import"));
+
+    // A playlist names no category: its stations go to the one chosen here.
+    lblCategory = new QLabel(QStringLiteral("Cate&gory:"), Frame1);
+    lblCategory->setObjectName(QStringLiteral("lblCategory"));
+    cboCategory = new QComboBox(Frame1);
+    cboCategory->setObjectName(QStringLiteral("cboCategory"));
+    cboCategory->setAccessibleName(QStringLiteral("Category"));
+    lblCategory->setBuddy(cboCategory);
+    auto *categoryRow = new QHBoxLayout;
+    categoryRow->addSpacing(20);
+    categoryRow->addWidget(lblCategory);
+    categoryRow->addWidget(cboCategory, 1);
+    static_cast<QBoxLayout *>(Frame1->layout())->addLayout(categoryRow);
+    for (QWidget *w : {static_cast<QWidget *>(lblCategory), static_cast<QWidget *>(cboCategory)})
+        connect(optFileType[2], &QRadioButton::toggled, w, &QWidget::setEnabled);
 
     Frame2 = new QGroupBox(QStringLiteral("Actions"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -76,6 +98,7 @@ frmImport::frmImport(QWidget *parent)
         connect(optAction[i], &QRadioButton::clicked, this, [this, i] { optAction_Click(i); });
 
     Form_Load();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmImport::~frmImport() = default;
@@ -87,6 +110,35 @@ void frmImport::resetForm()
     optAction[0]->setChecked(true);
     chkPrompt->setChecked(false);
     optAction_Click(0);
+    fillCategories();
+    lblCategory->setEnabled(optFileType[2]->isChecked());
+    cboCategory->setEnabled(optFileType[2]->isChecked());
+}
+
+void frmImport::fillCategories()
+{
+    // The existing categories in name order; the first one the radio band views comes first
+    // chosen, else the first of the list.
+    cboCategory->clear();
+    QStringList names;
+    try {
+        if (RecordsetPtr stations = Data1->Recordset()) {
+            RecordsetPtr table = Recordset::open(stations->database(), QStringLiteral("Category"), true);
+            table->setSort(QStringLiteral("Name"));   // the program's one order of names
+            RecordsetPtr rs = table->OpenRecordset();
+            for (; rs && !rs->EOF_(); rs->MoveNext()) {
+                const QString name = rs->Fields(0).toString();
+                if (!name.isEmpty())
+                    names << name;
+            }
+        }
+    } catch (const std::exception &) {
+        // No categories to offer: a playlist import says so when it is asked for.
+    }
+    cboCategory->addItems(names);
+    const QString viewed = Module1::ViewCategories.section(QLatin1Char(','), 0, 0).trimmed();
+    const int first = viewed.isEmpty() ? -1 : cboCategory->findText(viewed, Qt::MatchFixedString);
+    cboCategory->setCurrentIndex(first >= 0 ? first : 0);
 }
 
 void frmImport::optAction_Click(int Index)
@@ -100,12 +152,17 @@ void frmImport::Command1_Click()
         return;
     CommonDialog1.DialogTitle = QStringLiteral("Import File");
     CommonDialog1.Filter = QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|Corvane Files (*.lst)|*.lst");
+    // With the playlist type chosen, the dialog opens showing playlists.
+    if (optFileType[2]->isChecked())
+        CommonDialog1.Filter.prepend(QStringLiteral("Playlists (*.m3u;*.m3u8;*.pls;*.xspf)|*.m3u;*.m3u8;*.pls;*.xspf|"));
     CommonDialog1.FileName = txtFile->text();
     if (!CommonDialog1.ShowOpen(this))
         return;
     txtFile->setText(CommonDialog1.FileName);
     if (StationList::importNameIsCorvane(CommonDialog1.FileName))
         optFileType[1]->setChecked(true);
+    else if (Playlist::isPlaylistName(CommonDialog1.FileName))
+        optFileType[2]->setChecked(true);
 }
 
 void frmImport::Command3_Click()
@@ -113,8 +170,30 @@ void frmImport::Command3_Click()
     if (running())
         return;
     const bool replace = !optAction[0]->isChecked();
-    const bool imported = importFile(txtFile->text(), optFileType[1]->isChecked(), replace,
-                                     replace && chkPrompt->isChecked());
+    const Format format = optFileType[1]->isChecked() ? Format::Corvane
+        : optFileType[2]->isChecked()                 ? Format::Playlist
+                                                      : Format::StationFile;
+    const bool imported = importFile(txtFile->text(), format, replace, replace && chkPrompt->isChecked());
+    // A playlist's entries are named by the import, so what did not fit as it stood is told.
+    if (imported && format == Format::Playlist
+        && (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
+        QStringList notes;
+        if (m_counts.shortened > 0)
+            notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
+                         .arg(m_counts.shortened)
+                         .arg(Playlist::NameLength);
+        if (m_counts.leftOut > 0)
+            notes << QStringLiteral("%1 entries were left out: their address is longer than %2 characters.")
+                         .arg(m_counts.leftOut)
+                         .arg(Playlist::AddressLength);
+        if (m_counts.passedOver > 0)
+            notes << QStringLiteral("%1 entries were passed over: a station of that name is there already, "
+                                    "or the database refused it.")
+                         .arg(m_counts.passedOver);
+        MsgBox::show(QStringLiteral("%1 stations were added from the playlist.\n\n").arg(m_counts.added + m_counts.replaced)
+                         + notes.join(QLatin1Char('\n')),
+                     this);
+    }
     if (imported && m_counts.cancelled)
         QDialog::reject();
     else if (imported)
@@ -123,7 +202,7 @@ void frmImport::Command3_Click()
     // open for another name.
 }
 
-bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, bool prompt)
+bool frmImport::importFile(const QString &fileName, Format format, bool replace, bool prompt)
 {
     m_counts = Counts();
     auto fail = [this](const QString &text) {
@@ -142,11 +221,36 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
         return fail(QStringLiteral("Could not read the file \"%1\":\n%2").arg(fileName, file.errorString()));
     file.close();
 
-    StationList::StationReader reader(corvane ? StationList::StationReader::CorvaneList
-                                              : StationList::StationReader::StationFile,
-                                      bytes);
-    if (reader.atEnd())
-        return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
+    // The stations come one at a time from the file's reader, or from the playlist read whole
+    // (a playlist is small and names each station on one or two lines).
+    std::optional<StationList::StationReader> reader;
+    Playlist::Stations playlist;
+    size_t nextEntry = 0;
+    if (format == Format::Playlist) {
+        if (cboCategory->currentText().isEmpty())
+            return fail(QStringLiteral("There is no category to put the playlist's stations in.\n"
+                                       "Add one with Edit, Categories first."));
+        playlist = Playlist::read(bytes, fileName, cboCategory->currentText());
+        if (!playlist.isList)
+            return fail(QStringLiteral("The file \"%1\" is not a playlist of stations.").arg(fileName));
+        if (playlist.stations.empty() && playlist.leftOut == 0)
+            return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
+    } else {
+        reader.emplace(format == Format::Corvane ? StationList::StationReader::CorvaneList
+                                                 : StationList::StationReader::StationFile,
+                       bytes);
+        if (reader->atEnd())
+            return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
+    }
+    auto readStation = [&](StationList::Station &station) {
+        if (reader)
+            return reader->next(station);
+        if (nextEntry >= playlist.stations.size())
+            return false;
+        station = playlist.stations[nextEntry++];
+        return true;
+    };
+    auto position = [&]() -> qint64 { return reader ? reader->position() : qint64(nextEntry); };
 
     RecordsetPtr rs = Data1->Recordset();
     if (!rs)
@@ -155,7 +259,7 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
     const Running running(this);
 
     ExchangeProgress progress(StatusBar1, ProgressBar1);
-    progress.start(reader.size());
+    progress.start(reader ? reader->size() : qint64(playlist.stations.size()));
     try {
         // The stations go straight to the table through statements prepared once, in one
         // transaction; the dialog's record set only opened the database. Fields in the order
@@ -170,9 +274,9 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
         bool askEach = prompt;
         while (!m_cancel) {
             values.clear();   // before reading, so the station's texts can be reused
-            if (!reader.next(s))
+            if (!readStation(s))
                 break;
-            progress.step(reader.position(), QStringLiteral("Importing..."), s.SName);
+            progress.step(position(), QStringLiteral("Importing..."), s.SName);
             // Empty text stores no value, as an empty text box does.
             for (const QString *field : {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type,
                                          &s.RAMFile, &s.Category})
@@ -225,6 +329,8 @@ bool frmImport::importFile(const QString &fileName, bool corvane, bool replace, 
         return false;
     }
     m_counts.cancelled = m_cancel;
+    m_counts.shortened = playlist.shortened;
+    m_counts.leftOut = playlist.leftOut;
     progress.finish(QStringLiteral("Done."));
     return true;
 }

@@ -3,8 +3,10 @@
 #include "StationListDialog.h"
 
 class QCheckBox;
+class QComboBox;
 
-// "Import File": adds the stations of a station file or of a Corvane list file to the database.
+// "Import File": adds the stations of a station file, of a Corvane list file or of another
+// player's playlist to the database.
 class frmImport : public StationListDialog
 {
     Q_OBJECT
@@ -15,6 +17,9 @@ public:
     QGroupBox *Frame2;
     std::array<QRadioButton *, 2> optAction;
     QCheckBox *chkPrompt;
+    // The category a playlist's stations go to: one of the existing categories.
+    QLabel *lblCategory;
+    QComboBox *cboCategory;
     // Bound to SName, Location, CallLetters, Frequency, Type, RAMFile, Category.
     BoundTextBox *Text1, *Text2, *Text3, *Text4, *Text5, *Text6, *Text7;
 
@@ -25,6 +30,8 @@ public:
         int replaced = 0;
         int passedOver = 0;   // refused by the database, or declined at the question
         bool cancelled = false;
+        int shortened = 0;    // playlist names shortened to fit
+        int leftOut = 0;      // playlist entries whose address does not fit
     };
     Counts lastCounts() const { return m_counts; }
 
@@ -37,7 +44,9 @@ protected:
     void resetForm() override;
 
 private:
-    bool importFile(const QString &fileName, bool corvane, bool replace, bool prompt);
+    enum class Format { StationFile, Corvane, Playlist };
+    bool importFile(const QString &fileName, Format format, bool replace, bool prompt);
+    void fillCategories();
 
     Counts m_counts;
 };

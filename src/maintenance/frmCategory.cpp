@@ -1,4 +1,5 @@
 #include "frmCategory.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -46,7 +47,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
         lblLabels[i]->setObjectName(QStringLiteral("lblLabels(%1)").arg(i));
         txtFields[i] = new BoundTextBox(this);
         txtFields[i]->setObjectName(QStringLiteral("txtFields(%1)").arg(i));
-        txtFields[i]->setMaxLength(limits[i]);
+        txtFields[i]->setCharacterLimit(limits[i]);
         txtFields[i]->bind(datPrimaryRS, QLatin1String(fields[i]));
         Maintenance::labelFor(lblLabels[i], txtFields[i]);
     }
@@ -93,6 +94,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
     connect(datPrimaryRS, &Data::Error, this, &frmCategory::datPrimaryRS_Error);
 
     Form_Initialize();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmCategory::setVisible(bool visible)
@@ -160,7 +162,8 @@ void frmCategory::cmdDelete_Click()
         }
         if (!rs->hasCurrentRow())
             return;   // no saved category is current: nothing to delete
-        if (Maintenance::isInViewCategories(rs->Fields(0).toString(), Module1::ViewCategories)) {
+        // The name as stored counts, not one typed over it and refused.
+        if (Maintenance::isInViewCategories(rs->OriginalValue(0).toString(), Module1::ViewCategories)) {
             MsgBox::show(kInUse, this);
             return;
         }

@@ -1,4 +1,5 @@
 #include "frmStation.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -51,7 +52,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     for (const Box &b : boxes) {
         auto *box = new BoundTextBox(this);
         box->setObjectName(QStringLiteral("txtFields(%1)").arg(b.index));
-        box->setMaxLength(b.maxLength);
+        box->setCharacterLimit(b.maxLength);
         box->bind(datPrimaryRS, QLatin1String(b.field));
         txtFields[b.index] = box;
     }
@@ -158,6 +159,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     connect(datPrimaryRS, &Data::Validate, this, &frmStation::datPrimaryRS_Validate);
     connect(datPrimaryRS, &Data::Reposition, this, &frmStation::datPrimaryRS_Reposition);
     connect(datPrimaryRS, &Data::Error, this, &frmStation::datPrimaryRS_Error);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmStation::setVisible(bool visible)
@@ -264,9 +266,22 @@ void frmStation::cmdClose_Click()
 
 void frmStation::Command1_Click()
 {
-    // Cancelling the dialog changes nothing.
-    if (CommonDialog1.ShowOpen(this))
-        txtFields[5]->setText(CommonDialog1.FileName);
+    // Cancelling the dialog changes nothing. A path longer than the field holds is refused
+    // whole: a path cut short would name another file.
+    if (!CommonDialog1.ShowOpen(this))
+        return;
+    const QString path = CommonDialog1.FileName;
+    const int limit = txtFields[5]->characterLimit();
+    if (limit > 0 && characterCount(path) > limit) {
+        MsgBox::show(QStringLiteral("The file name is too long for the field .RAM File (RAMFile): at most %1 characters "
+                                    "are allowed, and \"%2\" has %3.\n\nMove or rename the file, or type a web address.")
+                         .arg(limit)
+                         .arg(path)
+                         .arg(characterCount(path)),
+                     this);
+        return;
+    }
+    txtFields[5]->setText(path);
 }
 
 void frmStation::datPrimaryRS_Validate(int Action, int &Save)

@@ -1,4 +1,5 @@
 #include "frmViewCategory.h"
+#include "app/PlainText.h"
 
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
@@ -6,6 +7,7 @@
 #include "app/MsgBox.h"
 #include "app/RuntimeError.h"
 #include "app/Screen.h"
+#include "data/Collation.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
@@ -13,18 +15,18 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
-// Both lists keep their entries in alphabetical order, letter case aside, as a user reads them.
+// Both lists keep their entries in alphabetical order, as every list of names is sorted.
 class SortedItem : public QListWidgetItem
 {
 public:
     explicit SortedItem(const QString &text) : QListWidgetItem(text) {}
     bool operator<(const QListWidgetItem &other) const override
     {
-        const int byName = text().compare(other.text(), Qt::CaseInsensitive);
-        return byName != 0 ? byName < 0 : text() < other.text();
+        return Collation::compare(text(), other.text()) < 0;
     }
 };
 
@@ -109,6 +111,14 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
     connect(Command6, &QPushButton::clicked, this, &frmViewCategory::Command6_Click);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List1_DblClick);
     connect(List2, &QListWidget::itemDoubleClicked, this, &frmViewCategory::List2_DblClick);
+    // Enter, on the main keys or the keypad, moves the highlighted category as a double click does.
+    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(key), List1, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, &frmViewCategory::List1_DblClick);
+        connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, &frmViewCategory::List2_DblClick);
+    }
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 void frmViewCategory::setVisible(bool visible)

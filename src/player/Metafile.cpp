@@ -164,36 +164,75 @@ QStringList parseRam(const QByteArray &data)
     return out;
 }
 
+QList<TitledEntry> parseM3uEntries(const QByteArray &data)
+{
+    // "#EXTINF:<length> <attributes>,<title>" names the entry on the next address line; the
+    // title starts after the first comma that is not inside a quoted attribute value.
+    QList<TitledEntry> out;
+    QString title;
+    for (const QString &line : lines(data)) {
+        const QString t = line.trimmed();
+        if (t.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive)) {
+            bool quoted = false;
+            title.clear();
+            for (qsizetype i = 8; i < t.size(); ++i) {
+                if (t[i] == QLatin1Char('"'))
+                    quoted = !quoted;
+                else if (t[i] == QLatin1Char(',') && !quoted) {
+                    title = t.mid(i + 1).trimmed();
+                    break;
+                }
+            }
+            continue;
+        }
+        if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
+            continue;
+        out.append({t, title});
+        title.clear();
+    }
+    return out;
+}
+
 QStringList parseM3u(const QByteArray &data)
 {
     QStringList out;
+    for (const TitledEntry &entry : parseM3uEntries(data))
+        out << entry.address;
+    return out;
+}
+
+QList<TitledEntry> parsePlsEntries(const QByteArray &data)
+{
+    // FileN= (and RefN= of the similar reference lists), in the order of N; lines without a
+    // number keep their place after the numbered ones. TitleN= names FileN.
+    static const QRegularExpression entry(QStringLiteral("^\\s*(file|ref|title)(\\d+)\\s*=\\s*(.*?)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QMap<qint64, QStringList> byNumber;
+    QMap<qint64, QString> titles;
     for (const QString &line : lines(data)) {
-        const QString t = line.trimmed();
-        if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
+        const auto m = entry.match(line);
+        if (!m.hasMatch() || m.captured(3).isEmpty())
             continue;
-        out << t;
+        bool ok = false;
+        const qint64 n = m.captured(2).left(9).toLongLong(&ok);
+        if (m.captured(1).compare(QLatin1String("title"), Qt::CaseInsensitive) == 0)
+            titles.insert(ok ? n : 0, m.captured(3));
+        else
+            byNumber[ok ? n : 0] << m.captured(3);
+    }
+    QList<TitledEntry> out;
+    for (auto it = byNumber.cbegin(); it != byNumber.cend(); ++it) {
+        for (const QString &address : it.value())
+            out.append({address, titles.value(it.key())});
     }
     return out;
 }
 
 QStringList parsePls(const QByteArray &data)
 {
-    // FileN= (and RefN= of the similar reference lists), in the order of N; lines without a
-    // number keep their place after the numbered ones.
-    static const QRegularExpression entry(QStringLiteral("^\\s*(?:file|ref)(\\d+)\\s*=\\s*(.*?)\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    QMap<qint64, QStringList> byNumber;
-    for (const QString &line : lines(data)) {
-        const auto m = entry.match(line);
-        if (!m.hasMatch() || m.captured(2).isEmpty())
-            continue;
-        bool ok = false;
-        const qint64 n = m.captured(1).left(9).toLongLong(&ok);
-        byNumber[ok ? n : 0] << m.captured(2);
-    }
     QStringList out;
-    for (const QStringList &group : std::as_const(byNumber))
-        out << group;
+    for (const TitledEntry &entry : parsePlsEntries(data))
+        out << entry.address;
     return out;
 }
 
@@ -227,11 +266,21 @@ QStringList parseAsx(const QByteArray &data)
     return out;
 }
 
-QStringList parseXspf(const QByteArray &data)
+QList<TitledEntry> parseXspfEntries(const QByteArray &data)
 {
+    // A track's title may stand before or after its locations: each track's entries are
+    // taken when the track ends (or where the XML breaks off).
     QXmlStreamReader xml(data);
-    QStringList out;
+    QList<TitledEntry> out;
+    QStringList locations;
+    QString title;
     int trackDepth = 0;
+    auto endTrack = [&] {
+        for (const QString &address : std::as_const(locations))
+            out.append({address, title});
+        locations.clear();
+        title.clear();
+    };
     while (!xml.atEnd() && !xml.hasError()) {
         xml.readNext();
         if (xml.isStartElement()) {
@@ -241,13 +290,25 @@ QStringList parseXspf(const QByteArray &data)
             else if (name == QLatin1String("location") && trackDepth > 0) {
                 const QString value = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
                 if (!value.isEmpty())
-                    out << value;
+                    locations << value;
+            } else if (name == QLatin1String("title") && trackDepth > 0) {
+                title = xml.readElementText(QXmlStreamReader::SkipChildElements).simplified();
             }
         } else if (xml.isEndElement() && xml.name().toString().toLower() == QLatin1String("track")) {
             --trackDepth;
+            endTrack();
         }
     }
+    endTrack();
     return out;   // what was read before a fault in the XML is kept
+}
+
+QStringList parseXspf(const QByteArray &data)
+{
+    QStringList out;
+    for (const TitledEntry &entry : parseXspfEntries(data))
+        out << entry.address;
+    return out;
 }
 
 QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress)

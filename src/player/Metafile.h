@@ -33,6 +33,20 @@ bool looksLikeMedia(const QByteArray &head);
 // (a web address or a local file path). Empty when there are none.
 QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress);
 
+// One entry of a list with the title the list gives it (empty when it gives none).
+struct TitledEntry
+{
+    QString address;
+    QString title;
+    bool operator==(const TitledEntry &other) const = default;
+};
+
+// The entries of an m3u (#EXTINF titles), a pls (TitleN) and an xspf list (<title>), in the
+// order the address-only readers below give them.
+QList<TitledEntry> parseM3uEntries(const QByteArray &data);
+QList<TitledEntry> parsePlsEntries(const QByteArray &data);
+QList<TitledEntry> parseXspfEntries(const QByteArray &data);
+
 QStringList parseRam(const QByteArray &data);
 QStringList parseM3u(const QByteArray &data);
 QStringList parsePls(const QByteArray &data);

@@ -1,25 +1,27 @@
 #pragma once
 
+#include "player/MetafileResolver.h"
+#include "player/MpvEvents.h"
+#include "player/ReconnectPolicy.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QVariant>
 
 #include <atomic>
+#include <limits>
 #include <memory>
+#include <optional>
 
 struct mpv_handle;
 struct mpv_render_context;
-struct mpv_event;
-struct mpv_node;
-class QNetworkAccessManager;
-class QNetworkReply;
+struct MpvLibrary;
 
 // One stream player, shared by every element widget with the same console name.
 //
@@ -28,7 +30,12 @@ class QNetworkReply;
 // first entry that works, trying the next one when an entry fails. A live stream that drops while
 // playing is reconnected a few times with growing pauses. Nothing here blocks the user-interface
 // thread: metafiles are fetched asynchronously and libmpv runs on its own threads, reporting back
-// through a queued call.
+// through a queued call. libmpv itself is opened when the first entry is played (MpvLibrary);
+// until then a player costs no more than a few objects.
+//
+// The parts: MetafileResolver turns the source into entries, MpvEvents decodes what libmpv
+// reports, ReconnectPolicy decides what an end of an entry means; the player wires them to libmpv
+// and keeps the state and status text (its event handlers are in PlayerEvents.cpp).
 class Player : public QObject
 {
     Q_OBJECT
@@ -123,38 +130,38 @@ signals:
 private:
     explicit Player(const QString &console);
 
-    struct Entry {
-        QString address;
-        int depth = 0;          // metafile nesting depth
-        bool remote = false;    // came from a metafile fetched over the network
-        bool sniffed = false;   // content already looked at
+    using Entry = MetafileResolver::Entry;
+    static constexpr qint64 kNoEntry = std::numeric_limits<qint64>::max();   // no libmpv entry is ours
+    // What an asynchronous libmpv request was for; its reply id is the key of m_requests.
+    struct Request {
+        enum Kind { Load, Duration, FileSize, Playlist } kind = Load;
+        quint64 load = 0;   // the load it concerns; loads count from 1, so 0 is none
     };
 
-    void ensureMpv();
+    bool ensureMpv();
     void startSource();
-    void tryNext();
-    void fetchMetafile(const Entry &entry);
-    void metafileRead(const QByteArray &data, const QString &contentType, const QString &base,
-                      const Entry &entry);
-    void fetchFinished(QNetworkReply *reply, const Entry &entry);
-    void fetchProgress(QNetworkReply *reply, const Entry &entry);
-    void queueEntries(const QStringList &entries, const Entry &parent);
     void loadInMpv(const Entry &entry);
+    quint64 request(Request::Kind kind);
     void failWith(const QString &text);
     void showError(const QString &text);
     void clearIcy();
     void entryFailed(const QString &text);
     void stopMpv();
-    void scheduleReconnect();
     void drainEvents();
-    void handleEvent(const mpv_event &event);
-    void handleEndFile(int reason, int error, qint64 insertId, int insertCount);
-    void handleLogLine(const QString &prefix, const QString &level, const QString &text);
-    void updateMetadata(const mpv_node *node);
+    void handle(std::monostate) {}
+    void handle(const MpvEvents::CommandDone &done);
+    void handle(const MpvEvents::Answer &answer);
+    void handle(const MpvEvents::FileLoaded &);
+    void handle(const MpvEvents::PlaybackRestart &restart);
+    void handle(const MpvEvents::EndFile &end);
+    void handle(const MpvEvents::LogLine &line);
+    void handle(const MpvEvents::Metadata &metadata);
+    void handle(const MpvEvents::Changed &changed);
+    void handleEndFile(const MpvEvents::EndFile &end);
+    void takePlaylist(const MpvEvents::Answer &answer);
     void setState(State state);
     void refreshStatus();
     QString mpvErrorText(int mpvError) const;
-    void abortFetch();
 
     QString m_console;
     QString m_source;
@@ -162,37 +169,29 @@ private:
     int m_volume = 100;
     bool m_muted = false;
 
+    const MpvLibrary *m_lib = nullptr;
     mpv_handle *m_mpv = nullptr;
     mpv_render_context *m_render = nullptr;
-    QNetworkAccessManager *m_net = nullptr;
-    QPointer<QNetworkReply> m_fetch;
+    MetafileResolver *m_resolver = nullptr;
+    ReconnectPolicy m_policy;
 
-    QList<Entry> m_queue;
     Entry m_entry;                 // the entry being tried
     QString m_currentEntry;
-    QStringList m_errors;          // errors of the entries tried for this source
     QString m_lastLogError;        // last error line libmpv logged for the current entry
     QStringList m_attemptLog;      // the warnings and errors logged for the current entry
-    quint64 m_loadSerial = 0;      // number of the last load command sent to libmpv
+    quint64 m_loadSerial = 0;      // number of the last load sent to libmpv
+    quint64 m_lastRequest = 0;     // reply id of the last asynchronous request
+    QHash<quint64, Request> m_requests;   // requests not yet answered
     qint64 m_minEntryId = -1;      // libmpv playlist ids below this belong to older loads
     bool m_awaitingLoad = false;
-    struct PendingEnd {
-        bool valid = false;
-        int reason = 0;
-        int error = 0;
-    };
-    PendingEnd m_pendingEnd;       // an end of entry waiting for its log lines
+    std::optional<MpvEvents::EndFile> m_pendingEnd;   // an end of entry waiting for its log lines
     qint64 m_redirectFrom = -1;    // entries libmpv took from a playlist of its own
     int m_redirectCount = 0;
     quint64 m_redirectSerial = 0;
-    bool m_started = false;        // the current entry reached its first audio
-    bool m_live = false;           // the current entry has no known length or size
     int m_sizeKnown = -1;          // -1 not yet answered, else 0 or 1
     int m_durationKnown = -1;
-    int m_reconnectTries = 0;
     QTimer m_reconnectTimer;
     QElapsedTimer m_elapsed;       // since the source first played
-    QElapsedTimer m_playingFor;    // since the current connection first played
 
     State m_state = State::Idle;
     QString m_statusText;
@@ -202,7 +201,6 @@ private:
     bool m_pausedForCache = false;
     bool m_hasVideo = false;
     std::atomic<bool> m_drainQueued{false};
-    bool m_reconnecting = false;   // the current load is a reconnect attempt
     bool m_elapsedValid = false;
     QString m_failText;
 };

@@ -1,6 +1,8 @@
 #include "player/RealAudio.h"
 
+#include "app/Accessibility.h"
 #include "app/AppInfo.h"
+#include "app/PlainText.h"
 #include "player/Player.h"
 
 #include <QHBoxLayout>
@@ -56,6 +58,7 @@ RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *p
         });
         connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
     }
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 RealAudio::~RealAudio() = default;
@@ -106,11 +109,14 @@ void RealAudio::buildStatus()
     layout->setContentsMargins(2, 0, 2, 0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
-    m_status->setAccessibleName(tr("Player status"));
+    m_status->setTextFormat(Qt::PlainText);   // a stream's title is the server's text, never markup
+    // Read by what they show (connecting, buffering, the station and title, an error), and
+    // announced on every change.
+    Accessibility::readAsShown(m_status, tr("Player status"));
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_time = new QLabel(this);
     m_time->setObjectName(QStringLiteral("lblElapsed"));
-    m_time->setAccessibleName(tr("Elapsed time"));
+    Accessibility::readAsShown(m_time, tr("Elapsed time"));
     m_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(m_status, 1);
     layout->addWidget(m_time, 0);
@@ -135,7 +141,7 @@ void RealAudio::showStatus()
     const QString text = m_player->statusText();
     if (m_status->text() != text) {
         m_status->setText(text);
-        m_status->setToolTip(text);
+        m_status->setToolTip(PlainText::toolTip(text));
     }
     const Player::State state = m_player->state();
     const bool running = state == Player::State::Playing || state == Player::State::Buffering

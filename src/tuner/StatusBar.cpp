@@ -1,4 +1,7 @@
 #include "StatusBar.h"
+#include "app/PlainText.h"
+
+#include "app/Accessibility.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -14,20 +17,23 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         m_panels[i]->setContentsMargins(3, 0, 3, 0);
     }
-    m_panels[0]->setAccessibleName(tr("Status"));
-    m_panels[1]->setAccessibleName(tr("Date"));
-    m_panels[2]->setAccessibleName(tr("Time"));
+    // Each panel is read by the text it shows; its description says what that is.
+    Accessibility::readAsShown(m_panels[0], tr("Category"));
+    Accessibility::readAsShown(m_panels[1], tr("Date"));
+    Accessibility::readAsShown(m_panels[2], tr("Time"));
     m_panels[1]->setAlignment(Qt::AlignCenter);
     m_panels[2]->setAlignment(Qt::AlignCenter);
     addWidget(m_panels[0], 1);
     addPermanentWidget(m_panels[1]);
     addPermanentWidget(m_panels[2]);
 
-    // The clock panels follow the wall clock; one tick a second keeps the minute exact to the second.
-    m_clock.setInterval(1000);
+    // The clock panels follow the wall clock: the timer wakes just after each minute begins
+    // (the panels show no seconds), and is set anew each time, so it follows changes of the clock.
+    m_clock.setSingleShot(true);
+    m_clock.setTimerType(Qt::PreciseTimer);
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
-    m_clock.start();
     showClock();
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 QLabel *StatusBar::Panels(int index) const
@@ -37,7 +43,22 @@ QLabel *StatusBar::Panels(int index) const
 
 QString StatusBar::text() const { return m_panels[0]->text(); }
 
-void StatusBar::setText(const QString &text) { m_panels[0]->setText(text); }
+void StatusBar::setText(const QString &text)
+{
+    showText(text, tr("Category"));
+}
+
+void StatusBar::showPrompt(const QString &text)
+{
+    showText(text, tr("Prompt"));
+}
+
+void StatusBar::showText(const QString &text, const QString &what)
+{
+    if (m_panels[0]->accessibleDescription() != what)
+        m_panels[0]->setAccessibleDescription(what);
+    m_panels[0]->setText(text);
+}
 
 void StatusBar::showClock()
 {
@@ -52,4 +73,6 @@ void StatusBar::showClock()
         m_panels[1]->setText(date);
     if (m_panels[2]->text() != time)
         m_panels[2]->setText(time);
+    const int msIntoMinute = now.time().second() * 1000 + now.time().msec();
+    m_clock.start(60000 - msIntoMinute + 20);
 }

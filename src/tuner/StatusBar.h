@@ -17,11 +17,14 @@ public:
     QLabel *Panels(int index) const;
     int PanelCount() const { return 3; }
 
-    // The text of panel 1.
+    // The text of panel 1: a station's category, or a prompt to the user.
     QString text() const;
     void setText(const QString &text);
+    void showPrompt(const QString &text);
 
 private:
+    // Panel 1 shows text; what it is (a category, a prompt) is its accessible description.
+    void showText(const QString &text, const QString &what);
     void showClock();
 
     QLabel *m_panels[3];

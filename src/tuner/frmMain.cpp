@@ -1,10 +1,12 @@
 #include "frmMain.h"
+#include "app/PlainText.h"
 
 #include "tuner/Artwork.h"
 #include "tuner/StationFilter.h"
 #include "tuner/StatusBar.h"
 #include "tuner/UpDown.h"
 
+#include "app/Accessibility.h"
 #include "app/AppInfo.h"
 #include "app/IniFile.h"
 #include "app/Module1.h"
@@ -119,6 +121,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildControls();
     setHeight(kHeightWithBanner);
+    PlainText::apply(this);   // what the labels show is data, never markup
 }
 
 frmMain::~frmMain() = default;
@@ -216,10 +219,12 @@ void frmMain::buildControls()
         Label2->setPalette(palette);
     }
     place(Label2, 75, 75, 2640, 840);
+    // Its caption is hidden black on black: a screen reader names it by what it is.
+    Label2->setAccessibleName(tr("Display"));
 
     lblFrequency = new QLabel(face);
     lblFrequency->setObjectName(QStringLiteral("lblFrequency"));
-    lblFrequency->setAccessibleName(tr("Frequency"));
+    Accessibility::readAsShown(lblFrequency, tr("Frequency"));
     setColours(lblFrequency, kGreen, kBlack);
     lblFrequency->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblFrequency->setFont(pointFont(24, false, QStringLiteral("DejaVu Sans Mono")));
@@ -236,12 +241,14 @@ void frmMain::buildControls()
                              : pointFont(8.25, true, QStringLiteral("Nimbus Sans Narrow")));
         light->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         place(light, bandPos[i][0], bandPos[i][1], 360, 255);
+        light->setAccessibleName(Accessibility::lightName(light->text(), i == 0));
+        light->setAccessibleDescription(tr("Band light"));
         lblType[i] = light;
     }
 
     lblLocation = new QLabel(face);
     lblLocation->setObjectName(QStringLiteral("lblLocation"));
-    lblLocation->setAccessibleName(tr("Location"));
+    Accessibility::readAsShown(lblLocation, tr("Location"));
     setColours(lblLocation, kGreen, kBlack);
     lblLocation->setAlignment(Qt::AlignCenter);
     place(lblLocation, 105, 615, 2550, 270);
@@ -273,12 +280,8 @@ void frmMain::buildControls()
     DBList1->setListField(QStringLiteral("SName"));
     DBList1->setDataSource(Data1);
     setColours(DBList1, kGreen, kBlack);
-    {
-        QPalette palette = DBList1->palette();
-        palette.setColor(QPalette::Highlight, kGreen);
-        palette.setColor(QPalette::HighlightedText, kBlack);
-        DBList1->setPalette(palette);
-    }
+    showListFocus(false);
+    DBList1->installEventFilter(this);
     place(DBList1, 2730, 75, 1650, 840);
 
     // The player: picture, volume and status line of the console "Radio".
@@ -338,12 +341,12 @@ void frmMain::buildControls()
     for (int i = 0; i < 10; ++i) {
         auto *button = new QPushButton(QStringLiteral("&%1").arg(i), face);
         button->setObjectName(QStringLiteral("Preset(%1)").arg(i));
-        button->setToolTip(QStringLiteral("[None]"));
         button->setFont(pointFont(8.25, true));
         const int slot = i == 0 ? 9 : i - 1;           // keypad position
         place(button, lefts[slot % 5], slot < 5 ? 1335 : 1635, 400, 255);
         connect(button, &QPushButton::clicked, this, [this, i] { Preset_Click(i); });
         Preset[i] = button;
+        setPresetHint(i, QStringLiteral("[None]"));
     }
     cmdSet = new QPushButton(tr("Set"), face);
     cmdSet->setObjectName(QStringLiteral("cmdSet"));
@@ -521,8 +524,20 @@ void frmMain::closeEvent(QCloseEvent *event)
         Form_Unload();
 }
 
+void frmMain::showListFocus(bool focused)
+{
+    // The keyboard focus shows on the black list: its station lights up bright green while the
+    // list has the focus and stays dark green while it has not.
+    QPalette palette = DBList1->palette();
+    palette.setColor(QPalette::Highlight, focused ? kGreen : kDarkGreen);
+    palette.setColor(QPalette::HighlightedText, kBlack);
+    DBList1->setPalette(palette);
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == DBList1 && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        showListFocus(event->type() == QEvent::FocusIn);
     // A band button never keeps the keyboard focus: it goes on to the station list.
     if (event->type() == QEvent::FocusIn && (watched == optTuner || watched == optTV))
         DBList1->setFocus(Qt::OtherFocusReason);
@@ -666,6 +681,9 @@ void frmMain::UpdateDisplay(const RecordsetPtr &rs)
         QPalette palette = lblType[i]->palette();
         palette.setColor(QPalette::WindowText, i == lit ? kGreen : kDarkGreen);
         lblType[i]->setPalette(palette);
+        const QString name = Accessibility::lightName(lblType[i]->text(), i == lit);
+        if (lblType[i]->accessibleName() != name)
+            lblType[i]->setAccessibleName(name);
     }
 }
 
@@ -681,7 +699,7 @@ void frmMain::vbGetPreset()
                 rs->MoveFirst();
             for (; rows < 10 && !rs->EOF_(); ++rows) {
                 const QVariant name = rs->Fields(0);
-                Preset[rows]->setToolTip(isEmptyField(name) ? QStringLiteral("[None]") : name.toString());
+                setPresetHint(rows, isEmptyField(name) ? QStringLiteral("[None]") : name.toString());
                 rs->MoveNext();
             }
         } catch (const RuntimeError &) {
@@ -689,9 +707,18 @@ void frmMain::vbGetPreset()
     }
     // Buttons without a preset row are disabled and say so.
     for (int i = rows; i < 10; ++i)
-        Preset[i]->setToolTip(QStringLiteral("[None]"));
+        setPresetHint(i, QStringLiteral("[None]"));
     m_presetRows = rows;
     applyPresetStates();
+}
+
+void frmMain::setPresetHint(int index, const QString &hint)
+{
+    Preset[index]->setToolTip(PlainText::toolTip(hint));
+    // Read as its number and the station it holds: "3, BBC World Service".
+    const QString name = QStringLiteral("%1, %2").arg(index).arg(hint);
+    if (Preset[index]->accessibleName() != name)
+        Preset[index]->setAccessibleName(name);
 }
 
 void frmMain::applyPresetStates()
@@ -705,7 +732,7 @@ void frmMain::cmdSet_Click()
 {
     if (!Module1::PresetArmed) {
         Module1::PresetArmed = true;
-        StatusBar1->setText(QStringLiteral("Select Number To Preset..."));
+        StatusBar1->showPrompt(QStringLiteral("Select Number To Preset..."));
     } else {
         Module1::PresetArmed = false;
         showCategoryOf(stations());
@@ -739,7 +766,7 @@ void frmMain::Preset_Click(int Index)
             presetRows->CancelUpdate();
             throw;
         }
-        Preset[Index]->setToolTip(presetRows->Fields(0).toString());
+        setPresetHint(Index, presetRows->Fields(0).toString());
         showCategoryOf(station);
         Module1::PresetArmed = false;
     } else {

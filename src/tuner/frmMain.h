@@ -157,7 +157,10 @@ private:
     void layoutBanner();
     void showBanner(bool on);
     void applyPresetStates();
+    // The hover hint of a preset button, and the name a screen reader reads for it.
+    void setPresetHint(int index, const QString &hint);
     void showCategoryOf(const RecordsetPtr &rs);
+    void showListFocus(bool focused);
     RecordsetPtr stations() const;
     RecordsetPtr presets() const;
 

@@ -8,7 +8,10 @@
 #include "app/Shell.h"
 #include "app/TextCodec.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 class TestRuntime : public QObject
@@ -24,6 +27,7 @@ private slots:
     void textDecoding();
     void twipsAtTheScreenDpi();
     void shellRecordsAddresses();
+    void messageBoxesShowPlainText();
 };
 
 void TestRuntime::applicationDirectoryFollowsTheEnvironment()
@@ -101,6 +105,31 @@ void TestRuntime::shellRecordsAddresses()
     Shell::setRecording(true);
     QVERIFY(Shell::open("https://example.org/"));
     QCOMPARE(Shell::opened(), QStringList("https://example.org/"));
+}
+
+void TestRuntime::messageBoxesShowPlainText()
+{
+    // A name in a message is shown as typed, markup and all.
+    const QString text = "The name \"<img src=/dev/zero><b>x</b>\" is already used.";
+    MsgBox::setRecording(false);
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    for (int question = 0; question < 2; ++question) {
+        QTimer::singleShot(50, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            format = box->textFormat();
+            shown = box->text();
+            box->done(0);
+        });
+        if (question)
+            MsgBox::askYesNoAllCancel(text);
+        else
+            MsgBox::show(text);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(shown, text);
+    }
+    MsgBox::setRecording(true);
 }
 
 int main(int argc, char **argv)

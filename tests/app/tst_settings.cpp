@@ -20,6 +20,7 @@ private slots:
     void rewriteKeepsEverythingBeforeTheEqualsSign();
     void rewriteReplacesEveryDuplicate();
     void rewriteDoesNotAddAnUnknownKey();
+    void eachLineKeepsItsOwnBytes();
     void emptyFileStaysEmpty();
     void lfOnlyAndCrOnlyFilesReadLineByLine();
     void truthValues();
@@ -88,7 +89,7 @@ void TestSettings::emptyFileStaysEmpty()
 
 void TestSettings::lfOnlyAndCrOnlyFilesReadLineByLine()
 {
-    QCOMPARE(IniFile::splitLines("a\nb\rc\r\n\nd"), QStringList({"a", "b", "c", "", "d"}));
+    QCOMPARE(IniFile::splitLines(QString("a\nb\rc\r\n\nd")), QStringList({"a", "b", "c", "", "d"}));
     TestAppDir dir(TestAppDir::EmptyTables, "DataBase=Halcyrix.db\nCategories=Jazz\nShowBanner=True\n");
     QCOMPARE(vbReadIni("DataBase").value(), QString("Halcyrix.db"));
     QCOMPARE(vbReadIni("Categories").value(), QString("Jazz"));
@@ -139,6 +140,24 @@ void TestSettings::failedRewriteLeavesTheOldFileWhole()
         QVERIFY2(e.text().contains("Tuner.tmp"), qPrintable(e.text()));
     }
     QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("Categories=Jazz\r\n"));
+}
+
+void TestSettings::eachLineKeepsItsOwnBytes()
+{
+    // One stray Windows-1252 byte on a comment line leaves the UTF-8 lines as they are, and
+    // the rewrite keeps every line it does not change byte for byte.
+    TestAppDir dir(TestAppDir::EmptyTables,
+                   "; caf\xe9 note\r\nDataBase=Halcyrix.db\r\nCategories=Caf\xc3\xa9\r\nShowBanner=True\r\n");
+    QCOMPARE(vbReadIni("Categories").value(), QString::fromUtf8("Café"));
+    vbWriteIni("ShowBanner", "False");
+    QCOMPARE(dir.readFile("Tuner.ini"),
+             QByteArray("; caf\xe9 note\r\nDataBase=Halcyrix.db\r\nCategories=Caf\xc3\xa9\r\nShowBanner=False\r\n"));
+    // A changed line is written in UTF-8, also one that was Windows-1252.
+    dir.writeFile("Tuner.ini", "; \xe9t\xe9\r\nCategories=Caf\xe9\r\nDataBase=Halcyrix.db\r\n");
+    QCOMPARE(vbReadIni("Categories").value(), QString::fromUtf8("Café"));
+    vbWriteIni("Categories", QString::fromUtf8("Über, Café"));
+    QCOMPARE(dir.readFile("Tuner.ini"),
+             QByteArray("; \xe9t\xe9\r\nCategories=\xc3\x9c" "ber, Caf\xc3\xa9\r\nDataBase=Halcyrix.db\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -1,8 +1,13 @@
 #include "TestAppDir.h"
+#include "data/BulkWriter.h"
+#include "data/Collation.h"
 #include "data/Criteria.h"
 #include "data/Database.h"
 #include "data/Recordset.h"
 
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QtTest>
 #include <functional>
 
@@ -63,6 +68,10 @@ private slots:
     void criteriaOfAnyLengthAreRead();
     void querySourcesAndReadOnlySets();
     void transactionsRollBack();
+    void namesCompareAndSortAlikeInEveryAlphabet();
+    void namesDifferingInLetterCaseAreRefused();
+    void aStoredPairOfSuchNamesStaysUsable();
+    void schemaServesOtherSqliteTools();
 };
 
 void TestRecordset::openingNeedsAStationDatabase()
@@ -607,6 +616,177 @@ void TestRecordset::transactionsRollBack()
     }
     QVERIFY(!db->inTransaction());
     QCOMPARE(dir.query("select SName from Station"), QList<QVariantList>({{QVariant("Kept")}}));
+}
+
+void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
+{
+    using namespace Collation;
+    QVERIFY(sameName(u"Öko FM", u"öko FM"));
+    QVERIFY(sameName(u"ΣΟΦΙΑ Ράδιο", u"σοφια ράδιο"));
+    QVERIFY(sameName(u"Радио Ёлка", u"радио ёлка"));
+    QVERIFY(sameName(u"\U00010400x", u"\U00010428X"));   // outside the basic plane (Deseret)
+    QVERIFY(!sameName(u"Émile", u"Emile"));
+    QVERIFY(!sameName(u"Straße", u"STRASSE"));           // one character folds to one
+    QCOMPARE(nameKey(u"Öko FM"), nameKey(u"öKO fm"));
+    // Folding keeps every character in or out of the basic plane, so lengths stay equal.
+    for (char32_t c = 0; c <= 0x10FFFF; ++c)
+        if (QChar::requiresSurrogates(c) != QChar::requiresSurrogates(QChar::toCaseFolded(c)))
+            QFAIL(qPrintable(QString::number(uint(c), 16)));
+
+    // The station list order: accents beside their base letters, letter case aside; the same
+    // name (a pair stored by another tool) keeps its stored order.
+    TestAppDir dir;
+    for (const char *name : {"Zed", "über", "KJAZ", "Émile", "blue", "Über", "Blue Note", "émile b", "10 FM", "Ärger"})
+        dir.exec(QStringLiteral("insert into Station (SName, Category) values ('%1', 'Jazz')").arg(QString::fromUtf8(name)));
+    auto rs = stations(dir);
+    rs->setSort("SName");
+    const QStringList sorted = names(rs->OpenRecordset());
+    QCOMPARE(sorted, QStringList({"10 FM", "Ärger", "blue", "Blue Note", "Émile", "émile b", "KJAZ", "über", "Über", "Zed"}));
+    rs->setSort("SName DESC");
+    QCOMPARE(names(rs->OpenRecordset()).first(), QString("Zed"));
+    // A record source that orders by a field orders the same way.
+    auto ordered = Recordset::open(Database::open(dir.dbPath()), "select * from [Station] order by [SName]", false);
+    QCOMPARE(names(ordered), sorted);
+    QVERIFY(ordered->Updatable());
+
+    // The fast way through plain ASCII names orders exactly as the collation does, also among
+    // names that are not ASCII.
+    QVERIFY(asciiFastPath());
+    std::vector<QString> texts;
+    QRandomGenerator random(7);
+    const QString alphabet = QString::fromUtf8(" !'&()-.,/0123456789:;ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz~ÉéÜüß");
+    for (int i = 0; i < 3000; ++i) {
+        QString t;
+        for (int k = 0, n = 1 + random.bounded(12); k < n; ++k)
+            t += alphabet[random.bounded(int(alphabet.size()) - (i % 3 ? 5 : 0))];
+        texts.push_back(t);
+    }
+    std::vector<int> order(texts.size());
+    std::vector<const QString *> pointers(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        order[i] = int(i);
+        pointers[i] = &texts[i];
+    }
+    Collation::sort(order, pointers);
+    for (size_t i = 1; i < order.size(); ++i)
+        QVERIFY2(Collation::compare(texts[size_t(order[i - 1])], texts[size_t(order[i])]) <= 0
+                     || Collation::sameName(texts[size_t(order[i - 1])], texts[size_t(order[i])]),
+                 qPrintable(texts[size_t(order[i - 1])] + " / " + texts[size_t(order[i])]));
+}
+
+void TestRecordset::namesDifferingInLetterCaseAreRefused()
+{
+    TestAppDir dir;
+    dir.addStation("Öko FM", "News");
+    dir.addStation("KJAZ", "Jazz");
+    dir.exec("insert into Category (Name) values ('Électro')");
+    auto rs = stations(dir);
+    const auto add = [&](const QString &name) {
+        rs->AddNew();
+        rs->setField(0, name);
+        rs->setField(6, "Jazz");
+        const int error = errorOf([&] { rs->Update(); });
+        if (error)
+            rs->CancelUpdate();
+        return error;
+    };
+    QCOMPARE(add("kjaz"), DataErr::DuplicateName);
+    const QString asciiText = errorText([&] { rs->AddNew(); rs->setField(0, "kjaz"); rs->setField(6, "Jazz"); rs->Update(); });
+    rs->CancelUpdate();
+    QCOMPARE(add("öko FM"), DataErr::DuplicateName);
+    const QString text = errorText([&] { rs->AddNew(); rs->setField(0, "öKO fm"); rs->setField(6, "Jazz"); rs->Update(); });
+    rs->CancelUpdate();
+    QCOMPARE(text, QString(asciiText).replace("kjaz", "öKO fm"));
+    QCOMPARE(add("Oko FM"), 0);   // another name
+
+    // A rename to another row's name is refused; a row may change the letter case of its own.
+    rs->MoveFirst();
+    rs->Edit();
+    rs->setField(0, "öko fm");
+    rs->Update();
+    rs->FindFirst("SName='KJAZ'");
+    rs->Edit();
+    rs->setField(0, "ÖKO FM");
+    QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::DuplicateName);
+    rs->CancelUpdate();
+    auto categories = Recordset::open(Database::open(dir.dbPath()), "Category", false);
+    categories->AddNew();
+    categories->setField(0, "électro");
+    QCOMPARE(errorOf([&] { categories->Update(); }), DataErr::DuplicateName);
+    categories->CancelUpdate();
+
+    // The bulk writer of the import refuses the same, also names it wrote itself, and finds
+    // a station by the same rule.
+    {
+        Transaction t(Database::open(dir.dbPath()));
+        BulkWriter writer(Database::open(dir.dbPath()), "Station", {"SName", "Category"});
+        QCOMPARE(errorOf([&] { writer.insert({"OKO FM", "Pop"}); }), DataErr::DuplicateName);
+        writer.insert({"Ünder", "Pop"});
+        QCOMPARE(errorOf([&] { writer.insert({"üNDER", "Pop"}); }), DataErr::DuplicateName);
+        QVERIFY(writer.find(0, "ünder") >= 0);
+        t.commit();
+    }
+    // Another program changed the file: the rule sees its names too.
+    dir.exec("insert into Station (SName, Category) values ('Ça Va', 'Pop')");
+    QCOMPARE(add("ÇA VA"), DataErr::DuplicateName);
+    dir.exec("delete from Station where SName = 'Ça Va'");
+    QCOMPARE(add("ÇA VA"), 0);
+    QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 5);
+}
+
+void TestRecordset::aStoredPairOfSuchNamesStaysUsable()
+{
+    TestAppDir dir;
+    dir.addStation("Alpha", "Jazz");
+    dir.addStation("Öko FM", "News", "http://a.example/1", "FM", "88.1");
+    dir.addStation("öko FM", "News", "http://a.example/2", "FM", "99.9");
+    auto rs = stations(dir);
+    QCOMPARE(rs->RecordCount(), 3);
+    rs->setSort("SName");
+    auto sorted = rs->OpenRecordset();
+    QCOMPARE(names(sorted), QStringList({"Alpha", "Öko FM", "öko FM"}));
+    // Each of the pair is found by its own spelling, and a spelling of neither finds the first.
+    sorted->FindFirst("SName='öko FM'");
+    QCOMPARE(sorted->Fields(1).toString(), QString("99.9"));
+    sorted->FindFirst("SName='Öko FM'");
+    QCOMPARE(sorted->Fields(1).toString(), QString("88.1"));
+    sorted->FindFirst("SName='ÖKO FM'");
+    QCOMPARE(sorted->Fields(1).toString(), QString("88.1"));
+    // Both can be edited while keeping their names.
+    sorted->FindFirst("SName='öko FM'");
+    sorted->Edit();
+    sorted->setField(1, "100.1");
+    sorted->Update();
+    QCOMPARE(dir.query("select Frequency from Station where SName = 'öko FM'").at(0).at(0).toString(), QString("100.1"));
+    BulkWriter writer(Database::open(dir.dbPath()), "Station", {"SName"});
+    QCOMPARE(writer.find(0, "öko FM"), dir.query("select rowid from Station where SName = 'öko FM'").at(0).at(0).toLongLong());
+}
+
+void TestRecordset::schemaServesOtherSqliteTools()
+{
+    // Other tools build the database from the schema and write and read it: no collation or
+    // function only this program knows.
+    const QString python = QStandardPaths::findExecutable("python3");
+    if (python.isEmpty())
+        QSKIP("python3 is not installed");
+    TestAppDir dir;
+    const QString schema = TestAppDir::sourceDir() + "/data/schema.sql";
+    const QString db = dir.filePath("other.db");
+    QProcess p;
+    p.start(python, {"-c", "import sqlite3, sys\n"
+                           "c = sqlite3.connect(sys.argv[2]); c.executescript(open(sys.argv[1]).read())\n"
+                           "c.execute(\"insert into Station (SName, Category) values ('Öko FM', 'News')\")\n"
+                           "c.execute(\"insert into Category (Name) values ('Électro')\"); c.commit()\n"
+                           "print(c.execute('select SName from Station order by SName').fetchall()[0][0])\n",
+                     schema, db});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QString("Öko FM"));
+    QProcess cli;
+    cli.start("sqlite3", {db, "insert into Station (SName, Category) values ('öko FM', 'News'); select count(*) from Station;"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()).trimmed(), QString("2"));
+    QCOMPARE(Recordset::open(Database::open(db), "Station", true)->RecordCount(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRecordset)

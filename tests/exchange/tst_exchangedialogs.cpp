@@ -420,6 +420,14 @@ void TestExchangeDialogs::cancelWhileRunningClosesTheDialog()
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(dir.readFile("earlier.hcs"), QByteArray("earlier\r\n"));   // nothing half-written
+        // The next run starts without the Cancel: a file that cannot be written is reported
+        // and the dialog stays open for another name.
+        dlg.show();
+        dlg.txtFile->setText(dir.filePath("no-such-folder/list.hcs"));
+        QTest::mouseClick(dlg.Command3, Qt::LeftButton);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(MsgBox::takeShown().size(), 1);
+        dlg.close();
     }
     {
         const int before = stations(dir).size();

@@ -59,6 +59,7 @@ private slots:
     void stationFileTextAndLineEnds();
     void webPageRowsAndLiveLink();
     void webPageEscapesEveryValue();
+    void webPageLinksOnlyWebAndStreamAddresses();
     void corvaneRecords();
     void fileNameRules();
 };
@@ -210,6 +211,22 @@ void TestStationFormats::webPageEscapesEveryValue()
     QByteArray odd;
     StationList::appendHtmlText(odd, QString("a\r\nb") + QChar(0xD800));
     QCOMPARE(odd, QByteArray("a&#13;&#10;b&#65533;"));
+}
+
+void TestStationFormats::webPageLinksOnlyWebAndStreamAddresses()
+{
+    for (const char *address : {"http://a.example/", "HTTPS://a.example/", "mms://a.example/s", "mmsh://a/s",
+                                "rtsp://a/s", "rtmp://a/s", "live/r.ram", "//a.example/x"})
+        QVERIFY2(StationList::isLinkAddress(QString(address)), address);
+    for (const char *address : {"javascript:alert(1)", " JavaScript:alert(1)", "java\nscript:alert(1)",
+                                "data:text/html,<b>x</b>", "file:///etc/passwd", "vbscript:x", "C:\\radio\\x.ram"})
+        QVERIFY2(!StationList::isLinkAddress(QString(address)), address);
+
+    const Station s = station("K", "L", "C", "F", "FM", "data:text/html,<script>x</script>", "Pop", "java\tscript:alert('x')");
+    QByteArray out;
+    StationList::appendWebPageRow(out, s, true);
+    QCOMPARE(out, QByteArray("<TR><TD>K (java&#9;script:alert(&#39;x&#39;))</TD><TD>L</TD><TD>C</TD><TD>F</TD><TD>FM</TD>"
+                             "<TD>data:text/html,&lt;script&gt;x&lt;/script&gt;</TD><TD>Pop</TD></TR>\r\n"));
 }
 
 void TestStationFormats::corvaneRecords()

@@ -91,6 +91,9 @@ private slots:
     void stationEditorOnAnEmptyListAndAtItsSecondOpening();
     void categoryEditorGuardsAndEdits();
     void viewSelectorFillsMovesAndStores();
+    void editorsCountCharactersAndCutNothing();
+    void editorsRefuseNamesDifferingInLetterCaseOnly();
+    void categoryGuardTestsTheStoredName();
 };
 
 void TestMaintenance::viewListRules()
@@ -397,6 +400,17 @@ void TestMaintenance::viewSelectorFillsMovesAndStores()
         QTest::mouseDClick(f.List1->viewport(), Qt::LeftButton, {}, at);
     }
     QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock"}));
+    // Enter moves the current entry there, the keypad's Enter moves it back.
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.List1->setFocus();
+    f.List1->setCurrentRow(3);   // Talk
+    QTest::keyClick(f.List1, Qt::Key_Return);
+    QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock", "Talk"}));
+    f.List2->setFocus();
+    f.List2->setCurrentRow(2);
+    QTest::keyClick(f.List2, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock"}));
+    QVERIFY(f.isVisible());   // Enter closed nothing
     click(f.Command6);
     QCOMPARE(Module1::ViewCategories, QString("Jazz, Rock"));
 
@@ -413,6 +427,91 @@ void TestMaintenance::viewSelectorFillsMovesAndStores()
     QCOMPARE(g.List1->count(), 6);
     click(g.Command6);
     QCOMPARE(Module1::ViewCategories, QString());
+}
+
+void TestMaintenance::editorsCountCharactersAndCutNothing()
+{
+    Db db({"Rock"}, {"Alpha/Rock"});
+    Data mainList;
+    showMainList(mainList, "Rock");
+    frmStation f(&mainList);
+    f.show();
+
+    // Sixteen emoji are 16 of the name's 30 characters: shown and saved whole.
+    const QString emoji = QString("😀").repeated(16);
+    click(f.cmdAdd);
+    f.txtFields[0]->insert(emoji);
+    QCOMPARE(f.txtFields[0]->text(), emoji);
+    choose(f.DBCombo1, "Rock");
+    click(f.cmdUpdate);
+    QCOMPARE(db.column("select SName from Station where Category = 'Rock' order by rowid").last(), emoji);
+    QCOMPARE(MsgBox::takeShown(), QStringList());
+
+    // A browsed path longer than the field is refused by name and limit, not cut.
+    const QString before = f.txtFields[5]->text();
+    const QString path = "/home/user/" + QString("very-long-folder-name/").repeated(5) + "station.ram";
+    QVERIFY(path.size() > 100);
+    CommonDialog::presetNextFileName(path);
+    click(f.Command1);
+    const QStringList shown = MsgBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0].contains(".RAM File") && shown[0].contains("100") && shown[0].contains(path), qPrintable(shown[0]));
+    QCOMPARE(f.txtFields[5]->text(), before);
+
+    // A long value set into a box is kept whole; the database refuses it naming field and limit.
+    f.txtFields[5]->setText(path);
+    QCOMPARE(f.txtFields[5]->text(), path);
+    click(f.cmdUpdate);
+    expectMessage("Database error 3163: The value for RAMFile is too long: at most 100 characters");
+    f.close();
+    MsgBox::takeShown();
+}
+
+void TestMaintenance::editorsRefuseNamesDifferingInLetterCaseOnly()
+{
+    Db db({"Rock", "Électro"}, {"Öko FM/Rock"});
+    Data mainList;
+    showMainList(mainList, "Rock");
+    frmStation f(&mainList);
+    f.show();
+    click(f.cmdAdd);
+    f.txtFields[0]->insert("öko fm");
+    choose(f.DBCombo1, "Rock");
+    click(f.cmdUpdate);
+    expectMessage("Database error 3022: ");
+    QCOMPARE(editMode(f.datPrimaryRS), int(Recordset::EditAdd));
+    f.close();
+    MsgBox::takeShown();
+
+    frmCategory c;
+    c.show();
+    click(c.cmdAdd);
+    c.txtFields[0]->insert("ÉLECTRO");
+    click(c.cmdUpdate);
+    expectMessage("Data error event hit err:The name \"ÉLECTRO\" is already used");
+    c.close();
+    MsgBox::takeShown();
+    QCOMPARE(db.column("select count(*) from Category"), QStringList("2"));
+}
+
+void TestMaintenance::categoryGuardTestsTheStoredName()
+{
+    // Renaming the viewed category to a name that is taken is refused; Delete then still
+    // guards the category by the name it has.
+    Db db({"Jazz", "Pop"}, {});
+    Module1::ViewCategories = "Jazz";
+    frmCategory f;
+    f.show();
+    QCOMPARE(f.txtFields[0]->text(), QString("Jazz"));
+    typeInto(f.txtFields[0], "Pop");
+    click(f.cmdUpdate);
+    expectMessage("Data error event hit err:");
+    click(f.cmdDelete);
+    QCOMPARE(MsgBox::takeShown(), QStringList("Can't delete this category because it is currently in use."));
+    QCOMPARE(db.column("select Name from Category order by Name"), QStringList({"Jazz", "Pop"}));
+    Module1::ViewCategories.clear();
+    f.close();
+    MsgBox::takeShown();
 }
 
 int main(int argc, char **argv)

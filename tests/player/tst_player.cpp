@@ -1,6 +1,7 @@
 // The player with the real libmpv, playing streams served by the test itself on 127.0.0.1: files
 // over a small HTTP server and a live stream from icecast2 fed by ffmpeg.
 #include "StreamServers.h"
+#include "app/PlainText.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
 
@@ -12,11 +13,24 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
+#include <link.h>
 #include <memory>
 
 namespace {
 constexpr int kStart = 20000;   // ms allowed for a stream to start
 const QString kConsole = QStringLiteral("Radio");
+
+// True when libmpv is mapped into this process.
+bool libmpvMapped()
+{
+    return dl_iterate_phdr(
+               [](dl_phdr_info *info, size_t, void *) {
+                   return info->dlpi_name && std::strstr(info->dlpi_name, "libmpv.so") ? 1 : 0;
+               },
+               nullptr)
+        != 0;
+}
 } // namespace
 
 class TestPlayer : public QObject
@@ -27,6 +41,7 @@ private slots:
     void cleanupTestCase();
     void init();
 
+    void libmpvIsLoadedAtTheFirstTuning();   // first: no other test may have loaded it
     void directAddressesAndMetafilesPlay_data();
     void directAddressesAndMetafilesPlay();
     void decodedAudioIsTheServedTone();
@@ -74,8 +89,7 @@ QString TestPlayer::writeFile(const QString &name, const QByteArray &content)
 void TestPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    if (!IcecastServer::available())
-        QSKIP("icecast2 and ffmpeg are needed for the stream tests");
+    QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed for the stream tests");
     m_tone = m_dir.filePath(QStringLiteral("tone.mp3"));
     QVERIFY(StreamTools::makeTone(m_tone, 440, 30));
     m_http = std::make_unique<LocalHttpServer>();
@@ -102,6 +116,24 @@ void TestPlayer::cleanupTestCase()
 void TestPlayer::init()
 {
     useOptions(QStringLiteral("null"), QStringLiteral("null"));
+}
+
+void TestPlayer::libmpvIsLoadedAtTheFirstTuning()
+{
+    // The elements the main window makes, with a volume set, do not load the player's library.
+    RealAudio picture(QStringLiteral("ImageWindow"), kConsole);
+    RealAudio volume(QStringLiteral("VolumeSlider"), kConsole);
+    RealAudio status(QStringLiteral("StatusBar"), kConsole);
+    Player *player = picture.player();
+    player->setVolume(60);
+    picture.setAutoStart(false);
+    picture.setSource(m_http->url(QStringLiteral("/tone.mp3")));
+    QVERIFY(!libmpvMapped());
+    QSignalSpy started(player, &Player::playbackStarted);
+    picture.DoPlay();
+    QVERIFY(libmpvMapped());
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() > 0, kStart);
+    QCOMPARE(player->mpvProperty(QStringLiteral("volume")).toDouble(), 60.0);
 }
 
 void TestPlayer::directAddressesAndMetafilesPlay_data()
@@ -255,6 +287,15 @@ void TestPlayer::icyNameAndTitleFollowTheServer()
     QCOMPARE(line->text(), QStringLiteral("Playing: Test Radio – Second Song – Ünïcode"));
     QTRY_VERIFY_WITH_TIMEOUT(clock->text().startsWith(QStringLiteral("0:0")) && clock->text() != QStringLiteral("0:00"),
                              5000);
+    // Any station on the internet may send markup as its title: it is shown as sent, and
+    // changes nothing but the text (no image read from a device that never ends).
+    const QString hostile = QStringLiteral("<img src=/dev/zero> <b>x</b> &amp;");
+    QVERIFY(m_icecast->setTitle(hostile));
+    QTRY_COMPARE_WITH_TIMEOUT(player->icyTitle(), hostile, kStart);
+    QTRY_COMPARE(line->text(), QStringLiteral("Playing: Test Radio – ") + hostile);
+    status.grab();
+    QCOMPARE(line->textFormat(), Qt::PlainText);
+    QCOMPARE(PlainText::fromToolTip(line->toolTip()), line->text());
 }
 
 void TestPlayer::failedEntriesAreShownAndTheNextIsTried()

@@ -123,3 +123,37 @@ void TestAppDir::addStation(const QString &name, const QString &category, const 
     if (rc != SQLITE_DONE)
         throw std::runtime_error(std::string("cannot add station: ") + sqlite3_errmsg(db.db));
 }
+
+namespace {
+constexpr int kGeneratedCategories = 20;
+}
+
+void TestAppDir::addGeneratedStations(int stations) const
+{
+    exec(QStringLiteral("INSERT INTO Category (Name) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
+                        "FROM n WHERE i < %1) SELECT CASE i WHEN 0 THEN 'Television' ELSE 'Category ' || i END "
+                        "FROM n;")
+             .arg(kGeneratedCategories - 1));
+    // Names in scrambled order, so that sorting has work to do.
+    exec(QStringLiteral("BEGIN; INSERT INTO Station (SName, Frequency, Type, CallLetters, Location, RAMFile, Category, "
+                        "WebPage) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                        "SELECT 'Station ' || printf('%06d', (i * 7919) % %2), printf('%d.%d', 88 + i % 20, i % 10), "
+                        "CASE i % 4 WHEN 0 THEN 'FM' WHEN 1 THEN 'AM' WHEN 2 THEN 'NET' ELSE 'TV' END, 'K' || (i % 1000), "
+                        "'City ' || (i % 500), 'http://127.0.0.1:9/' || i || '.mp3', "
+                        "CASE i % %3 WHEN 0 THEN 'Television' ELSE 'Category ' || (i % %3) END, "
+                        "'http://example.invalid/' || i FROM n; "
+                        "INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+                        "WHERE i < 9) SELECT 'Slot ' || i FROM n; COMMIT;")
+             .arg(stations - 1)
+             .arg(stations)
+             .arg(kGeneratedCategories));
+}
+
+QByteArray TestAppDir::generatedStationsIni(bool banner)
+{
+    QByteArray viewed;
+    for (int i = 1; i < kGeneratedCategories; i += 2)
+        viewed += (viewed.isEmpty() ? QByteArray() : QByteArray(", ")) + "Category " + QByteArray::number(i);
+    return "DataBase=Halcyrix.db\r\nShowBanner=" + QByteArray(banner ? "True" : "False") + "\r\nCategories=" + viewed
+        + "\r\n";
+}

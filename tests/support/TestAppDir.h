@@ -35,6 +35,12 @@ public:
                     const QString &location = QString(), const QString &web = QString(),
                     const QString &callLetters = QString()) const;
 
+    // Generated data for the large-list benchmarks: `stations` stations in scrambled name order
+    // over 20 categories (one of them "Television"), and ten preset rows.
+    void addGeneratedStations(int stations) const;
+    // A Tuner.ini viewing every second of those categories (about 45 % of the stations).
+    static QByteArray generatedStationsIni(bool banner = true);
+
     static QString sourceDir();
 
 private:

@@ -3,6 +3,7 @@
 
 #include "TunerFixture.h"
 #include "app/Application.h"
+#include "app/PlainText.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmOptions.h"
@@ -27,6 +28,23 @@ QList<HelpWindow *> helpWindows()
     return found;
 }
 
+// The labels of root that would take their text for markup, and the tool tips that would show
+// markup (made otherwise than by PlainText::toolTip), by object name.
+QStringList notPlain(QWidget *root)
+{
+    QStringList found;
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *widget : widgets) {
+        if (auto *label = qobject_cast<QLabel *>(widget); label && label->textFormat() != Qt::PlainText)
+            found << "label " + label->objectName() + ": " + label->text();
+        const QString tip = widget->toolTip();
+        if (PlainText::toolTip(PlainText::fromToolTip(tip)) != tip)
+            found << "tool tip of " + widget->objectName() + ": " + tip;
+    }
+    return found;
+}
+
 // What a modal window looked like while it was open.
 struct Opened
 {
@@ -34,6 +52,7 @@ struct Opened
     bool modal = false;
     QWidget *owner = nullptr;
     QString caption;
+    QStringList notPlain;
 };
 
 // Closes the next modal window by its close box as soon as it shows, noting what it was.
@@ -49,6 +68,7 @@ void closeNextModal(Opened &seen, QObject *scope)
         seen.modal = modal->isModal();
         seen.owner = modal->parentWidget();
         seen.caption = modal->windowTitle();
+        seen.notPlain = notPlain(modal);
         poll->deleteLater();
         modal->close();
     });
@@ -74,6 +94,7 @@ private slots:
     void bannerCommand();
     void windowCommandsOpenModallyAndRebuildTheList();
     void onlineHelpOpensAnAddressPingDoesNothing();
+    void everyLabelAndToolTipShowsPlainText();
 };
 
 void TestMenus::enabledStatesAndWebPage()
@@ -274,6 +295,32 @@ void TestMenus::onlineHelpOpensAnAddressPingDoesNothing()
     QCOMPARE(w.DBList1->Text(), QString("Zed Pop"));   // no activation ran
     QCOMPARE(Shell::opened().size(), 1);
     QVERIFY(MsgBox::takeShown().isEmpty());
+}
+
+void TestMenus::everyLabelAndToolTipShowsPlainText()
+{
+    // Markup in every field of a station, a category and a preset, shown in the main window
+    // and each of its windows: no label or tool tip may take it for rich text.
+    const QString markup = "<b>x</b> <img src=/dev/zero> &amp;";
+    Radio radio(iniText("Jazz, <b>x</b>"), 10,
+                QString("INSERT INTO Station VALUES ('%1', '<i>1', 'FM', '<u>', '%1', '<a href=x>', '<b>x</b>', '%1');"
+                        "INSERT INTO Category VALUES ('<b>x</b>', '%1'), ('Jazz', '<h1>Jazz');"
+                        "UPDATE Preset SET SName = '%1'")
+                    .arg(markup.left(30)));
+    frmMain &w = *radio.window;
+    clickEntry(w, markup.left(30));
+    QCOMPARE(w.lblLocation->text(), markup.left(30));
+    QCOMPARE(notPlain(&w), QStringList());
+    for (QAction *command : {w.mnuFileImport, w.mnuFileExport, w.mnuEditRadioStations, w.mnuEditCategories,
+                             w.mnuViewCategories, w.mnuViewOptions, w.mnuHelpAbout}) {
+        clickEntry(w, markup.left(30));
+        Opened seen;
+        QObject scope;
+        closeNextModal(seen, &scope);
+        command->trigger();
+        QVERIFY2(seen.window, qPrintable(command->objectName()));
+        QCOMPARE(seen.notPlain, QStringList());
+    }
 }
 
 int main(int argc, char **argv)

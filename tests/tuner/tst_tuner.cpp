@@ -1,8 +1,10 @@
 #include "TunerFixture.h"
 
 #include "app/Application.h"
+#include "app/PlainText.h"
 #include "app/Screen.h"
 
+#include <QFile>
 #include <QMenuBar>
 
 class TestTuner : public QObject
@@ -23,7 +25,19 @@ private slots:
     void activationRebuildsTheList();
     void bandListsFollowEveryChange();
     void missingDatabaseIsReportedOnce();
+    void outsideTextShowsAsItIs();
+    void namesOfEveryAlphabetSortAndSelectApart();
 };
+
+namespace {
+qint64 residentKb()
+{
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * 4;
+}
+} // namespace
 
 void TestTuner::startUpShowsTheChosenCategoriesAndTheFirstStation()
 {
@@ -288,6 +302,54 @@ void TestTuner::missingDatabaseIsReportedOnce()
     QVERIFY(MsgBox::takeShown().isEmpty());
     QCOMPARE(Screen::mousePointer(), Screen::Default);
     QVERIFY(w.close());
+}
+
+void TestTuner::outsideTextShowsAsItIs()
+{
+    // A station list from someone else: markup that must show as typed, among it an image
+    // "read" from a device that never ends.
+    Radio radio(iniText("Jazz, <b>x</b>"), 10,
+                "INSERT INTO Station (SName, Frequency, Type, Location, Category) VALUES "
+                "('<b>x</b>', '&amp;', 'FM', '<img src=/dev/zero>', '<b>x</b>');"
+                "UPDATE Preset SET SName = '<img src=/dev/zero>' WHERE SName = 'P1'");
+    frmMain &w = *radio.window;
+    const qint64 before = residentKb();
+    clickEntry(w, "<b>x</b>");
+    w.grab();   // laid out and painted
+    QTest::qWait(100);
+    w.grab();
+    QCOMPARE(w.lblLocation->text(), QString("<img src=/dev/zero>"));
+    QCOMPARE(w.lblFrequency->text(), QString("&amp;"));
+    QCOMPARE(w.StatusBar1->text(), QString("<b>x</b>"));
+    QCOMPARE(w.lblLocation->textFormat(), Qt::PlainText);
+    QCOMPARE(PlainText::fromToolTip(w.Preset[1]->toolTip()), QString("<img src=/dev/zero>"));
+    QVERIFY2(residentKb() - before < 64 * 1024, qPrintable(QString::number(residentKb() - before)));
+    clickEntry(w, "Blue Note");   // the window still answers
+    QCOMPARE(w.lblLocation->text(), QString("New York"));
+}
+
+void TestTuner::namesOfEveryAlphabetSortAndSelectApart()
+{
+    // A pair of names that differ in letter case outside A to Z, stored by another tool.
+    Radio radio(iniText("Jazz"), 10,
+                "INSERT INTO Station (SName, Frequency, Category, RAMFile) VALUES "
+                "('Über', '4', 'Jazz', 'http://127.0.0.1:9/uber.mp3'), ('Öko FM', '1', 'Jazz', 'http://127.0.0.1:9/oko1.mp3'),"
+                "('öko FM', '2', 'Jazz', 'http://127.0.0.1:9/oko2.mp3'), ('Émile', '3', 'Jazz', '')");
+    frmMain &w = *radio.window;
+    QCOMPARE(listed(w), QStringList({"Blue Note", "Émile", "Öko FM", "öko FM", "Über", "WJZZ"}));
+    clickEntry(w, "öko FM");
+    QCOMPARE(w.lblFrequency->text(), QString("2"));
+    QCOMPARE(w.DBList1->Text(), QString("öko FM"));
+    doubleClickEntry(w, "öko FM");
+    QCOMPARE(player()->source(), QString("http://127.0.0.1:9/oko2.mp3"));
+    // The Down key walks past the pair.
+    clickEntry(w, "Öko FM");
+    QCOMPARE(w.lblFrequency->text(), QString("1"));
+    QTest::keyClick(w.DBList1, Qt::Key_Down);
+    QCOMPARE(w.DBList1->Text(), QString("öko FM"));
+    QCOMPARE(w.lblFrequency->text(), QString("2"));
+    QTest::keyClick(w.DBList1, Qt::Key_Down);
+    QCOMPARE(w.DBList1->Text(), QString("Über"));
 }
 
 int main(int argc, char **argv)

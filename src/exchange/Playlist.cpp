@@ -1,0 +1,109 @@
+#include "exchange/Playlist.h"
+
+#include "player/Metafile.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace Playlist {
+
+QString shortenName(const QString &name, int length)
+{
+    const QString text = name.simplified();
+    if (text.size() <= length)
+        return text;
+    qsizetype cut = length;
+    if (text[cut] != QLatin1Char(' ')) {
+        const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), cut - 1);
+        if (blank > 0)
+            cut = blank;
+        else if (text[cut - 1].isHighSurrogate())
+            --cut;   // a character is never split in two
+    }
+    return text.left(cut).trimmed();
+}
+
+bool isPlaylistName(const QString &fileName)
+{
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    return ext == QLatin1String("m3u") || ext == QLatin1String("m3u8") || ext == QLatin1String("pls")
+        || ext == QLatin1String("xspf");
+}
+
+Stations read(const QByteArray &bytes, const QString &fileName, const QString &category)
+{
+    using Metafile::Kind;
+    Stations result;
+    Kind kind = Metafile::kindFromContent(bytes);
+    if (kind == Kind::None && !Metafile::looksLikeMedia(bytes))
+        kind = Metafile::kindFromName(fileName);
+    QList<Metafile::TitledEntry> entries;
+    switch (kind) {
+    case Kind::M3u:
+    case Kind::Ram:   // an m3u without its header is a plain list of addresses
+        entries = Metafile::parseM3uEntries(bytes);
+        break;
+    case Kind::Pls: entries = Metafile::parsePlsEntries(bytes); break;
+    case Kind::Xspf: entries = Metafile::parseXspfEntries(bytes); break;
+    case Kind::Asx:
+        for (const QString &address : Metafile::parseAsx(bytes))
+            entries.append({address, QString()});
+        break;
+    case Kind::Hls:    // one stream cut in pieces, not a list of stations
+    case Kind::None:
+        result.isList = false;
+        return result;
+    }
+
+    const QString base = QFileInfo(fileName).absoluteFilePath();
+    for (const Metafile::TitledEntry &entry : std::as_const(entries)) {
+        const QString address = Metafile::resolve(entry.address, base);
+        if (address.isEmpty())
+            continue;
+        if (address.size() > AddressLength) {
+            ++result.leftOut;
+            continue;
+        }
+        QString name = entry.title.simplified();
+        if (name.isEmpty())
+            name = QUrl(address).host();
+        if (name.isEmpty())
+            name = QFileInfo(Metafile::localPath(address)).completeBaseName().simplified();
+        const QString fitted = shortenName(name);
+        if (fitted != name)
+            ++result.shortened;
+        StationList::Station s;
+        s.SName = fitted;
+        s.Type = QStringLiteral("NET");
+        s.RAMFile = address;
+        s.Category = category;
+        // Location, call letters and frequency: a playlist has none, so a replaced station
+        // keeps its own.
+        s.supplied = StationList::HasSName | StationList::HasType | StationList::HasRAMFile
+            | StationList::HasCategory;
+        result.stations.push_back(std::move(s));
+    }
+    return result;
+}
+
+QByteArray m3uHeader()
+{
+    return QByteArrayLiteral("#EXTM3U\n");
+}
+
+bool appendM3uEntry(QByteArray &out, const StationList::Station &station)
+{
+    const QString address = station.RAMFile.trimmed();
+    if (address.isEmpty() || address.contains(QLatin1Char('\n')) || address.contains(QLatin1Char('\r')))
+        return false;
+    QString name = station.SName;
+    name.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    out += "#EXTINF:-1,";
+    out += name.toUtf8();
+    out += '\n';
+    out += address.toUtf8();
+    out += '\n';
+    return true;
+}
+
+} // namespace Playlist

@@ -1,0 +1,270 @@
+// How the player follows what libmpv reports: the events, decoded into plain values, move the
+// player through its states; the ends of entries go to the reconnect policy and the resolver.
+#include "player/Player.h"
+
+#include "player/Metafile.h"
+#include "player/MpvLibrary.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+
+#include <cmath>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
+
+using namespace MpvEvents;
+
+void Player::drainEvents()
+{
+    m_drainQueued = false;
+    for (int n = 0; m_mpv && n < 1000; ++n) {
+        mpv_event *event = m_lib->wait_event(m_mpv, 0);
+        if (!event || event->event_id == MPV_EVENT_NONE) {
+            if (m_pendingEnd) {
+                const EndFile end = *m_pendingEnd;
+                m_pendingEnd.reset();
+                handleEndFile(end);
+            }
+            return;
+        }
+        std::visit([this](const auto &e) { handle(e); }, decode(*event));
+    }
+    // Many events at once: read the rest on the next turn of the event loop.
+    if (m_mpv && !m_drainQueued.exchange(true))
+        QMetaObject::invokeMethod(
+            this, [this] { drainEvents(); }, Qt::QueuedConnection);
+}
+
+void Player::handle(const CommandDone &done)
+{
+    const Request req = m_requests.take(done.request);
+    if (req.kind != Request::Load || req.load != m_loadSerial || !m_awaitingLoad)
+        return;
+    m_awaitingLoad = false;
+    if (!done.ok) {
+        entryFailed(textCannotConnect(m_entry.address));
+        return;
+    }
+    m_minEntryId = done.entryId;
+}
+
+void Player::handle(const Answer &answer)
+{
+    const Request req = m_requests.take(answer.request);
+    if (req.load != m_loadSerial)
+        return; // about an earlier entry
+    switch (req.kind) {
+    case Request::Duration:
+    case Request::FileSize: {
+        const bool known = answer.ok && answer.number.value_or(0) > 0;
+        (req.kind == Request::FileSize ? m_sizeKnown : m_durationKnown) = known ? 1 : 0;
+        if (m_sizeKnown >= 0 && m_durationKnown >= 0)
+            m_policy.setLive(!Metafile::isLocal(m_entry.address) && !(m_sizeKnown && m_durationKnown));
+        qCDebug(lcPlayer) << "  size known" << m_sizeKnown << "duration known" << m_durationKnown << "live"
+                          << m_policy.isLive();
+        return;
+    }
+    case Request::Playlist:
+        takePlaylist(answer);
+        return;
+    case Request::Load:
+        return;
+    }
+}
+
+void Player::takePlaylist(const Answer &answer)
+{
+    if (m_redirectFrom <= 0 || m_redirectSerial != m_loadSerial || m_awaitingLoad)
+        return;
+    const qint64 from = m_redirectFrom;
+    const qint64 to = m_redirectFrom + m_redirectCount;
+    m_redirectFrom = -1;
+    if (!answer.ok) {
+        entryFailed(textNoEntries(m_entry.address));
+        return;
+    }
+    // The entries libmpv found in a playlist of its own: they join the queue like any
+    // metafile's entries, so the same checks and fallbacks apply to them.
+    QStringList entries;
+    for (const auto &item : answer.playlist) {
+        if (!item.file.isEmpty() && item.id >= from && item.id < to)
+            entries << item.file;
+    }
+    m_reconnectTimer.stop();
+    m_policy.cancel();
+    m_resolver->expand(entries, m_entry);
+}
+
+void Player::handle(const FileLoaded &)
+{
+    if (m_awaitingLoad || m_minEntryId == kNoEntry)
+        return;
+    // A live stream has no known size (or no length); it is reconnected when it drops.
+    // Both are asked for without waiting; the answers come back as events.
+    m_policy.setLive(false);
+    m_sizeKnown = m_durationKnown = -1;
+    m_lib->get_property_async(m_mpv, request(Request::Duration), "duration", MPV_FORMAT_DOUBLE);
+    m_lib->get_property_async(m_mpv, request(Request::FileSize), "file-size", MPV_FORMAT_INT64);
+    if (!m_policy.reconnecting())
+        setState(State::Buffering);
+}
+
+void Player::handle(const PlaybackRestart &restart)
+{
+    if (m_awaitingLoad || m_minEntryId == kNoEntry)
+        return;
+    if (!m_policy.started(restart))
+        return;
+    if (!m_elapsedValid) {
+        m_elapsed.start();
+        m_elapsedValid = true;
+    }
+    setState(m_pausedForCache ? State::Buffering : State::Playing);
+    emit playbackStarted();
+}
+
+void Player::handle(const EndFile &end)
+{
+    qCDebug(lcPlayer) << m_console << "end of entry" << end.entryId << "reason" << int(end.reason) << "error"
+                      << end.error << "started" << m_policy.isStarted() << "live" << m_policy.isLive();
+    if (m_awaitingLoad || end.entryId < m_minEntryId)
+        return;
+    if (end.reason == EndFile::Reason::Eof || end.reason == EndFile::Reason::Error) {
+        // The log lines that explain it are read after the events: decide once they are in.
+        m_pendingEnd = end;
+        return;
+    }
+    handleEndFile(end);
+}
+
+void Player::handleEndFile(const EndFile &end)
+{
+    qCDebug(lcPlayer) << "  end; reason" << int(end.reason) << "error" << end.error << "log" << m_attemptLog;
+    if (end.reason == EndFile::Reason::Redirect) {
+        // libmpv expanded a playlist it recognised; take its entries into the queue.
+        // Events of the entries it goes on to play are not ours until the queue loads them.
+        m_redirectFrom = end.insertId;
+        m_redirectCount = end.insertCount;
+        m_redirectSerial = m_loadSerial;
+        m_minEntryId = kNoEntry;
+        if (m_redirectFrom > 0 && m_redirectCount > 0)
+            m_lib->get_property_async(m_mpv, request(Request::Playlist), "playlist", MPV_FORMAT_NODE);
+        else
+            entryFailed(textNoEntries(m_entry.address));
+        return;
+    }
+    switch (m_policy.ended(end)) {
+    case ReconnectPolicy::Verdict::Ignore:
+        return; // stopped or replaced by us
+    case ReconnectPolicy::Verdict::Reconnect:
+        m_awaitingLoad = false;
+        m_pendingEnd.reset();
+        m_minEntryId = kNoEntry;
+        setState(State::Reconnecting);
+        m_reconnectTimer.start(m_policy.delayMs());
+        return;
+    case ReconnectPolicy::Verdict::GiveUp:
+        failWith(m_lastLogError.contains(QLatin1String("404")) ? textNotFound(m_entry.address)
+                                                               : textCannotConnect(m_entry.address));
+        return;
+    case ReconnectPolicy::Verdict::Ended:
+        m_minEntryId = kNoEntry;
+        setState(State::Stopped);
+        return;
+    case ReconnectPolicy::Verdict::EntryFailed:
+        break;
+    }
+    if (end.reason == EndFile::Reason::Eof) {
+        entryFailed(textNotAStream(m_entry.address));
+    } else if (end.error == MPV_ERROR_UNKNOWN_FORMAT && !m_entry.sniffed && !Metafile::isLocal(m_entry.address)) {
+        // Perhaps a metafile behind an address that does not say so: look at its content.
+        m_minEntryId = kNoEntry;
+        m_resolver->sniff(m_entry);
+    } else {
+        entryFailed(mpvErrorText(end.error));
+    }
+}
+
+void Player::handle(const LogLine &line)
+{
+    qCDebug(lcPlayer) << "  log" << line.prefix << line.level << line.text;
+    if (line.level == QLatin1String("error") || line.level == QLatin1String("fatal") ||
+        line.level == QLatin1String("warn")) {
+        m_lastLogError = line.text;
+        if (m_attemptLog.size() < 100)
+            m_attemptLog << line.text;
+    }
+}
+
+void Player::handle(const Metadata &metadata)
+{
+    // A reconnect briefly has no metadata; keep what the station sent until it sends anew.
+    if ((metadata.name.isEmpty() && metadata.title.isEmpty()) &&
+        (m_policy.reconnecting() || m_state == State::Reconnecting))
+        return;
+    if (metadata.name == m_icyName && metadata.title == m_icyTitle)
+        return;
+    m_icyName = metadata.name;
+    m_icyTitle = metadata.title;
+    emit icyChanged(m_icyName, m_icyTitle);
+    refreshStatus();
+}
+
+void Player::handle(const Changed &changed)
+{
+    const bool flag = changed.value.value_or(0) != 0;
+    switch (changed.property) {
+    case Property::PausedForCache:
+        m_pausedForCache = flag;
+        if (m_state == State::Playing && m_pausedForCache)
+            setState(State::Buffering);
+        else if (m_state == State::Buffering && !m_pausedForCache && m_policy.isStarted())
+            setState(State::Playing);
+        return;
+    case Property::BufferingState:
+        if (changed.value) {
+            m_bufferPercent = qBound(0, int(*changed.value), 100);
+            if (m_state == State::Buffering)
+                refreshStatus();
+        }
+        return;
+    case Property::Volume:
+        if (changed.value) {
+            const int v = qBound(0, int(std::lround(*changed.value)), 100);
+            if (v != m_volume) {
+                m_volume = v;
+                emit volumeChanged(v);
+            }
+        }
+        return;
+    case Property::Mute:
+        if (changed.value && flag != m_muted) {
+            m_muted = flag;
+            emit mutedChanged(flag);
+        }
+        return;
+    case Property::VoConfigured:
+        if (flag != m_hasVideo) {
+            m_hasVideo = flag;
+            emit videoChanged(flag);
+        }
+        return;
+    case Property::Metadata:
+        return;
+    }
+}
+
+QString Player::mpvErrorText(int mpvError) const
+{
+    const QString log = m_attemptLog.join(QLatin1Char('\n'));
+    static const QRegularExpression httpError(QStringLiteral("HTTP error (\\d{3})"));
+    const auto m = httpError.match(log);
+    if (m.hasMatch())
+        return textHttpError(m_entry.address, m.captured(1).toInt());
+    if (Metafile::isLocal(m_entry.address) && !QFileInfo::exists(Metafile::localPath(m_entry.address)))
+        return textNotFound(m_entry.address);
+    if (mpvError == MPV_ERROR_UNKNOWN_FORMAT || mpvError == MPV_ERROR_NOTHING_TO_PLAY)
+        return textNotAStream(m_entry.address);
+    return textCannotConnect(m_entry.address);
+}

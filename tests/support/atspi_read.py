@@ -1,0 +1,124 @@
+#!/usr/bin/python3
+"""Reads the program's windows through the accessibility bus (AT-SPI), as a screen reader does.
+
+  atspi_read.py bus                 starts the session's accessibility bus and exits
+  atspi_read.py wait TITLE SECONDS  waits until a window whose name starts with TITLE is offered
+  atspi_read.py display             the main window as read: JSON with the window's name, the
+                                    labels by their description, the lit band light and the
+                                    station list entries offered (name, states, screen centre)
+  atspi_read.py walk                walks every object of the program, asking each for its name,
+                                    role, states and children; JSON with the count and seconds
+"""
+import json
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+APP_NAME = "Halcyrix"
+
+
+def applications():
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_name() == APP_NAME:
+            yield app
+
+
+def children(obj):
+    for i in range(obj.get_child_count()):
+        child = obj.get_child_at_index(i)
+        if child is not None:
+            yield child
+
+
+def descendants(obj):
+    yield obj
+    for child in children(obj):
+        yield from descendants(child)
+
+
+def main_frame(title):
+    for app in applications():
+        for frame in children(app):
+            if (frame.get_name() or "").startswith(title):
+                return frame
+    return None
+
+
+def centre(obj):
+    r = obj.get_extents(Atspi.CoordType.SCREEN)
+    return [r.x + r.width // 2, r.y + r.height // 2]
+
+
+def display():
+    frame = main_frame("Halcyrix v")
+    if frame is None:
+        return {}
+    read = {"caption": frame.get_name(), "labels": {}, "lit": [], "stations": []}
+    for obj in descendants(frame):
+        role = obj.get_role()
+        states = obj.get_state_set()
+        if role == Atspi.Role.LABEL and states.contains(Atspi.StateType.SHOWING):
+            what = obj.get_description()
+            if what:
+                read["labels"][what] = obj.get_name()
+            if (obj.get_name() or "").endswith(", lit"):
+                read["lit"].append(obj.get_name())
+        elif role == Atspi.Role.LIST_ITEM:
+            read["stations"].append({
+                "name": obj.get_name(),
+                "selected": states.contains(Atspi.StateType.SELECTED),
+                "focused": states.contains(Atspi.StateType.FOCUSED),
+                "centre": centre(obj),
+            })
+    return read
+
+
+def walk():
+    count = 0
+    start = time.monotonic()
+
+    def visit(obj):
+        nonlocal count
+        count += 1
+        obj.get_name()
+        obj.get_role()
+        obj.get_state_set()
+        for child in children(obj):
+            visit(child)
+
+    for app in applications():
+        Atspi.Accessible.clear_cache(app)
+        visit(app)
+    return {"objects": count, "seconds": time.monotonic() - start}
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else ""
+    if command == "bus":
+        Atspi.get_desktop(0).get_child_count()
+        return 0
+    if command == "wait":
+        title, deadline = argv[2], time.monotonic() + float(argv[3])
+        while time.monotonic() < deadline:
+            if main_frame(title) is not None:
+                return 0
+            time.sleep(0.2)
+        return 1
+    if command == "display":
+        print(json.dumps(display()))
+        return 0
+    if command == "walk":
+        print(json.dumps(walk()))
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
