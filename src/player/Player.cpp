@@ -158,6 +158,11 @@ bool Player::ensureMpv()
         {QStringLiteral("input-default-bindings"), QStringLiteral("no")},
         {QStringLiteral("input-vo-keyboard"), QStringLiteral("no")},
         {QStringLiteral("osc"), QStringLiteral("no")},
+        // mpv's own on-screen statistics, console and conditional profiles are for its window and
+        // keyboard, which an embedded player has not; each would be a script with a thread.
+        {QStringLiteral("load-stats-overlay"), QStringLiteral("no")},
+        {QStringLiteral("load-osd-console"), QStringLiteral("no")},
+        {QStringLiteral("load-auto-profiles"), QStringLiteral("no")},
         {QStringLiteral("vo"), QStringLiteral("libmpv")},
         {QStringLiteral("audio-display"), QStringLiteral("no")},
         // Without a usable sound device a stream still plays (silently) instead of ending at
