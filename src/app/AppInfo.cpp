@@ -1,14 +1,16 @@
 #include "AppInfo.h"
 
+#include "app/Version.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
 namespace App {
 
 QString title() { return QStringLiteral("Halcyrix"); }
-int major() { return 3; }
-int minor() { return 0; }
-int revision() { return 17; }
+int major() { return HALCYRIX_VERSION_MAJOR; }
+int minor() { return HALCYRIX_VERSION_MINOR; }
+int revision() { return HALCYRIX_VERSION_PATCH; }
 
 QString version()
 {
