@@ -212,6 +212,7 @@ void Data::addBound(BoundControl *control)
         try {
             value = m_rs->Fields(control->DataField());
         } catch (const RuntimeError &) {
+            // A field the set does not have shows as empty, as when there is no current row.
         }
     }
     control->showValue(value);

@@ -107,6 +107,7 @@ void MprisService::sourceChanged(const QString &source)
                     break;
                 }
             } catch (const std::exception &) {
+                // A set without a current row names no station; the next one is asked.
             }
         }
         if (m_station.address.isEmpty())

@@ -570,6 +570,7 @@ void frmMain::vbFilter(QString &categories)
     try {
         table = m_stationTable.open(Data1->DatabaseName(), Data1->RecordSource(), Data1->ReadOnly());
     } catch (const std::exception &) {
+        // An unreadable table leaves the list as it was (checked just below).
     }
     if (!table)
         return;
@@ -589,12 +590,14 @@ void frmMain::vbFilter(QString &categories)
     try {
         Data1->setRecordset(filtered);
     } catch (const std::exception &) {
+        // The list keeps the set it had; the filter never reports an error.
     }
     m_refreshing = false;
     try {
         if (RecordsetPtr rs = Data1->Recordset(); rs && !(rs->BOF() && rs->EOF_()))
             rs->MoveFirst();
     } catch (const std::exception &) {
+        // No first station to go to: the display keeps what it showed.
     }
 }
 
@@ -703,6 +706,7 @@ void frmMain::vbGetPreset()
                 rs->MoveNext();
             }
         } catch (const RuntimeError &) {
+            // An unreadable preset row ends the labelling: the buttons from it on are disabled below.
         }
     }
     // Buttons without a preset row are disabled and say so.
