@@ -1,6 +1,7 @@
 // The tuner as the desktop's media controls see it: the real playerctl client on a private
 // session bus the test starts, against the real window playing a local Icecast stream.
 
+#include "DesktopSession.h"
 #include "StreamServers.h"
 #include "TunerFixture.h"
 
@@ -52,13 +53,11 @@ private:
 void TestMpris::initTestCase()
 {
     startTests();
-    if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
         QFAIL("playerctl and dbus-daemon are needed (scripts/deps.sh installs them)");
-    m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    QVERIFY(m_daemon.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_daemon.canReadLine(), 10000);
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    m_address = DesktopSession::startSessionBus(m_daemon);
+    QVERIFY2(!m_address.isEmpty(), "the private session bus did not start");
     QVERIFY(bus(QStringLiteral("probe")).isConnected());
 
     QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed");
@@ -208,10 +207,10 @@ void TestMpris::changesAreSignalled()
     };
     w.RealAudio1[8]->findChild<QSlider *>("sldVolume")->setValue(55);
     QTRY_VERIFY(seenKey("Volume", 0.55));
-    w.DBList1_DblClick();   // Blue Note, the list's first station, from the window itself
+    w.DBList1_DblClick(); // Blue Note, the list's first station, from the window itself
     QTRY_VERIFY(seenKey("PlaybackStatus", "Playing"));
     QTRY_VERIFY(seenKey("Metadata", QVariant()));
-    w.Preset_Click(3);      // a preset names its own row
+    w.Preset_Click(3); // a preset names its own row
     QTRY_COMPARE(playerctl({"metadata", "title"}), QString("P3"));
     player()->stop();
     QTRY_VERIFY(seenKey("PlaybackStatus", "Stopped"));

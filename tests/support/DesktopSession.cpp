@@ -55,8 +55,9 @@ QString DesktopSession::missingTool()
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             return QLatin1String(tool);
     QProcess check;
-    check.start(python(), {QStringLiteral("-c"),
-                           QStringLiteral("import gi; gi.require_version('Atspi', '2.0'); from gi.repository import Atspi")});
+    check.start(python(),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import gi; gi.require_version('Atspi', '2.0'); from gi.repository import Atspi")});
     if (!check.waitForFinished(30000) || check.exitStatus() != QProcess::NormalExit || check.exitCode() != 0)
         return QStringLiteral("python3 with the Atspi bindings (gir1.2-atspi-2.0, python3-gi)");
     return QString();
@@ -66,9 +67,9 @@ bool DesktopSession::start()
 {
     // An X server of our own; it writes the display number it chose to its standard output.
     m_xvfb = std::make_unique<QProcess>();
-    m_xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                         QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                         QStringLiteral("tcp")});
+    m_xvfb->start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                   QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     const QByteArray number = m_xvfb->waitForStarted(10000) ? firstLine(*m_xvfb, 30000) : QByteArray();
     if (number.isEmpty()) {
         m_error = QStringLiteral("Xvfb did not start");
@@ -78,9 +79,7 @@ bool DesktopSession::start()
 
     // A session bus of our own, which starts the accessibility bus when first asked for it.
     m_bus = std::make_unique<QProcess>();
-    m_bus->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                 QStringLiteral("--print-address=1")});
-    m_busAddress = m_bus->waitForStarted(10000) ? QString::fromUtf8(firstLine(*m_bus, 30000)) : QString();
+    m_busAddress = startSessionBus(*m_bus);
     if (m_busAddress.isEmpty()) {
         m_error = QStringLiteral("the D-Bus session bus did not start");
         return false;
@@ -93,6 +92,13 @@ bool DesktopSession::start()
         return false;
     }
     return true;
+}
+
+QString DesktopSession::startSessionBus(QProcess &daemon)
+{
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    return daemon.waitForStarted(10000) ? QString::fromUtf8(firstLine(daemon, 30000)) : QString();
 }
 
 QProcessEnvironment DesktopSession::environment() const

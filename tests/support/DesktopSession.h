@@ -39,6 +39,10 @@ public:
     std::unique_ptr<QProcess> launch(const QString &program, const QStringList &args = {},
                                      const QString &logFile = QString()) const;
 
+    // Starts a private D-Bus session bus in `daemon` and returns its address; empty when it
+    // did not start.
+    static QString startSessionBus(QProcess &daemon);
+
 private:
     static QString python();
     QString m_error;
