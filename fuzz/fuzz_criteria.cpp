@@ -22,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     if (criteria.isEmpty())
-        __builtin_trap();   // an empty text is malformed, never an empty criteria
+        __builtin_trap(); // an empty text is malformed, never an empty criteria
 
-    const QStringList layout = {QStringLiteral("SName"),    QStringLiteral("Frequency"), QStringLiteral("Type"),
-                                QStringLiteral("CallLetters"), QStringLiteral("Location"), QStringLiteral("RAMFile"),
-                                QStringLiteral("Category"), QStringLiteral("WebPage")};
+    const QStringList layout = {QStringLiteral("SName"),       QStringLiteral("Frequency"), QStringLiteral("Type"),
+                                QStringLiteral("CallLetters"), QStringLiteral("Location"),  QStringLiteral("RAMFile"),
+                                QStringLiteral("Category"),    QStringLiteral("WebPage")};
     try {
         criteria.bind(layout);
     } catch (const RuntimeError &e) {

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     static const char *names[] = {"/tmp/list.m3u", "/tmp/list.m3u8", "/tmp/list.pls", "/tmp/list.xspf"};
     const QByteArray body(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
-    const Playlist::Stations read = Playlist::read(body, QString::fromLatin1(names[data[0] % 4]), QStringLiteral("Pop"));
+    const Playlist::Stations read =
+        Playlist::read(body, QString::fromLatin1(names[data[0] % 4]), QStringLiteral("Pop"));
     QByteArray out = Playlist::m3uHeader();
     for (const auto &s : read.stations) {
         if (s.SName.size() > Playlist::NameLength || s.RAMFile.size() > Playlist::AddressLength || s.RAMFile.isEmpty())

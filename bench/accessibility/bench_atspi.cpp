@@ -51,8 +51,8 @@ void waitUntilIdle(qint64 pid, int seconds)
 struct Walk
 {
     int objects = 0;
-    double cpu = 0;    // the program's processor time, s
-    double wall = 0;   // the walk from start to end, s
+    double cpu = 0;  // the program's processor time, s
+    double wall = 0; // the walk from start to end, s
 };
 
 Walk walk(const DesktopSession &desktop, qint64 pid)
@@ -75,7 +75,8 @@ int listedStations(const TestAppDir &dir)
     QStringList quoted;
     for (const QString &name : ini.section(QStringLiteral("Categories="), 1).trimmed().split(QStringLiteral(", ")))
         quoted << QLatin1Char('\'') + name + QLatin1Char('\'');
-    return dir.query(QStringLiteral("SELECT COUNT(*) FROM Station WHERE Category IN (%1)").arg(quoted.join(QLatin1Char(','))))
+    return dir
+        .query(QStringLiteral("SELECT COUNT(*) FROM Station WHERE Category IN (%1)").arg(quoted.join(QLatin1Char(','))))
         .value(0)
         .value(0)
         .toInt();
@@ -129,8 +130,8 @@ int main(int argc, char **argv)
         waitUntilIdle(pid, 120);
         const Walk first = walk(desktop, pid);
         const Walk second = walk(desktop, pid);
-        std::printf("%-10d %8d %8d %8.2fs   %6.2f s / %6.2f s      %6.2f s / %6.2f s\n", stations, listed, first.objects,
-                    startUp, first.cpu, first.wall, second.cpu, second.wall);
+        std::printf("%-10d %8d %8d %8.2fs   %6.2f s / %6.2f s      %6.2f s / %6.2f s\n", stations, listed,
+                    first.objects, startUp, first.cpu, first.wall, second.cpu, second.wall);
         std::fflush(stdout);
         process->terminate();
         if (!process->waitForFinished(20000))

@@ -274,8 +274,8 @@ bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5; // 0: playing only
-    const int playingRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 3;   // 0: start-up only
+    const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5;        // 0: playing only
+    const int playingRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 3; // 0: start-up only
     for (const char *tool : {"Xvfb", "xdotool", "mpv"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
             std::fprintf(stderr, "needs %s\n", tool);

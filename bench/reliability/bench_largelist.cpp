@@ -38,7 +38,10 @@ struct Stats
     double max() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
 };
 
-double elapsedMs(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e6; }
+double elapsedMs(const QElapsedTimer &t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
 
 struct Figures
 {
@@ -63,7 +66,7 @@ double openEditor(frmMain &w, double *backMs)
     });
     timer.start();
     w.mnuEditRadioStations->trigger();
-    *backMs = elapsedMs(timer);   // closing it and the window's reactivation
+    *backMs = elapsedMs(timer); // closing it and the window's reactivation
     return shownMs;
 }
 
@@ -79,7 +82,7 @@ void measure(Figures &f, int runs)
         timer.start();
         auto w = std::make_unique<frmMain>();
         w->Form_Load();
-        w->show();   // the first activation runs as the window is first shown
+        w->show(); // the first activation runs as the window is first shown
         f.startUp.add(elapsedMs(timer));
         QCoreApplication::processEvents();
         f.firstPaint.add(elapsedMs(timer));

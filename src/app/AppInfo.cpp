@@ -7,19 +7,40 @@
 
 namespace App {
 
-QString title() { return QStringLiteral("Halcyrix"); }
-int major() { return HALCYRIX_VERSION_MAJOR; }
-int minor() { return HALCYRIX_VERSION_MINOR; }
-int revision() { return HALCYRIX_VERSION_PATCH; }
+QString title()
+{
+    return QStringLiteral("Halcyrix");
+}
+int major()
+{
+    return HALCYRIX_VERSION_MAJOR;
+}
+int minor()
+{
+    return HALCYRIX_VERSION_MINOR;
+}
+int revision()
+{
+    return HALCYRIX_VERSION_PATCH;
+}
 
 QString version()
 {
     return QStringLiteral("%1.%2.%3").arg(major()).arg(minor()).arg(revision());
 }
 
-QString homePage() { return QStringLiteral("https://halcyrix.org/"); }
-QString productPage() { return QStringLiteral("https://halcyrix.org/tuner/"); }
-QString supportAddress() { return QStringLiteral("support@halcyrix.org"); }
+QString homePage()
+{
+    return QStringLiteral("https://halcyrix.org/");
+}
+QString productPage()
+{
+    return QStringLiteral("https://halcyrix.org/tuner/");
+}
+QString supportAddress()
+{
+    return QStringLiteral("support@halcyrix.org");
+}
 
 QString path()
 {

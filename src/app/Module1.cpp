@@ -14,8 +14,14 @@
 
 namespace Module1 {
 
-QString iniPath() { return App::filePath(QStringLiteral("Tuner.ini")); }
-QString tmpPath() { return App::filePath(QStringLiteral("Tuner.tmp")); }
+QString iniPath()
+{
+    return App::filePath(QStringLiteral("Tuner.ini"));
+}
+QString tmpPath()
+{
+    return App::filePath(QStringLiteral("Tuner.tmp"));
+}
 
 static QByteArray readSettingsFile()
 {
@@ -28,7 +34,7 @@ static QByteArray readSettingsFile()
         throw RuntimeError(Err::PathFileAccess,
                            QStringLiteral("Cannot read the settings file %1: %2")
                                .arg(path, info.isDir() ? QStringLiteral("it is a folder") : file.errorString()));
-    return file.readAll();   // decoded line by line
+    return file.readAll(); // decoded line by line
 }
 
 std::optional<QString> vbReadIni(const QString &key)

@@ -72,8 +72,14 @@ void setRecording(bool on)
     g_answers.clear();
 }
 
-bool recording() { return g_recording; }
-QStringList shown() { return g_shown; }
+bool recording()
+{
+    return g_recording;
+}
+QStringList shown()
+{
+    return g_shown;
+}
 
 QStringList takeShown()
 {
@@ -82,6 +88,9 @@ QStringList takeShown()
     return texts;
 }
 
-void presetAnswer(Answer answer) { g_answers.push_back(answer); }
+void presetAnswer(Answer answer)
+{
+    g_answers.push_back(answer);
+}
 
 } // namespace MsgBox
