@@ -23,12 +23,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                      : QStringLiteral("/tmp/lists/station.m3u");
     QStringList entries;
     switch (kind) {
-    case Kind::Ram: entries = Metafile::parseRam(body); break;
-    case Kind::M3u: entries = Metafile::parseM3u(body); break;
-    case Kind::Pls: entries = Metafile::parsePls(body); break;
-    case Kind::Asx: entries = Metafile::parseAsx(body); break;
-    case Kind::Xspf: entries = Metafile::parseXspf(body); break;
-    default: break;
+    case Kind::Ram:
+        entries = Metafile::parseRam(body);
+        break;
+    case Kind::M3u:
+        entries = Metafile::parseM3u(body);
+        break;
+    case Kind::Pls:
+        entries = Metafile::parsePls(body);
+        break;
+    case Kind::Asx:
+        entries = Metafile::parseAsx(body);
+        break;
+    case Kind::Xspf:
+        entries = Metafile::parseXspf(body);
+        break;
+    default:
+        break;
     }
     const QStringList resolved = Metafile::parse(kind, body, base);
     for (const QString &entry : resolved) {

@@ -19,9 +19,9 @@
 
 namespace {
 
-const char *const kCategories[] = {"Classical", "Eclectic", "Electronic", "Jazz", "News", "Pop", "Talk",
-                                   "Television", "Country", "Folk", "Blues", "Reggae", "Latin", "Metal",
-                                   "Soul", "Sports", "Religious", "Kids", "Oldies", "World"};
+const char *const kCategories[] = {"Classical",  "Eclectic", "Electronic", "Jazz",  "News",   "Pop",   "Talk",
+                                   "Television", "Country",  "Folk",       "Blues", "Reggae", "Latin", "Metal",
+                                   "Soul",       "Sports",   "Religious",  "Kids",  "Oldies", "World"};
 
 void check(int rc, sqlite3 *db)
 {
@@ -62,8 +62,9 @@ QString makeDatabase(const QTemporaryDir &dir, const QString &name, int count)
         const QByteArray loc = "City " + QByteArray::number(i % 997) + ", Country";
         const QByteArray ram = "http://stream" + QByteArray::number(i) + ".example.org/live.ram";
         const QByteArray web = "http://www" + QByteArray::number(i) + ".example.org/";
-        const QByteArray fields[] = {sname, freq, types[i % 4], "K" + QByteArray::number(i % 1000), loc, ram,
-                                     kCategories[(next() >> 16) % 20], web};
+        const QByteArray fields[] = {
+            sname, freq, types[i % 4], "K" + QByteArray::number(i % 1000), loc, ram, kCategories[(next() >> 16) % 20],
+            web};
         for (int f = 0; f < 8; ++f)
             sqlite3_bind_text(st, f + 1, fields[f].constData(), int(fields[f].size()), SQLITE_TRANSIENT);
         check(sqlite3_step(st), db);

@@ -8,9 +8,9 @@
 #include "app/CommonDialog.h"
 #include "app/Module1.h"
 #include "app/MsgBox.h"
+#include "data/DataControl.h"
 #include "exchange/frmExport.h"
 #include "exchange/frmImport.h"
-#include "data/DataControl.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -74,9 +74,7 @@ struct Responsiveness
     Responsiveness()
     {
         timer.setInterval(1);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            longest = std::max(longest, clock.restart());
-        });
+        QObject::connect(&timer, &QTimer::timeout, [this] { longest = std::max(longest, clock.restart()); });
     }
     void start()
     {
@@ -93,9 +91,9 @@ struct Responsiveness
 
 struct Timing
 {
-    qint64 openMs = 0;   // showing the dialog, whose data control reads the Station table
-    qint64 wallMs = 0;   // OK pressed until the work is done
-    qint64 cpuMs = 0;    // the same in processor time
+    qint64 openMs = 0; // showing the dialog, whose data control reads the Station table
+    qint64 wallMs = 0; // OK pressed until the work is done
+    qint64 cpuMs = 0;  // the same in processor time
     qint64 longestPauseMs = 0;
 };
 

@@ -51,9 +51,10 @@ std::optional<double> ourStart(const QString &url)
     return ms;
 }
 
-struct MpvTimes {
-    double wallMs = 0;       // from starting the process to its playback start
-    double internalMs = 0;   // from its first line about the address to its playback start
+struct MpvTimes
+{
+    double wallMs = 0;     // from starting the process to its playback start
+    double internalMs = 0; // from its first line about the address to its playback start
 };
 
 // mpv's verbose log with time stamps: "[  0.157568] [cplayer] playback restart complete ...".
@@ -61,8 +62,9 @@ std::optional<MpvTimes> mpvStart(const QString &url, const QStringList &extra)
 {
     QProcess mpv;
     mpv.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList args = {QStringLiteral("--no-config"), QStringLiteral("--ao=null"), QStringLiteral("--vo=null"),
-                        QStringLiteral("--ytdl=no"), QStringLiteral("--msg-level=all=v"), QStringLiteral("--msg-time")};
+    QStringList args = {QStringLiteral("--no-config"),       QStringLiteral("--ao=null"),
+                        QStringLiteral("--vo=null"),         QStringLiteral("--ytdl=no"),
+                        QStringLiteral("--msg-level=all=v"), QStringLiteral("--msg-time")};
     args << extra << url;
     QElapsedTimer clock;
     clock.start();
@@ -93,7 +95,8 @@ std::optional<MpvTimes> mpvStart(const QString &url, const QStringList &extra)
     return std::nullopt;
 }
 
-struct Stats {
+struct Stats
+{
     QList<double> values;
     void add(double v) { values << v; }
     double median() const
@@ -149,12 +152,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(icecast.errorText()));
         return 1;
     }
-    spin(5000);   // the server's burst buffer is full, as on a station that has been on air
+    spin(5000); // the server's burst buffer is full, as on a station that has been on air
     const QString url = icecast.streamUrl();
     Player::setDefaultOption(QStringLiteral("ao"), QStringLiteral("null"));
     Player::setDefaultOption(QStringLiteral("vo"), QStringLiteral("null"));
     Player::forConsole(QStringLiteral("Bench"));
-    ourStart(url);   // warm-up: first use of the network and decoder libraries
+    ourStart(url); // warm-up: first use of the network and decoder libraries
 
     const QStringList fast = {QStringLiteral("--demuxer-lavf-analyzeduration=0.1"),
                               QStringLiteral("--demuxer-lavf-probe-info=nostreams")};

@@ -13,9 +13,9 @@
 #include "tuner/frmMain.h"
 
 #include <QElapsedTimer>
-#include <ctime>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -106,7 +106,7 @@ int main(int argc, char **argv)
         startUp.start();
         auto w = std::make_unique<frmMain>();
         w->Form_Load();
-        w->show();   // the first activation runs as the window is first shown
+        w->show(); // the first activation runs as the window is first shown
         startUp.stop();
         listed = w->DBList1->ListCount();
 

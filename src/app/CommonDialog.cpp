@@ -28,14 +28,35 @@ QString CommonDialog::convertFilter(const QString &filter)
     return out.join(QStringLiteral(";;"));
 }
 
-void CommonDialog::presetNextFileName(const QString &name) { g_presets.push_back(name); }
-void CommonDialog::clearPresets() { g_presets.clear(); }
-bool CommonDialog::hasPreset() { return !g_presets.empty(); }
-QString CommonDialog::lastTitle() { return g_lastTitle; }
-QString CommonDialog::lastFilter() { return g_lastFilter; }
+void CommonDialog::presetNextFileName(const QString &name)
+{
+    g_presets.push_back(name);
+}
+void CommonDialog::clearPresets()
+{
+    g_presets.clear();
+}
+bool CommonDialog::hasPreset()
+{
+    return !g_presets.empty();
+}
+QString CommonDialog::lastTitle()
+{
+    return g_lastTitle;
+}
+QString CommonDialog::lastFilter()
+{
+    return g_lastFilter;
+}
 
-bool CommonDialog::ShowOpen(QWidget *parent) { return run(parent, false); }
-bool CommonDialog::ShowSave(QWidget *parent) { return run(parent, true); }
+bool CommonDialog::ShowOpen(QWidget *parent)
+{
+    return run(parent, false);
+}
+bool CommonDialog::ShowSave(QWidget *parent)
+{
+    return run(parent, true);
+}
 
 bool CommonDialog::run(QWidget *parent, bool save)
 {

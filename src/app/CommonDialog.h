@@ -12,8 +12,8 @@ class CommonDialog
 public:
     QString DialogTitle;
     QString Filter;
-    int FilterIndex = 1;      // 1-based, as the filter text lists them
-    QString FileName;         // in: proposed name; out: the chosen file
+    int FilterIndex = 1; // 1-based, as the filter text lists them
+    QString FileName;    // in: proposed name; out: the chosen file
     QString InitDir;
 
     // True when the user chose a file (FileName holds it), false on Cancel.

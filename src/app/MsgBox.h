@@ -19,8 +19,8 @@ Answer askYesNoAllCancel(const QString &text, QWidget *parent = nullptr);
 
 void setRecording(bool on);
 bool recording();
-QStringList shown();        // texts shown since recording started or was last cleared
-QStringList takeShown();    // the same, and clears them
+QStringList shown();     // texts shown since recording started or was last cleared
+QStringList takeShown(); // the same, and clears them
 void presetAnswer(Answer answer);
 
 } // namespace MsgBox

@@ -16,10 +16,7 @@ public:
     QString text() const { return m_text; }
 
     // "Run-time error '53':\n\nFile not found: /path/Tuner.ini"
-    QString report() const
-    {
-        return QStringLiteral("Run-time error '%1':\n\n%2").arg(m_number).arg(m_text);
-    }
+    QString report() const { return QStringLiteral("Run-time error '%1':\n\n%2").arg(m_number).arg(m_text); }
 
 private:
     int m_number;

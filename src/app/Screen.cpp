@@ -24,7 +24,10 @@ void setMousePointer(int code)
     g_pointer = code;
 }
 
-int mousePointer() { return g_pointer; }
+int mousePointer()
+{
+    return g_pointer;
+}
 
 int twipsToPixels(int twips)
 {

@@ -24,6 +24,9 @@ void setRecording(bool on)
     g_opened.clear();
 }
 
-QStringList opened() { return g_opened; }
+QStringList opened()
+{
+    return g_opened;
+}
 
 } // namespace Shell

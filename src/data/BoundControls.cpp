@@ -22,7 +22,7 @@ void BoundControl::bindTo(Data *source, const QString &field)
     m_field = field;
     m_source = source;
     if (source && !field.isEmpty())
-        source->addBound(this);   // shows the current row at once
+        source->addBound(this); // shows the current row at once
 }
 
 void BoundControl::unbind()
@@ -152,7 +152,7 @@ DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListMode
 {
     DBListAccessible::install();
     setModel(m_model);
-    setUniformItemSizes(true);   // lays out a long list without measuring every entry
+    setUniformItemSizes(true); // lays out a long list without measuring every entry
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListView::clicked, this, [this] {
@@ -209,7 +209,7 @@ void DBList::setText(const QString &text)
         const QStringList &entries = m_model->stringList();
         m_index.reserve(entries.size());
         for (int i = int(entries.size()) - 1; i >= 0; --i)
-            m_index.insert(entries[i], i);   // the first of equal entries wins
+            m_index.insert(entries[i], i); // the first of equal entries wins
         m_indexed = true;
     }
     int row = m_index.value(text, -1);
@@ -243,8 +243,8 @@ void DBList::keyPressEvent(QKeyEvent *event)
     // Enter, on the main keys or the keypad, does what a double click does. Where nothing
     // listens to the double click, Enter goes on to the window (its default button).
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier
-        && currentIndex().isValid() && isSignalConnected(QMetaMethod::fromSignal(&DBList::DblClick))) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier &&
+        currentIndex().isValid() && isSignalConnected(QMetaMethod::fromSignal(&DBList::DblClick))) {
         event->accept();
         emit DblClick();
         return;
@@ -261,10 +261,13 @@ void DBList::focusInEvent(QFocusEvent *event)
 {
     QListView::focusInEvent(event);
     // The window announces the list itself after this; the entry the user lands on follows it.
-    QMetaObject::invokeMethod(this, [this] {
-        if (hasFocus())
-            DBListAccessible::announceFocus(this, currentIndex().row());
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hasFocus())
+                DBListAccessible::announceFocus(this, currentIndex().row());
+        },
+        Qt::QueuedConnection);
 }
 
 // QListView's own announcements name an entry by its place in the whole list; this list offers

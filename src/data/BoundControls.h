@@ -34,7 +34,11 @@ public:
 protected:
     void bindTo(Data *source, const QString &field);
     void unbind();
-    void markChanged() { if (!m_loading) m_changed = true; }
+    void markChanged()
+    {
+        if (!m_loading)
+            m_changed = true;
+    }
     virtual void setBoundText(const QString &text) = 0;
     virtual QString boundText() const = 0;
 
@@ -132,7 +136,7 @@ public:
 
     int ListCount() const;
     QString List(int index) const;
-    int ListIndex() const;   // -1 when nothing is selected
+    int ListIndex() const; // -1 when nothing is selected
 
 signals:
     void Click();
@@ -149,7 +153,7 @@ protected:
 private:
     void select(int row);
     QStringListModel *m_model;
-    mutable QHash<QString, int> m_index;   // first row of each entry, built when first needed
+    mutable QHash<QString, int> m_index; // first row of each entry, built when first needed
     mutable bool m_indexed = false;
 };
 
@@ -177,6 +181,6 @@ protected:
     QString boundText() const override;
 
 private:
-    QString m_unlisted;   // the value shown without an edit field that the list lacks
+    QString m_unlisted; // the value shown without an edit field that the list lacks
     bool m_filling = false;
 };

@@ -29,8 +29,8 @@ sqlite3_stmt *BulkWriter::prepare(const QString &sql)
     if (sqlite3_stmt *st = m_statements.value(sql))
         return st;
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v3(m_db->handle(), sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &st,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(m_db->handle(), sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) !=
+        SQLITE_OK) {
         const RuntimeError error = m_db->lastError();
         sqlite3_finalize(st);
         throw error;
@@ -98,7 +98,8 @@ void BulkWriter::update(qint64 rowid, const QVariantList &values, unsigned mask)
     const QVariant name = nameIn(values, m_nameField);
     if (renames && name.isValid())
         m_db->requireFreeName(m_tableName, name.toString(), rowid);
-    sqlite3_stmt *st = prepare(QStringLiteral("update %1 set %2 where rowid = ?").arg(m_table, sets.join(QLatin1Char(','))));
+    sqlite3_stmt *st =
+        prepare(QStringLiteral("update %1 set %2 where rowid = ?").arg(m_table, sets.join(QLatin1Char(','))));
     int index = 1;
     for (int i = 0; i < m_fields.size(); ++i)
         if (mask & (1u << i))

@@ -37,7 +37,7 @@ private:
     std::shared_ptr<Database> m_db;
     QString m_tableName;
     QString m_table;
-    int m_nameField = -1;   // the position of the table's name column among fields, or -1
+    int m_nameField = -1; // the position of the table's name column among fields, or -1
     QStringList m_fields;
     QString m_insertSql;
     QHash<QString, sqlite3_stmt *> m_statements;

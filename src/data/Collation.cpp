@@ -90,7 +90,8 @@ struct Order
             for (char16_t b = 0x20; b < 0x7F; ++b)
                 pairs.push_back(QString(QChar(a)) + QChar(b));
         const auto key = [this](const QString &s) { return rank[s[0].unicode()] * 256 + rank[s[1].unicode()]; };
-        std::stable_sort(pairs.begin(), pairs.end(), [&](const QString &a, const QString &b) { return key(a) < key(b); });
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [&](const QString &a, const QString &b) { return key(a) < key(b); });
         for (size_t k = 1; k < pairs.size(); ++k) {
             const int c = collator.compare(pairs[k - 1], pairs[k]);
             if (key(pairs[k - 1]) == key(pairs[k]) ? c != 0 : c >= 0)
@@ -164,13 +165,13 @@ void sort(std::vector<int> &entries, const std::vector<const QString *> &texts, 
     enum Kind : quint8 { Null, Ranked, Other };
     struct Entry
     {
-        quint64 prefix;   // the ranks of the first eight characters of a ranked name
-        quint32 index;    // position before sorting: the same names keep their order
+        quint64 prefix; // the ranks of the first eight characters of a ranked name
+        quint32 index;  // position before sorting: the same names keep their order
         Kind kind;
     };
     const size_t n = entries.size();
     std::vector<Entry> keys(n);
-    std::vector<quint8> ranks;             // the ranks of every ranked name, one after another
+    std::vector<quint8> ranks; // the ranks of every ranked name, one after another
     std::vector<quint32> start(n + 1, 0);
     ranks.reserve(n * 16);
     for (size_t i = 0; i < n; ++i) {
@@ -190,7 +191,7 @@ void sort(std::vector<int> &entries, const std::vector<const QString *> &texts, 
             const char16_t u = p[k].unicode();
             const quint8 r = u < 0x80 ? o.rank[u] : 0;
             if (r == 0)
-                e.kind = Other;   // not printable ASCII: the collation decides
+                e.kind = Other; // not printable ASCII: the collation decides
             ranks.push_back(r);
             if (k < 8)
                 e.prefix |= quint64(r) << (56 - 8 * k);

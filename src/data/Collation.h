@@ -28,8 +28,8 @@ int compare(QStringView a, QStringView b);
 
 // Sorts order alphabetically; texts[k] is the text of the entry order[k] holds before the sort
 // (a null pointer: no text, which comes first). The same names keep their order. descending
-// reverses the order of the names, not of the same names. Long lists of plain ASCII names take a fast path that orders them
-// exactly as compare() does.
+// reverses the order of the names, not of the same names. Long lists of plain ASCII names take a fast path that orders
+// them exactly as compare() does.
 void sort(std::vector<int> &order, const std::vector<const QString *> &texts, bool descending = false);
 
 // Whether names made of printable ASCII are ordered without the collation library (a check run

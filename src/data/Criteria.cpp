@@ -146,8 +146,8 @@ private:
         if (m_pos == start)
             malformed(m_text, QStringLiteral("a field name is expected at \"%1\"").arg(m_text.mid(start)));
         const QString name = m_text.mid(start, m_pos - start);
-        if (name.compare(QLatin1String("OR"), Qt::CaseInsensitive) == 0
-            || name.compare(QLatin1String("AND"), Qt::CaseInsensitive) == 0)
+        if (name.compare(QLatin1String("OR"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QLatin1String("AND"), Qt::CaseInsensitive) == 0)
             malformed(m_text, QStringLiteral("a test is missing before %1").arg(name));
         return name;
     }
@@ -207,9 +207,10 @@ void bindNode(Criteria::Node &node, const QStringList &fields)
         }
     }
     if (node.column < 0)
-        throw RuntimeError(DataErr::UnknownCriteriaField,
-                           QStringLiteral("The search condition names the field \"%1\", which this record set does not have.")
-                               .arg(node.field));
+        throw RuntimeError(
+            DataErr::UnknownCriteriaField,
+            QStringLiteral("The search condition names the field \"%1\", which this record set does not have.")
+                .arg(node.field));
 }
 
 bool equal(const QVariant &field, const QString &value, bool exactly)
@@ -225,8 +226,7 @@ bool equal(const QVariant &field, const QString &value, bool exactly)
 }
 
 // value(column) gives the row's value of a field.
-template<typename Value>
-bool evaluate(const Criteria::Node &node, const Value &value, bool exactly)
+template <typename Value> bool evaluate(const Criteria::Node &node, const Value &value, bool exactly)
 {
     switch (node.kind) {
     case Criteria::Node::Or:
@@ -290,7 +290,8 @@ bool Criteria::matches(const QVariant *row) const
     if (!m_root)
         return true;
     Q_ASSERT(m_bound);
-    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; }, false);
+    return evaluate(
+        *m_root, [row](int c) -> const QVariant & { return row[c]; }, false);
 }
 
 bool Criteria::matchesExactly(const QVariant *row) const
@@ -298,7 +299,8 @@ bool Criteria::matchesExactly(const QVariant *row) const
     if (!m_root)
         return true;
     Q_ASSERT(m_bound);
-    return evaluate(*m_root, [row](int c) -> const QVariant & { return row[c]; }, true);
+    return evaluate(
+        *m_root, [row](int c) -> const QVariant & { return row[c]; }, true);
 }
 
 Criteria parseCriteria(const QString &text)

@@ -23,7 +23,10 @@ public:
     RowInterface(DBList *list, const QPersistentModelIndex &index) : m_list(list), m_index(index) {}
 
     int row() const { return m_index.row(); }
-    bool isFor(const DBList *list, int row) const { return m_list == list && m_index.isValid() && m_index.row() == row; }
+    bool isFor(const DBList *list, int row) const
+    {
+        return m_list == list && m_index.isValid() && m_index.row() == row;
+    }
 
     bool isValid() const override { return m_list && m_index.isValid(); }
     QObject *object() const override { return nullptr; }
@@ -190,7 +193,7 @@ public:
     }
 
 private:
-    QHash<int, QAccessible::Id> m_rows;   // row -> interface id, for the rows a reader asked for
+    QHash<int, QAccessible::Id> m_rows; // row -> interface id, for the rows a reader asked for
 };
 
 QAccessibleInterface *dbListFactory(const QString &className, QObject *object)

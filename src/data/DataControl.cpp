@@ -108,7 +108,7 @@ QString Data::Caption() const
 
 RecordsetPtr Data::Recordset()
 {
-    watchWindow();   // the widgets around the control may have moved into another window
+    watchWindow(); // the widgets around the control may have moved into another window
     openIfDue();
     return m_rs;
 }
@@ -161,7 +161,7 @@ void Data::detach()
     if (!m_rs)
         return;
     int save = boundDataChanged() ? 1 : 0;
-    emit Validate(Recordset::ActionClose, save);   // closing drops unsaved changes
+    emit Validate(Recordset::ActionClose, save); // closing drops unsaved changes
     m_rs->detachClient(this);
     disconnect(m_currentConnection);
     m_rs.reset();
@@ -187,7 +187,7 @@ void Data::loadBound()
             try {
                 value = m_rs->Fields(b->DataField());
             } catch (const RuntimeError &) {
-                value = QVariant();   // an unknown field or a row deleted elsewhere shows empty
+                value = QVariant(); // an unknown field or a row deleted elsewhere shows empty
             }
         }
         b->showValue(value);
@@ -257,7 +257,7 @@ void Data::saveBound(bool announce)
     FlagScope guard(m_saving);
     if (m_rs->EditMode() == Recordset::EditNone) {
         if (!m_rs->hasCurrentRow())
-            return;   // nothing to save into
+            return; // nothing to save into
         m_rs->Edit();
     }
     for (BoundControl *b : m_bound)
@@ -271,7 +271,8 @@ void Data::UpdateRecord()
 {
     auto rs = Recordset();
     if (!rs)
-        throw RuntimeError(DataErr::NoCurrentRecord, QStringLiteral("The data control has no record set to save into."));
+        throw RuntimeError(DataErr::NoCurrentRecord,
+                           QStringLiteral("The data control has no record set to save into."));
     if (rs->EditMode() == Recordset::EditNone && !rs->hasCurrentRow())
         throw RuntimeError(DataErr::NoCurrentRecord, QStringLiteral("No current record: there is no row to save."));
     saveBound(true);

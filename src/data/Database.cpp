@@ -11,11 +11,11 @@
 struct Database::NameIndex
 {
     QString table;
-    QString column;                       // empty: the table has no name column
+    QString column; // empty: the table has no name column
     bool built = false;
-    QPair<qint64, qint64> version;        // of the file when the index last matched it
-    QMultiHash<QString, qint64> rows;     // rows by folded name
-    QHash<qint64, QString> keys;          // folded name by row
+    QPair<qint64, qint64> version;    // of the file when the index last matched it
+    QMultiHash<QString, qint64> rows; // rows by folded name
+    QHash<qint64, QString> keys;      // folded name by row
 };
 
 QString dataErrorText(int number)
@@ -67,8 +67,9 @@ QHash<QString, std::weak_ptr<Database>> &openDatabases()
 
 [[noreturn]] void cannotOpen(const QString &path, const QString &why)
 {
-    throw RuntimeError(DataErr::FileNotFound,
-                       QStringLiteral("Could not open the station database '%1': %2").arg(QDir::toNativeSeparators(path), why));
+    throw RuntimeError(
+        DataErr::FileNotFound,
+        QStringLiteral("Could not open the station database '%1': %2").arg(QDir::toNativeSeparators(path), why));
 }
 
 QString describe(const QVariant &value)
@@ -103,8 +104,8 @@ std::shared_ptr<Database> Database::open(const QString &path)
     sqlite3 *db = nullptr;
     const QByteArray native = QFile::encodeName(key);
     bool readOnlyFile = !info.isWritable();
-    int rc = sqlite3_open_v2(native.constData(), &db,
-                             readOnlyFile ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    int rc =
+        sqlite3_open_v2(native.constData(), &db, readOnlyFile ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         const QString why = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
@@ -203,7 +204,8 @@ RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantLi
         if (const auto m = required.match(message); m.hasMatch())
             return RuntimeError(DataErr::RequiredField,
                                 QStringLiteral("The field %1 cannot be empty.").arg(m.captured(1)));
-        return RuntimeError(DataErr::EngineFailure, QStringLiteral("The row breaks a rule of the database: %1").arg(message));
+        return RuntimeError(DataErr::EngineFailure,
+                            QStringLiteral("The row breaks a rule of the database: %1").arg(message));
     }
     case SQLITE_CONSTRAINT_NOTNULL: {
         // "NOT NULL constraint failed: Station.Category"
@@ -221,13 +223,14 @@ RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantLi
     }
     switch (code & 0xff) {
     case SQLITE_READONLY:
-        return RuntimeError(DataErr::ReadOnly,
-                            QStringLiteral("The station database '%1' is read-only.").arg(QDir::toNativeSeparators(m_path)));
+        return RuntimeError(
+            DataErr::ReadOnly,
+            QStringLiteral("The station database '%1' is read-only.").arg(QDir::toNativeSeparators(m_path)));
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
     case SQLITE_CANTOPEN:
-        return RuntimeError(DataErr::FileNotFound,
-                            QStringLiteral("The station database '%1' cannot be read: %2").arg(QDir::toNativeSeparators(m_path), message));
+        return RuntimeError(DataErr::FileNotFound, QStringLiteral("The station database '%1' cannot be read: %2")
+                                                       .arg(QDir::toNativeSeparators(m_path), message));
     default:
         return RuntimeError(DataErr::EngineFailure, QStringLiteral("The database engine failed: %1").arg(message));
     }
@@ -236,15 +239,15 @@ RuntimeError Database::lastError(const QStringList &fieldNames, const QVariantLi
 RuntimeError Database::duplicateName(const QString &field, const QString &name)
 {
     if (!name.isEmpty())
-        return RuntimeError(DataErr::DuplicateName,
-                            QStringLiteral("The name \"%1\" is already used (%2 must be unique; letter case does not count).")
-                                .arg(name, field));
+        return RuntimeError(
+            DataErr::DuplicateName,
+            QStringLiteral("The name \"%1\" is already used (%2 must be unique; letter case does not count).")
+                .arg(name, field));
     return RuntimeError(DataErr::DuplicateName,
                         QStringLiteral("The changes were not saved: another row already has the same %1.").arg(field));
 }
 
 // ---- names ----------------------------------------------------------------------------------
-
 
 QPair<qint64, qint64> Database::version()
 {
@@ -315,8 +318,8 @@ Database::NameIndex *Database::freshNames(const QString &table)
     index.rows.clear();
     index.keys.clear();
     sqlite3_stmt *st = nullptr;
-    const QByteArray sql = "select rowid, " + quoteIdentifier(index.column).toUtf8() + " from "
-        + quoteIdentifier(table).toUtf8();
+    const QByteArray sql =
+        "select rowid, " + quoteIdentifier(index.column).toUtf8() + " from " + quoteIdentifier(table).toUtf8();
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
         throw lastError();
     int rc;
@@ -355,8 +358,8 @@ qint64 Database::findName(const QString &table, const QString &name, qint64 exce
         return found;
     // Several rows hold the name (a file made elsewhere): the one spelled exactly so first.
     sqlite3_stmt *st = nullptr;
-    const QByteArray sql = "select rowid from " + quoteIdentifier(table).toUtf8() + " where "
-        + quoteIdentifier(index->column).toUtf8() + " = ? collate binary order by rowid limit 1";
+    const QByteArray sql = "select rowid from " + quoteIdentifier(table).toUtf8() + " where " +
+                           quoteIdentifier(index->column).toUtf8() + " = ? collate binary order by rowid limit 1";
     qint64 exact = -1;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
         sqlite3_bind_text16(st, 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);

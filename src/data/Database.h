@@ -15,20 +15,20 @@ struct sqlite3_stmt;
 // Error numbers of the station database, as the program shows and tests them.
 namespace DataErr {
 constexpr int InvalidArgument = 3001;
-constexpr int NoEditInProgress = 3020;   // Update or setField without AddNew or Edit
+constexpr int NoEditInProgress = 3020; // Update or setField without AddNew or Edit
 constexpr int NoCurrentRecord = 3021;
 constexpr int DuplicateName = 3022;
-constexpr int FileNotFound = 3024;       // database file missing, unreadable or not a station database
-constexpr int ReadOnly = 3027;           // the record set or the database cannot be changed
-constexpr int UnknownField = 3265;       // no field of that name or position
+constexpr int FileNotFound = 3024; // database file missing, unreadable or not a station database
+constexpr int ReadOnly = 3027;     // the record set or the database cannot be changed
+constexpr int UnknownField = 3265; // no field of that name or position
 constexpr int MalformedCriteria = 3075;
 constexpr int UnknownCriteriaField = 3070; // a criteria text names a field the set lacks
-constexpr int UnknownSource = 3078;      // no table of that name
+constexpr int UnknownSource = 3078;        // no table of that name
 constexpr int InvalidBookmark = 3159;
 constexpr int ValueTooLong = 3163;
-constexpr int RowDeleted = 3167;         // the row was deleted through another record set
+constexpr int RowDeleted = 3167; // the row was deleted through another record set
 constexpr int RequiredField = 3314;
-constexpr int EngineFailure = 3146;      // any other failure of the engine
+constexpr int EngineFailure = 3146; // any other failure of the engine
 } // namespace DataErr
 
 // Our own text for an error number of the database ("No current record.").
@@ -103,9 +103,9 @@ private:
     QString m_path;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_dataVersion = nullptr;
-    qint64 m_txDataVersion = -1;   // data_version as read in the transaction now open, or -1
+    qint64 m_txDataVersion = -1; // data_version as read in the transaction now open, or -1
     bool m_readOnlyFile = false;
-    QHash<QString, std::shared_ptr<NameIndex>> m_names;   // by table name, folded
+    QHash<QString, std::shared_ptr<NameIndex>> m_names; // by table name, folded
 };
 
 // Begins a transaction on construction and rolls it back unless commit() was called.

@@ -7,10 +7,10 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <deque>
+#include <sqlite3.h>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <sqlite3.h>
 
 namespace {
 
@@ -48,7 +48,7 @@ QVariant textValue(std::string_view utf8)
 // Decodes UTF-8 into text as textValue() does, reusing the room text already has.
 void decodeInto(QString &text, std::string_view utf8)
 {
-    text.resize(qsizetype(utf8.size()));   // UTF-16 takes at most one unit per byte
+    text.resize(qsizetype(utf8.size())); // UTF-16 takes at most one unit per byte
     // Most texts are ASCII: each byte is its character.
     QChar *out = text.data();
     size_t i = 0;
@@ -181,7 +181,7 @@ public:
         unpack();
         const QVariant &old = m_values[m_ids[r]];
         if (old.isValid() == v.isValid() && (!v.isValid() || (old.typeId() == v.typeId() && old == v)))
-            return;   // unchanged: an Update stores every field again
+            return; // unchanged: an Update stores every field again
         m_ids[r] = v.isValid() ? add(v) : nullId();
     }
 
@@ -189,11 +189,11 @@ private:
     struct Span
     {
         quint32 start;
-        quint32 size;   // kNull for a null
+        quint32 size; // kNull for a null
     };
     static constexpr quint32 kNull = 0xffffffffu;
-    static constexpr int kTrial = 2048;           // texts read before a field can be judged
-    static constexpr size_t kMostKept = 50000;    // different values a field of the first form holds
+    static constexpr int kTrial = 2048;        // texts read before a field can be judged
+    static constexpr size_t kMostKept = 50000; // different values a field of the first form holds
 
     // Whether a text of that many bytes can still be packed (spans reach 4 GiB of texts; a
     // field holding more goes back to the first form).
@@ -271,7 +271,7 @@ private:
     bool m_pooling = true;
     int m_reads = 0;
     size_t m_reserved = 0;
-    std::deque<std::string> m_keys;   // stable storage of the keys' bytes
+    std::deque<std::string> m_keys; // stable storage of the keys' bytes
     std::unordered_map<std::string_view, quint32> m_seen;
 };
 
@@ -284,8 +284,8 @@ struct Recordset::Store
 {
     QStringList fields;
     int fieldCount = 0;
-    QString table;                  // the table written to; empty for a query we cannot write
-    int nameField = -1;             // the field holding the table's unique names, or -1
+    QString table;      // the table written to; empty for a query we cannot write
+    int nameField = -1; // the field holding the table's unique names, or -1
     std::vector<qint64> rowids;
     std::vector<Column> columns;
     std::vector<char> deleted;
@@ -306,8 +306,8 @@ public:
         m_criteria.bind(store.fields);
         for (const QString &name : m_criteria.fieldNames())
             for (int i = 0; i < store.fieldCount; ++i)
-                if (store.fields[i].compare(name, Qt::CaseInsensitive) == 0
-                    && std::find(m_used.begin(), m_used.end(), i) == m_used.end()) {
+                if (store.fields[i].compare(name, Qt::CaseInsensitive) == 0 &&
+                    std::find(m_used.begin(), m_used.end(), i) == m_used.end()) {
                     m_used.push_back(i);
                     break;
                 }
@@ -394,8 +394,8 @@ public:
         case SQLITE_FLOAT:
             return QVariant(sqlite3_column_double(m_st, i));
         case SQLITE_BLOB:
-            return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, i)),
-                                       sqlite3_column_bytes(m_st, i)));
+            return QVariant(
+                QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, i)), sqlite3_column_bytes(m_st, i)));
         default: {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
             const int bytes = sqlite3_column_bytes(m_st, i);
@@ -422,8 +422,8 @@ private:
 QString unbracket(QString name)
 {
     name = name.trimmed();
-    if (name.size() >= 2 && ((name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
-                             || (name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))))
+    if (name.size() >= 2 && ((name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']'))) ||
+                             (name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))))
         name = name.mid(1, name.size() - 2);
     return name;
 }
@@ -431,7 +431,8 @@ QString unbracket(QString name)
 // The table's name as the database spells it, or empty.
 QString findTable(Database &db, const QString &name)
 {
-    Statement st(db, QStringLiteral("select name from sqlite_master where type in ('table', 'view') and name = ? collate nocase"));
+    Statement st(db, QStringLiteral(
+                         "select name from sqlite_master where type in ('table', 'view') and name = ? collate nocase"));
     st.bind(1, name);
     if (sqlite3_step(st.get()) == SQLITE_ROW)
         return st.column(0).toString();
@@ -489,8 +490,7 @@ struct SortPart
 };
 
 // Sorts by keys made once per row; equal keys keep their order.
-void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order,
-                const std::vector<SortPart> &parts)
+void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order, const std::vector<SortPart> &parts)
 {
     const size_t n = order.size();
     const size_t np = parts.size();
@@ -517,8 +517,7 @@ void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order,
 
 // The usual sort, by one field holding texts (the station name), in alphabetical order.
 // Returns false, sorting nothing, when the field holds other values than texts.
-bool sortByOneTextField(const Column &column, std::vector<int> &order,
-                        const std::vector<SortPart> &parts)
+bool sortByOneTextField(const Column &column, std::vector<int> &order, const std::vector<SortPart> &parts)
 {
     if (parts.size() != 1)
         return false;
@@ -540,11 +539,11 @@ bool sortByOneTextField(const Column &column, std::vector<int> &order,
 }
 
 // Reads a sort text ("SName, Frequency DESC") against the fields of a set.
-template<typename FieldIndex>
-std::vector<SortPart> sortParts(const QString &sort, const FieldIndex &fieldIndex)
+template <typename FieldIndex> std::vector<SortPart> sortParts(const QString &sort, const FieldIndex &fieldIndex)
 {
     std::vector<SortPart> parts;
-    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"),
+                                              QRegularExpression::CaseInsensitiveOption);
     for (const QString &piece : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         QString name = piece.trimmed();
         bool desc = false;
@@ -557,8 +556,7 @@ std::vector<SortPart> sortParts(const QString &sort, const FieldIndex &fieldInde
     return parts;
 }
 
-void sortRows(const std::vector<Column> &columns, std::vector<int> &order,
-              const std::vector<SortPart> &parts)
+void sortRows(const std::vector<Column> &columns, std::vector<int> &order, const std::vector<SortPart> &parts)
 {
     if (parts.empty())
         return;
@@ -589,16 +587,18 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|\\w+)\\s*(.*?)[\\s;]*$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression simpleRest(QStringLiteral("^((where|order\\s+by)\\b.*)?$"),
-                                               QRegularExpression::CaseInsensitiveOption
-                                                   | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression query(QStringLiteral("^\\s*(select|with)\\b"), QRegularExpression::CaseInsensitiveOption);
+                                               QRegularExpression::CaseInsensitiveOption |
+                                                   QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression query(QStringLiteral("^\\s*(select|with)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
 
     const auto star = selectStar.match(source);
     if (star.hasMatch() && simpleRest.match(star.captured(2)).hasMatch()) {
         store->table = findTable(*db, unbracket(star.captured(1)));
         if (store->table.isEmpty())
-            fail(DataErr::UnknownSource, QStringLiteral("The record source names the table %1, which the database does not have.")
-                                             .arg(star.captured(1)));
+            fail(DataErr::UnknownSource,
+                 QStringLiteral("The record source names the table %1, which the database does not have.")
+                     .arg(star.captured(1)));
         QString rest = star.captured(2).trimmed();
         // Rows ordered by fields come in alphabetical order, as everywhere in the program
         // (the engine knows no collation but code points and A to Z).
@@ -611,15 +611,17 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
             sortInMemory.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
             rest = m.captured(1).trimmed();
         }
-        sql = QStringLiteral("select rowid, * from %1 %2 order by rowid").arg(Database::quoteIdentifier(store->table), rest);
+        sql = QStringLiteral("select rowid, * from %1 %2 order by rowid")
+                  .arg(Database::quoteIdentifier(store->table), rest);
     } else if (query.match(source).hasMatch()) {
         sql = source;
         hasRowid = false;
     } else {
         store->table = findTable(*db, unbracket(source));
         if (store->table.isEmpty())
-            fail(DataErr::UnknownSource,
-                 QStringLiteral("The record source \"%1\" is neither a table of the database nor a query.").arg(source));
+            fail(
+                DataErr::UnknownSource,
+                QStringLiteral("The record source \"%1\" is neither a table of the database nor a query.").arg(source));
         sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
     }
 
@@ -749,7 +751,8 @@ int Recordset::fieldIndex(const QString &name) const
 int Recordset::requireField(int i) const
 {
     if (i < 0 || i >= m_store->fieldCount)
-        fail(DataErr::UnknownField, QStringLiteral("There is no field %1 in this record set (it has %2).").arg(i).arg(m_store->fieldCount));
+        fail(DataErr::UnknownField,
+             QStringLiteral("There is no field %1 in this record set (it has %2).").arg(i).arg(m_store->fieldCount));
     return i;
 }
 
@@ -799,7 +802,7 @@ void Recordset::setField(const QString &name, const QVariant &value)
 
 void Recordset::notify(int action)
 {
-    const auto clients = m_clients;   // a client may detach while we tell the others
+    const auto clients = m_clients; // a client may detach while we tell the others
     for (RecordsetClient *c : clients)
         if (std::find(m_clients.begin(), m_clients.end(), c) != m_clients.end())
             c->recordsetAboutTo(action);
@@ -885,7 +888,7 @@ void Recordset::moveWithinSet(int action)
     const int last = n - 1;
     int here = m_pos;
     if (!hasCurrentRow() && !m_afterDelete)
-        here = m_pos < 0 ? 0 : last;          // at BOF or EOF
+        here = m_pos < 0 ? 0 : last; // at BOF or EOF
     int target = here;
     switch (action) {
     case ActionMoveFirst:
@@ -935,7 +938,8 @@ void Recordset::FindFirst(const QString &criteria)
 void Recordset::requireUpdatable() const
 {
     if (m_readOnly)
-        fail(DataErr::ReadOnly, QStringLiteral("This record set is read-only: its rows cannot be added, changed or deleted."));
+        fail(DataErr::ReadOnly,
+             QStringLiteral("This record set is read-only: its rows cannot be added, changed or deleted."));
     if (!m_updatableSource)
         fail(DataErr::ReadOnly, QStringLiteral("The rows of the query \"%1\" cannot be changed.").arg(m_source));
 }
@@ -995,8 +999,9 @@ void Recordset::store(bool announce)
         if (s.nameField >= 0 && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
             m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString());
         const QString sql = columns.isEmpty()
-            ? QStringLiteral("insert into %1 default values").arg(table)
-            : QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                                ? QStringLiteral("insert into %1 default values").arg(table)
+                                : QStringLiteral("insert into %1 (%2) values (%3)")
+                                      .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         {
             Statement st(*m_db, sql);
             for (int i = 0; i < bound.size(); ++i)
@@ -1027,11 +1032,13 @@ void Recordset::store(bool announce)
         const qint64 rowid = s.rowids[size_t(m_editRow)];
         // A row keeps the name it has, even one that another row holds in other letter case
         // (a file made elsewhere): only a changed name must be free.
-        const bool renamed = s.nameField >= 0 && !sameValue(s.cell(m_editRow, s.nameField), m_buffer[size_t(s.nameField)]);
+        const bool renamed =
+            s.nameField >= 0 && !sameValue(s.cell(m_editRow, s.nameField), m_buffer[size_t(s.nameField)]);
         if (renamed && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
             m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString(), rowid);
         if (!sets.isEmpty()) {
-            Statement st(*m_db, QStringLiteral("update %1 set %2 where rowid = ?").arg(table, sets.join(QLatin1Char(','))));
+            Statement st(*m_db,
+                         QStringLiteral("update %1 set %2 where rowid = ?").arg(table, sets.join(QLatin1Char(','))));
             for (int i = 0; i < bound.size(); ++i)
                 st.bind(i + 1, bound[i]);
             st.bind(int(bound.size()) + 1, QVariant(rowid));

@@ -39,9 +39,17 @@ public:
     enum { EditNone = 0, EditInProgress = 1, EditAdd = 2 };
     // Operation codes given to clients before an operation (the data control's Validate actions).
     enum Action {
-        ActionMoveFirst = 1, ActionMovePrevious = 2, ActionMoveNext = 3, ActionMoveLast = 4,
-        ActionAddNew = 5, ActionUpdate = 6, ActionDelete = 7, ActionFind = 8,
-        ActionBookmark = 9, ActionClose = 10, ActionUnload = 11
+        ActionMoveFirst = 1,
+        ActionMovePrevious = 2,
+        ActionMoveNext = 3,
+        ActionMoveLast = 4,
+        ActionAddNew = 5,
+        ActionUpdate = 6,
+        ActionDelete = 7,
+        ActionFind = 8,
+        ActionBookmark = 9,
+        ActionClose = 10,
+        ActionUnload = 11
     };
     // A bookmark value. (C++ allows no type and member function of one name in one class, so
     // the type is BookmarkValue and the member function keeps the name Bookmark.)
@@ -49,8 +57,8 @@ public:
 
     // Opens a record set over source: a table name ("Station", "[Station]") or a query text
     // ("select * from [Category]", optionally with where / order by). Rows of a table come in
-    // stored order; "order by" fields order them as Sort does. A read-only set refuses changes with error 3027. Raises 3078 for an unknown
-    // table, or the engine's error for a query it rejects.
+    // stored order; "order by" fields order them as Sort does. A read-only set refuses changes with error 3027. Raises
+    // 3078 for an unknown table, or the engine's error for a query it rejects.
     static RecordsetPtr open(std::shared_ptr<Database> db, const QString &source, bool readOnly);
 
     ~Recordset() override;
@@ -58,21 +66,21 @@ public:
     // Position
     bool BOF() const;
     bool EOF_() const;
-    int AbsolutePosition() const;      // 0-based; -1 when there is no current row
-    int RecordCount() const;           // every row of the set
+    int AbsolutePosition() const; // 0-based; -1 when there is no current row
+    int RecordCount() const;      // every row of the set
 
     // Fields. Reading gives the pending row's value while editing or adding; null is an
     // invalid QVariant. No current row raises 3021; an unknown field 3265.
     int FieldCount() const;
     QString FieldName(int i) const;
     QStringList fieldNames() const;
-    int fieldIndex(const QString &name) const;   // -1 when unknown; letter case ignored
+    int fieldIndex(const QString &name) const; // -1 when unknown; letter case ignored
     QVariant Fields(int i) const;
     QVariant Fields(const QString &name) const;
     // The value of a field as stored, whatever an edit in progress changed (3021 when the row
     // is a new one, not yet stored).
     QVariant OriginalValue(int i) const;
-    void setField(int i, const QVariant &value);             // only while editing or adding (3020)
+    void setField(int i, const QVariant &value); // only while editing or adding (3020)
     void setField(const QString &name, const QVariant &value);
 
     // Moves. Moving past BOF or EOF raises 3021, as does any move on an empty set (except that
@@ -106,9 +114,9 @@ public:
     void updateQuietly(bool announce = true);
 
     // Bookmarks identify a row within this set and the sets derived from it.
-    BookmarkValue Bookmark() const;            // the current row's (3021 when none)
-    void setBookmark(BookmarkValue b);         // makes that row current (3159 when not in the set)
-    BookmarkValue LastModified() const;        // the row most recently added or changed (3021 when none)
+    BookmarkValue Bookmark() const;     // the current row's (3021 when none)
+    void setBookmark(BookmarkValue b);  // makes that row current (3159 when not in the set)
+    BookmarkValue LastModified() const; // the row most recently added or changed (3021 when none)
 
     // Sort (field names, optionally followed by ASC/DESC, separated by commas) and Filter (a
     // criteria text) take effect in a record set derived with OpenRecordset. Texts sort
@@ -163,17 +171,17 @@ private:
     int requireField(const QString &name) const;
     void requireUpdatable() const;
     void setPosition(int pos);
-    int currentRow() const;   // the store row of the current row; raises 3021 when none
+    int currentRow() const; // the store row of the current row; raises 3021 when none
 
     std::shared_ptr<Database> m_db;
     std::shared_ptr<Store> m_store;
-    std::vector<int> m_order;          // rows of the store, in record-set order
-    int m_pos = -1;                    // -1 BOF, size() EOF
-    bool m_afterDelete = false;        // the row at m_pos follows the deleted current row
+    std::vector<int> m_order;   // rows of the store, in record-set order
+    int m_pos = -1;             // -1 BOF, size() EOF
+    bool m_afterDelete = false; // the row at m_pos follows the deleted current row
     bool m_noMatch = false;
     int m_editMode = EditNone;
-    std::vector<QVariant> m_buffer;    // the pending row
-    int m_editRow = -1;                // store row being edited
+    std::vector<QVariant> m_buffer; // the pending row
+    int m_editRow = -1;             // store row being edited
     BookmarkValue m_lastModified = -1;
     QString m_source;
     QString m_sort;

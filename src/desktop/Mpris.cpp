@@ -85,8 +85,8 @@ MprisService::~MprisService()
 QDBusObjectPath MprisService::trackId(const QString &stationName)
 {
     // Object path elements take only letters, digits and underscores: the name goes as hex.
-    return QDBusObjectPath(QStringLiteral("/org/halcyrix/Halcyrix/station/s")
-                           + QString::fromLatin1(stationName.toUtf8().toHex()));
+    return QDBusObjectPath(QStringLiteral("/org/halcyrix/Halcyrix/station/s") +
+                           QString::fromLatin1(stationName.toUtf8().toHex()));
 }
 
 // ---- following the window and the player -------------------------------------------------------
@@ -141,9 +141,9 @@ void MprisService::announce(const QString &interface, const QVariantMap &changed
 {
     if (!isRegistered())
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(ObjectPath),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QLatin1String(ObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
     signal << interface << changed << QStringList();
     m_bus.send(signal);
 }
@@ -320,15 +320,11 @@ void MprisService::previous()
 
 // ---- adaptors -----------------------------------------------------------------------------------
 
-MprisRootAdaptor::MprisRootAdaptor(MprisService *service) : QDBusAbstractAdaptor(service), m_service(service)
-{
-}
+MprisRootAdaptor::MprisRootAdaptor(MprisService *service) : QDBusAbstractAdaptor(service), m_service(service) {}
 
 QString MprisRootAdaptor::identity() const
 {
     return App::title();
 }
 
-MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service) : QDBusAbstractAdaptor(service), m_service(service)
-{
-}
+MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service) : QDBusAbstractAdaptor(service), m_service(service) {}

@@ -54,9 +54,10 @@ public:
     static QDBusObjectPath trackId(const QString &stationName);
 
 private:
-    struct Station {
+    struct Station
+    {
         QString name;
-        QString address;   // as stored in the station's row
+        QString address; // as stored in the station's row
     };
     void sourceChanged(const QString &source);
     void refresh();
@@ -71,7 +72,7 @@ private:
     QPointer<Player> m_player;
     QString m_serviceName;
     Station m_station;
-    bool m_paused = false;     // stopped by Pause rather than Stop
+    bool m_paused = false; // stopped by Pause rather than Stop
     // The values last announced, so that only changes are signalled.
     QString m_lastStatus;
     QVariantMap m_lastMetadata;
@@ -132,7 +133,7 @@ public:
 
     QString playbackStatus() const { return m_service->playbackStatus(); }
     double rate() const { return 1.0; }
-    void setRate(double) {}   // live radio plays at one speed
+    void setRate(double) {} // live radio plays at one speed
     QVariantMap metadata() const { return m_service->metadata(); }
     double volume() const { return m_service->volume(); }
     void setVolume(double value) { m_service->setVolume(value); }

@@ -19,15 +19,13 @@ namespace {
 QPointer<HelpWindow> g_window;
 }
 
-HelpWindow::HelpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(App::title() + QStringLiteral(" Help"));
 
-    auto tool = [this](const char *name, const QString &text, QStyle::StandardPixmap icon,
-                       const QKeySequence &key) {
+    auto tool = [this](const char *name, const QString &text, QStyle::StandardPixmap icon, const QKeySequence &key) {
         auto *b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(name));
         b->setText(text);
@@ -39,8 +37,8 @@ HelpWindow::HelpWindow(QWidget *parent)
     };
     m_back = tool("cmdBack", QStringLiteral("&Back"), QStyle::SP_ArrowBack, QKeySequence::Back);
     m_forward = tool("cmdForward", QStringLiteral("&Forward"), QStyle::SP_ArrowForward, QKeySequence::Forward);
-    m_home = tool("cmdContents", QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon,
-                  QKeySequence(Qt::ALT | Qt::Key_Home));
+    m_home =
+        tool("cmdContents", QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon, QKeySequence(Qt::ALT | Qt::Key_Home));
 
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("txtHelp"));
@@ -71,7 +69,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     connect(close, &QShortcut::activated, this, &QWidget::close);
 
     resize(760, 560);
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 bool HelpWindow::load(const QString &path)

@@ -22,8 +22,7 @@ public:
     {
         if (root != HKEY_LOCAL_MACHINE)
             return false;
-        if (key.compare(SysInfoKey, Qt::CaseInsensitive) != 0
-            && key.compare(SysInfoLocKey, Qt::CaseInsensitive) != 0)
+        if (key.compare(SysInfoKey, Qt::CaseInsensitive) != 0 && key.compare(SysInfoLocKey, Qt::CaseInsensitive) != 0)
             return false;
         return !findSysInfoProgram().isEmpty();
     }
@@ -33,11 +32,10 @@ public:
         if (!hasKey(root, key))
             return std::nullopt;
         const QString program = findSysInfoProgram();
-        if (key.compare(SysInfoKey, Qt::CaseInsensitive) == 0
-            && name.compare(SysInfoValue, Qt::CaseInsensitive) == 0)
+        if (key.compare(SysInfoKey, Qt::CaseInsensitive) == 0 && name.compare(SysInfoValue, Qt::CaseInsensitive) == 0)
             return Value{REG_SZ, textData(program)};
-        if (key.compare(SysInfoLocKey, Qt::CaseInsensitive) == 0
-            && name.compare(SysInfoLocValue, Qt::CaseInsensitive) == 0)
+        if (key.compare(SysInfoLocKey, Qt::CaseInsensitive) == 0 &&
+            name.compare(SysInfoLocValue, Qt::CaseInsensitive) == 0)
             return Value{REG_SZ, textData(QFileInfo(program).absolutePath())};
         return std::nullopt;
     }
@@ -50,9 +48,12 @@ const Lookup *g_lookup = nullptr;
 
 QStringList sysInfoPrograms()
 {
-    return {QStringLiteral("hardinfo2"),          QStringLiteral("hardinfo"),
-            QStringLiteral("kinfocenter"),        QStringLiteral("gnome-system-monitor"),
-            QStringLiteral("mate-system-monitor"), QStringLiteral("xfce4-taskmanager"),
+    return {QStringLiteral("hardinfo2"),
+            QStringLiteral("hardinfo"),
+            QStringLiteral("kinfocenter"),
+            QStringLiteral("gnome-system-monitor"),
+            QStringLiteral("mate-system-monitor"),
+            QStringLiteral("xfce4-taskmanager"),
             QStringLiteral("lxtask")};
 }
 
@@ -69,8 +70,14 @@ QString findSysInfoProgram()
     return QString();
 }
 
-const Lookup &current() { return g_lookup ? *g_lookup : g_system; }
+const Lookup &current()
+{
+    return g_lookup ? *g_lookup : g_system;
+}
 
-void setLookup(const Lookup *lookup) { g_lookup = lookup; }
+void setLookup(const Lookup *lookup)
+{
+    g_lookup = lookup;
+}
 
 } // namespace SystemLookup

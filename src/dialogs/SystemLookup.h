@@ -13,14 +13,14 @@
 namespace SystemLookup {
 
 constexpr std::uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
-constexpr int REG_SZ = 1;      // text, stored with its closing 0
-constexpr int REG_DWORD = 4;   // 32-bit number, low byte first
+constexpr int REG_SZ = 1;    // text, stored with its closing 0
+constexpr int REG_DWORD = 4; // 32-bit number, low byte first
 
 // Where the About box looks for the system information tool.
 inline const QString SysInfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-inline const QString SysInfoValue = QStringLiteral("PATH");             // full path of the program
+inline const QString SysInfoValue = QStringLiteral("PATH"); // full path of the program
 inline const QString SysInfoLocKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-inline const QString SysInfoLocValue = QStringLiteral("MSINFO");        // folder that holds it
+inline const QString SysInfoLocValue = QStringLiteral("MSINFO"); // folder that holds it
 
 struct Value
 {

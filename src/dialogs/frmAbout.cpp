@@ -23,8 +23,7 @@ namespace {
 constexpr int ValueBufferSize = 1024;
 }
 
-LinkLabel::LinkLabel(QWidget *parent)
-    : QLabel(parent)
+LinkLabel::LinkLabel(QWidget *parent) : QLabel(parent)
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -53,8 +52,8 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
 }
 
 frmAbout::frmAbout(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About MyApp"));
@@ -126,12 +125,18 @@ frmAbout::frmAbout(QWidget *parent)
     connect(Label3, &LinkLabel::clicked, this, [this] { Label3_Click(); });
 
     Form_Load();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
-QString frmAbout::homePage() { return App::homePage(); }
+QString frmAbout::homePage()
+{
+    return App::homePage();
+}
 
-QString frmAbout::supportAddress() { return App::supportAddress(); }
+QString frmAbout::supportAddress()
+{
+    return App::supportAddress();
+}
 
 void frmAbout::Form_Load()
 {
@@ -140,13 +145,25 @@ void frmAbout::Form_Load()
     lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(App::major()).arg(App::minor()).arg(App::revision()));
 }
 
-void frmAbout::cmdOK_Click() { accept(); }
+void frmAbout::cmdOK_Click()
+{
+    accept();
+}
 
-void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
+void frmAbout::cmdSysInfo_Click()
+{
+    StartSysInfo();
+}
 
-void frmAbout::Label2_Click() { Shell::open(homePage()); }
+void frmAbout::Label2_Click()
+{
+    Shell::open(homePage());
+}
 
-void frmAbout::Label3_Click() { Shell::open(QStringLiteral("mailto:") + supportAddress()); }
+void frmAbout::Label3_Click()
+{
+    Shell::open(QStringLiteral("mailto:") + supportAddress());
+}
 
 void frmAbout::StartSysInfo()
 {
@@ -172,8 +189,7 @@ void frmAbout::StartSysInfo()
         MsgBox::show(QStringLiteral("System Information Is Unavailable At This Time"), this);
 }
 
-bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                           QString &KeyVal)
+bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const QString &KeyName, const QString &SubKeyRef, QString &KeyVal)
 {
     const SystemLookup::Lookup &lookup = SystemLookup::current();
     if (!lookup.hasKey(KeyRoot, KeyName)) {

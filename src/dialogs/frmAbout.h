@@ -29,8 +29,8 @@ class frmAbout : public QDialog
 public:
     explicit frmAbout(QWidget *parent = nullptr);
 
-    static QString homePage();        // "https://halcyrix.org/"
-    static QString supportAddress();  // "support@halcyrix.org"
+    static QString homePage();       // "https://halcyrix.org/"
+    static QString supportAddress(); // "support@halcyrix.org"
 
     void Form_Load();
     void cmdOK_Click();
@@ -41,8 +41,7 @@ public:
     // Starts the system information tool, or says it is unavailable.
     void StartSysInfo();
     // Reads one value of the system look-up into KeyVal; true when it was read.
-    static bool GetKeyValue(std::uint32_t KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                            QString &KeyVal);
+    static bool GetKeyValue(std::uint32_t KeyRoot, const QString &KeyName, const QString &SubKeyRef, QString &KeyVal);
 
     QLabel *picIcon = nullptr;
     QLabel *lblTitle = nullptr;

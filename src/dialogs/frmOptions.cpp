@@ -26,7 +26,7 @@ constexpr int PageTop = 480;
 constexpr int PageWidth = 5685;
 constexpr int PageHeight = 3780;
 constexpr int PageLeftShown = 210;
-constexpr int PageLeftAtOpen = 195;   // the first page stands here until the tabs are switched
+constexpr int PageLeftAtOpen = 195;    // the first page stands here until the tabs are switched
 constexpr int PageLeftHidden = -20000; // far outside the window
 
 constexpr int KeyTab = 9;
@@ -47,7 +47,10 @@ constexpr TabInfo Tabs[frmOptions::TabCount] = {
     {"Group 4", "Group4", "Set Options for Group 4"},
 };
 
-int twips(int t) { return Screen::twipsToPixels(t); }
+int twips(int t)
+{
+    return Screen::twipsToPixels(t);
+}
 
 // The key code and modifier mask of a key press, as the keyboard handlers take them.
 int keyCodeOf(const QKeyEvent *event)
@@ -85,13 +88,13 @@ QRadioButton *option(const QString &name, const QString &caption, QWidget *paren
 } // namespace
 
 frmOptions::frmOptions(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmOptions"));
     buildControls();
     Form_Load();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 void frmOptions::buildControls()
@@ -115,8 +118,7 @@ void frmOptions::buildControls()
     const QRect strip = Screen::twipsRect(135, 75, 5895, 4245);
     const int tabHeight = tbsOptions->sizeHint().height();
     tbsOptions->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
-    m_stripBody->setGeometry(strip.left(), strip.top() + tabHeight - 1, strip.width(),
-                             strip.height() - tabHeight + 1);
+    m_stripBody->setGeometry(strip.left(), strip.top() + tabHeight - 1, strip.width(), strip.height() - tabHeight + 1);
 
     for (int i = 0; i < TabCount; ++i) {
         auto *page = new QWidget(this);
@@ -208,8 +210,8 @@ void frmOptions::setDesignValues()
         picOptions[i]->move(twips(i == 0 ? PageLeftAtOpen : PageLeftHidden), twips(PageTop));
         picOptions[i]->setEnabled(true);
     }
-    for (auto *group : {static_cast<QWidget *>(Option1[0]->parentWidget()),
-                        static_cast<QWidget *>(Option2[0]->parentWidget())}) {
+    for (auto *group :
+         {static_cast<QWidget *>(Option1[0]->parentWidget()), static_cast<QWidget *>(Option2[0]->parentWidget())}) {
         for (QRadioButton *b : group->findChildren<QRadioButton *>()) {
             b->setAutoExclusive(false);
             b->setChecked(false);
@@ -260,7 +262,10 @@ void frmOptions::cmdOK_Click()
     accept();
 }
 
-void frmOptions::cmdCancel_Click() { reject(); }
+void frmOptions::cmdCancel_Click()
+{
+    reject();
+}
 
 void frmOptions::cmdApply_Click()
 {

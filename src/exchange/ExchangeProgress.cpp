@@ -4,10 +4,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
-ExchangeProgress::ExchangeProgress(QStatusBar *statusBar, QProgressBar *bar)
-    : m_statusBar(statusBar), m_bar(bar)
-{
-}
+ExchangeProgress::ExchangeProgress(QStatusBar *statusBar, QProgressBar *bar) : m_statusBar(statusBar), m_bar(bar) {}
 
 void ExchangeProgress::start(qint64 total)
 {

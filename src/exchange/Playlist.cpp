@@ -18,7 +18,7 @@ QString shortenName(const QString &name, int length)
         if (blank > 0)
             cut = blank;
         else if (text[cut - 1].isHighSurrogate())
-            --cut;   // a character is never split in two
+            --cut; // a character is never split in two
     }
     return text.left(cut).trimmed();
 }
@@ -26,8 +26,8 @@ QString shortenName(const QString &name, int length)
 bool isPlaylistName(const QString &fileName)
 {
     const QString ext = QFileInfo(fileName).suffix().toLower();
-    return ext == QLatin1String("m3u") || ext == QLatin1String("m3u8") || ext == QLatin1String("pls")
-        || ext == QLatin1String("xspf");
+    return ext == QLatin1String("m3u") || ext == QLatin1String("m3u8") || ext == QLatin1String("pls") ||
+           ext == QLatin1String("xspf");
 }
 
 Stations read(const QByteArray &bytes, const QString &fileName, const QString &category)
@@ -40,16 +40,20 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
     QList<Metafile::TitledEntry> entries;
     switch (kind) {
     case Kind::M3u:
-    case Kind::Ram:   // an m3u without its header is a plain list of addresses
+    case Kind::Ram: // an m3u without its header is a plain list of addresses
         entries = Metafile::parseM3uEntries(bytes);
         break;
-    case Kind::Pls: entries = Metafile::parsePlsEntries(bytes); break;
-    case Kind::Xspf: entries = Metafile::parseXspfEntries(bytes); break;
+    case Kind::Pls:
+        entries = Metafile::parsePlsEntries(bytes);
+        break;
+    case Kind::Xspf:
+        entries = Metafile::parseXspfEntries(bytes);
+        break;
     case Kind::Asx:
         for (const QString &address : Metafile::parseAsx(bytes))
             entries.append({address, QString()});
         break;
-    case Kind::Hls:    // one stream cut in pieces, not a list of stations
+    case Kind::Hls: // one stream cut in pieces, not a list of stations
     case Kind::None:
         result.isList = false;
         return result;
@@ -79,8 +83,7 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
         s.Category = category;
         // Location, call letters and frequency: a playlist has none, so a replaced station
         // keeps its own.
-        s.supplied = StationList::HasSName | StationList::HasType | StationList::HasRAMFile
-            | StationList::HasCategory;
+        s.supplied = StationList::HasSName | StationList::HasType | StationList::HasRAMFile | StationList::HasCategory;
         result.stations.push_back(std::move(s));
     }
     return result;

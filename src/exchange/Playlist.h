@@ -21,9 +21,9 @@ constexpr int AddressLength = 100;
 struct Stations
 {
     std::vector<StationList::Station> stations;
-    int shortened = 0;   // names shortened to fit
-    int leftOut = 0;     // entries left out: their address does not fit
-    bool isList = true;  // false: the bytes are no playlist of stations (a stream, an HLS list, ...)
+    int shortened = 0;  // names shortened to fit
+    int leftOut = 0;    // entries left out: their address does not fit
+    bool isList = true; // false: the bytes are no playlist of stations (a stream, an HLS list, ...)
 };
 Stations read(const QByteArray &bytes, const QString &fileName, const QString &category);
 

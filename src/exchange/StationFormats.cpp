@@ -11,8 +11,7 @@ namespace StationList {
 
 void appendStationLine(QByteArray &out, const Station &s)
 {
-    const QString *fields[] = {&s.SName, &s.Location, &s.CallLetters, &s.Frequency,
-                               &s.Type,  &s.RAMFile,  &s.Category};
+    const QString *fields[] = {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile, &s.Category};
     bool first = true;
     for (const QString *field : fields) {
         if (!first)
@@ -37,23 +36,26 @@ void assign(QString &to, QStringView text)
 void readStationLine(QStringView line, Station &s)
 {
     s.supplied = 0;
-    for (QString *field : {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile,
-                           &s.Category, &s.WebPage})
+    for (QString *field :
+         {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile, &s.Category, &s.WebPage})
         field->resize(0);
     struct Target
     {
         QString *field;
         unsigned bit;
     };
-    const Target targets[] = {{&s.SName, HasSName},       {&s.Location, HasLocation},
-                              {&s.CallLetters, HasCallLetters}, {&s.Frequency, HasFrequency},
-                              {&s.Type, HasType},         {&s.RAMFile, HasRAMFile},
-                              {nullptr, 0}};   // the seventh field is dropped
+    const Target targets[] = {{&s.SName, HasSName},
+                              {&s.Location, HasLocation},
+                              {&s.CallLetters, HasCallLetters},
+                              {&s.Frequency, HasFrequency},
+                              {&s.Type, HasType},
+                              {&s.RAMFile, HasRAMFile},
+                              {nullptr, 0}}; // the seventh field is dropped
     QStringView rest = line;
     for (const Target &t : targets) {
         const qsizetype tab = rest.indexOf(QLatin1Char('\t'));
         if (tab < 0)
-            continue;   // no TAB left: this field keeps its value, the rest stays for later
+            continue; // no TAB left: this field keeps its value, the rest stays for later
         if (t.field) {
             assign(*t.field, rest.left(tab));
             s.supplied |= t.bit;
@@ -94,12 +96,23 @@ void appendHtmlText(QByteArray &out, QStringView text)
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = text[i].unicode();
         switch (c) {
-        case '&': out += "&amp;"; continue;
-        case '<': out += "&lt;"; continue;
-        case '>': out += "&gt;"; continue;
-        case '"': out += "&quot;"; continue;
-        case '\'': out += "&#39;"; continue;
-        default: break;
+        case '&':
+            out += "&amp;";
+            continue;
+        case '<':
+            out += "&lt;";
+            continue;
+        case '>':
+            out += "&gt;";
+            continue;
+        case '"':
+            out += "&quot;";
+            continue;
+        case '\'':
+            out += "&#39;";
+            continue;
+        default:
+            break;
         }
         if (c >= 0x20 && c < 0x7F) {
             out += char(c);
@@ -109,7 +122,7 @@ void appendHtmlText(QByteArray &out, QStringView text)
             c = QChar::surrogateToUcs4(char16_t(c), text[i + 1].unicode());
             ++i;
         } else if (QChar::isSurrogate(c)) {
-            c = 0xFFFD;   // half of a pair: no character of its own
+            c = 0xFFFD; // half of a pair: no character of its own
         }
         out += "&#";
         out += QByteArray::number(quint32(c));
@@ -135,9 +148,9 @@ bool isLinkAddress(QStringView address)
     static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
     const auto m = scheme.match(QStringView(text).mid(start));
     if (!m.hasMatch())
-        return true;   // relative to the page
+        return true; // relative to the page
     static const QStringList followed = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mms"),
-                                         QStringLiteral("mmsh"), QStringLiteral("rtsp"), QStringLiteral("rtmp")};
+                                         QStringLiteral("mmsh"), QStringLiteral("rtsp"),  QStringLiteral("rtmp")};
     return followed.contains(m.captured(1).toLower());
 }
 
@@ -195,7 +208,6 @@ QByteArray webPageFooter(const QString &product, int major, int minor, const QSt
     out += "</a></FONT></BODY></HTML>\r\n";
     return out;
 }
-
 
 // ---- Corvane list file ----
 

@@ -120,7 +120,7 @@ public:
 private:
     Format m_format;
     QByteArray m_bytes;
-    bool m_utf8 = true;   // a station file's text encoding
+    bool m_utf8 = true; // a station file's text encoding
     qsizetype m_pos = 0;
     qsizetype m_size = 0;
 };

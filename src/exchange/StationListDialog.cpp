@@ -71,7 +71,7 @@ StationListDialog::StationListDialog(const QString &title, const QString &fileLa
     Data1->setVisible(false);
 
     connect(Command2, &QPushButton::clicked, this, &StationListDialog::Command2_Click);
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 std::vector<BoundTextBox *> StationListDialog::makeBoundBoxes(const QStringList &fields)
@@ -139,7 +139,7 @@ void StationListDialog::Form_Load()
 void StationListDialog::Command2_Click()
 {
     if (m_running) {
-        m_cancel = true;   // the work stops after the current station and closes the dialog
+        m_cancel = true; // the work stops after the current station and closes the dialog
         return;
     }
     QDialog::reject();

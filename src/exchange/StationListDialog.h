@@ -28,7 +28,7 @@ public:
     QLineEdit *txtFile;
     QPushButton *Command1;
     QGroupBox *Frame1;
-    std::array<QRadioButton *, 3> optFileType;   // station file, the other format, playlist
+    std::array<QRadioButton *, 3> optFileType; // station file, the other format, playlist
     QPushButton *Command3;
     QPushButton *Command2;
     QStatusBar *StatusBar1;

@@ -6,14 +6,13 @@
 #include "StationFormats.h"
 #include "app/AppInfo.h"
 #include "app/MsgBox.h"
-#include "player/Metafile.h"
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
+#include "player/Metafile.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <tuple>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -23,6 +22,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 
@@ -43,7 +43,7 @@ frmExport::frmExport(QWidget *parent)
     auto *checkRow = new QHBoxLayout;
     checkRow->addSpacing(20);
     checkRow->addWidget(Check1);
-    static_cast<QBoxLayout *>(Frame1->layout())->insertLayout(2, checkRow);   // under the web page
+    static_cast<QBoxLayout *>(Frame1->layout())->insertLayout(2, checkRow); // under the web page
 
     const std::vector<BoundTextBox *> boxes =
         makeBoundBoxes({QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
@@ -64,7 +64,7 @@ frmExport::frmExport(QWidget *parent)
     connect(Command3, &QPushButton::clicked, this, &frmExport::Command3_Click);
 
     Form_Load();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 frmExport::~frmExport() = default;
@@ -99,14 +99,15 @@ void frmExport::Command3_Click()
 {
     if (running())
         return;
-    m_cancel = false;   // a Cancel of an earlier run does not close this one
+    m_cancel = false; // a Cancel of an earlier run does not close this one
     const QString fileName = txtFile->text();
     if (fileName.trimmed().isEmpty()) {
         accept();
         return;
     }
-    const bool written = exportTo(fileName, optFileType[1]->isChecked() ? WebPage
-                                          : optFileType[2]->isChecked() ? M3u : StationFile);
+    const bool written = exportTo(fileName, optFileType[1]->isChecked()   ? WebPage
+                                            : optFileType[2]->isChecked() ? M3u
+                                                                          : StationFile);
     if (m_cancel)
         QDialog::reject();
     else if (written)
@@ -119,8 +120,7 @@ bool frmExport::exportTo(const QString &fileName, Format format)
     const bool webPage = format == WebPage;
     RecordsetPtr rs = Data1->Recordset();
     if (!rs) {
-        MsgBox::show(QStringLiteral("The station database could not be opened, so nothing was exported."),
-                     this);
+        MsgBox::show(QStringLiteral("The station database could not be opened, so nothing was exported."), this);
         return false;
     }
 
@@ -179,7 +179,7 @@ bool frmExport::exportTo(const QString &fileName, Format format)
         if (webPage)
             StationList::appendWebPageRow(out, s, live);
         else if (format == M3u)
-            Playlist::appendM3uEntry(out, s);   // a station without a metafile has no entry
+            Playlist::appendM3uEntry(out, s); // a station without a metafile has no entry
         else
             StationList::appendStationLine(out, s);
         progress.step(n++, QStringLiteral("Exporting..."), s.SName);
@@ -190,7 +190,7 @@ bool frmExport::exportTo(const QString &fileName, Format format)
         if (out.size() >= kChunk) {
             if (file.write(out) != out.size())
                 return failed(file.errorString());
-            out.resize(0);   // keeps the buffer for the next piece
+            out.resize(0); // keeps the buffer for the next piece
         }
         rs->MoveNext();
     }

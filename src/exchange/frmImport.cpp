@@ -16,8 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <optional>
-#include <tuple>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +24,8 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -33,8 +33,8 @@ namespace {
 // would refuse every station and stops the import.
 bool refusesOneStation(int number)
 {
-    return number == DataErr::RequiredField || number == DataErr::DuplicateName ||
-           number == DataErr::ValueTooLong || number == DataErr::InvalidArgument;
+    return number == DataErr::RequiredField || number == DataErr::DuplicateName || number == DataErr::ValueTooLong ||
+           number == DataErr::InvalidArgument;
 }
 
 } // namespace
@@ -78,10 +78,9 @@ frmImport::frmImport(QWidget *parent)
     promptRow->addWidget(chkPrompt);
     actionLayout->addLayout(promptRow);
 
-    const std::vector<BoundTextBox *> boxes =
-        makeBoundBoxes({QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
-                        QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"),
-                        QStringLiteral("Category")});
+    const std::vector<BoundTextBox *> boxes = makeBoundBoxes(
+        {QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
+         QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"), QStringLiteral("Category")});
     std::tie(Text1, Text2, Text3, Text4, Text5, Text6, Text7) =
         std::tie(boxes[0], boxes[1], boxes[2], boxes[3], boxes[4], boxes[5], boxes[6]);
 
@@ -98,7 +97,7 @@ frmImport::frmImport(QWidget *parent)
         connect(optAction[i], &QRadioButton::clicked, this, [this, i] { optAction_Click(i); });
 
     Form_Load();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 frmImport::~frmImport() = default;
@@ -124,7 +123,7 @@ void frmImport::fillCategories()
     try {
         if (RecordsetPtr stations = Data1->Recordset()) {
             RecordsetPtr table = Recordset::open(stations->database(), QStringLiteral("Category"), true);
-            table->setSort(QStringLiteral("Name"));   // the program's one order of names
+            table->setSort(QStringLiteral("Name")); // the program's one order of names
             RecordsetPtr rs = table->OpenRecordset();
             for (; rs && !rs->EOF_(); rs->MoveNext()) {
                 const QString name = rs->Fields(0).toString();
@@ -154,7 +153,8 @@ void frmImport::Command1_Click()
     CommonDialog1.Filter = QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|Corvane Files (*.lst)|*.lst");
     // With the playlist type chosen, the dialog opens showing playlists.
     if (optFileType[2]->isChecked())
-        CommonDialog1.Filter.prepend(QStringLiteral("Playlists (*.m3u;*.m3u8;*.pls;*.xspf)|*.m3u;*.m3u8;*.pls;*.xspf|"));
+        CommonDialog1.Filter.prepend(
+            QStringLiteral("Playlists (*.m3u;*.m3u8;*.pls;*.xspf)|*.m3u;*.m3u8;*.pls;*.xspf|"));
     CommonDialog1.FileName = txtFile->text();
     if (!CommonDialog1.ShowOpen(this))
         return;
@@ -170,13 +170,13 @@ void frmImport::Command3_Click()
     if (running())
         return;
     const bool replace = !optAction[0]->isChecked();
-    const Format format = optFileType[1]->isChecked() ? Format::Corvane
-        : optFileType[2]->isChecked()                 ? Format::Playlist
-                                                      : Format::StationFile;
+    const Format format = optFileType[1]->isChecked()   ? Format::Corvane
+                          : optFileType[2]->isChecked() ? Format::Playlist
+                                                        : Format::StationFile;
     const bool imported = importFile(txtFile->text(), format, replace, replace && chkPrompt->isChecked());
     // A playlist's entries are named by the import, so what did not fit as it stood is told.
-    if (imported && format == Format::Playlist
-        && (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
+    if (imported && format == Format::Playlist &&
+        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
         QStringList notes;
         if (m_counts.shortened > 0)
             notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
@@ -190,9 +190,10 @@ void frmImport::Command3_Click()
             notes << QStringLiteral("%1 entries were passed over: a station of that name is there already, "
                                     "or the database refused it.")
                          .arg(m_counts.passedOver);
-        MsgBox::show(QStringLiteral("%1 stations were added from the playlist.\n\n").arg(m_counts.added + m_counts.replaced)
-                         + notes.join(QLatin1Char('\n')),
-                     this);
+        MsgBox::show(
+            QStringLiteral("%1 stations were added from the playlist.\n\n").arg(m_counts.added + m_counts.replaced) +
+                notes.join(QLatin1Char('\n')),
+            this);
     }
     if (imported && m_counts.cancelled)
         QDialog::reject();
@@ -273,24 +274,24 @@ bool frmImport::importFile(const QString &fileName, Format format, bool replace,
         StationList::Station s;
         bool askEach = prompt;
         while (!m_cancel) {
-            values.clear();   // before reading, so the station's texts can be reused
+            values.clear(); // before reading, so the station's texts can be reused
             if (!readStation(s))
                 break;
             progress.step(position(), QStringLiteral("Importing..."), s.SName);
             // Empty text stores no value, as an empty text box does.
-            for (const QString *field : {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type,
-                                         &s.RAMFile, &s.Category})
+            for (const QString *field :
+                 {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile, &s.Category})
                 values << (field->isEmpty() ? QVariant() : QVariant(*field));
 
             // In replace mode a station whose name is there already has its fields replaced
             // by those the file gives (the web page, which no file gives, stays).
             const qint64 rowid = replace && !s.SName.isEmpty() ? writer.find(0, s.SName) : -1;
             if (rowid >= 0 && askEach) {
-                const MsgBox::Answer answer = MsgBox::askYesNoAllCancel(
-                    QStringLiteral("The station \"%1\" is already in the list.\n"
-                                   "Replace it with the station from the file?")
-                        .arg(s.SName),
-                    this);
+                const MsgBox::Answer answer =
+                    MsgBox::askYesNoAllCancel(QStringLiteral("The station \"%1\" is already in the list.\n"
+                                                             "Replace it with the station from the file?")
+                                                  .arg(s.SName),
+                                              this);
                 if (answer == MsgBox::Answer::Cancel) {
                     m_cancel = true;
                     break;

@@ -28,10 +28,10 @@ public:
     {
         int added = 0;
         int replaced = 0;
-        int passedOver = 0;   // refused by the database, or declined at the question
+        int passedOver = 0; // refused by the database, or declined at the question
         bool cancelled = false;
-        int shortened = 0;    // playlist names shortened to fit
-        int leftOut = 0;      // playlist entries whose address does not fit
+        int shortened = 0; // playlist names shortened to fit
+        int leftOut = 0;   // playlist entries whose address does not fit
     };
     Counts lastCounts() const { return m_counts; }
 

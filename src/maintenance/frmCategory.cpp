@@ -94,7 +94,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
     connect(datPrimaryRS, &Data::Error, this, &frmCategory::datPrimaryRS_Error);
 
     Form_Initialize();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 void frmCategory::setVisible(bool visible)
@@ -110,7 +110,7 @@ void frmCategory::done(int result)
 {
     if (m_loaded) {
         m_loaded = false;
-        datPrimaryRS->unloadForm();   // Validate with action 11; a changed row is saved
+        datPrimaryRS->unloadForm(); // Validate with action 11; a changed row is saved
         int cancel = 0;
         Form_Unload(cancel);
     }
@@ -161,7 +161,7 @@ void frmCategory::cmdDelete_Click()
             return;
         }
         if (!rs->hasCurrentRow())
-            return;   // no saved category is current: nothing to delete
+            return; // no saved category is current: nothing to delete
         // The name as stored counts, not one typed over it and refused.
         if (Maintenance::isInViewCategories(rs->OriginalValue(0).toString(), Module1::ViewCategories)) {
             MsgBox::show(kInUse, this);
@@ -226,7 +226,7 @@ void frmCategory::datPrimaryRS_Reposition()
     Screen::setMousePointer(Screen::Default);
     const RecordsetPtr rs = datPrimaryRS->Recordset();
     if (!rs) {
-        datPrimaryRS->setCaption(kNoCategories);   // the database could not be opened
+        datPrimaryRS->setCaption(kNoCategories); // the database could not be opened
         return;
     }
     datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));

@@ -17,7 +17,7 @@ class frmCategory : public QDialog
 public:
     explicit frmCategory(QWidget *parent = nullptr);
 
-    std::array<BoundTextBox *, 2> txtFields{};   // (0) name, (1) description
+    std::array<BoundTextBox *, 2> txtFields{}; // (0) name, (1) description
     std::array<QLabel *, 2> lblLabels{};
     QWidget *picButtons;
     QPushButton *cmdAdd;

@@ -25,8 +25,7 @@ const QString kNeedCategory = QStringLiteral("Must specify a Category.");
 
 } // namespace
 
-frmStation::frmStation(Data *mainStations, QWidget *parent)
-    : QDialog(parent), m_mainStations(mainStations)
+frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m_mainStations(mainStations)
 {
     setObjectName(QStringLiteral("frmStation"));
     setWindowTitle(QStringLiteral("Edit Stations"));
@@ -43,11 +42,16 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     Data1->setVisible(false);
 
     // Box index, label caption, bound field, most characters.
-    struct Box { int index; const char *caption; const char *field; int maxLength; };
+    struct Box
+    {
+        int index;
+        const char *caption;
+        const char *field;
+        int maxLength;
+    };
     const Box boxes[] = {
-        {0, "Station Name:", "SName", 30},   {1, "Frequency:", "Frequency", 5},
-        {2, "Web Page:", "WebPage", 100},    {3, "Call Letters:", "CallLetters", 4},
-        {4, "Location:", "Location", 50},    {5, ".RAM File:", "RAMFile", 100},
+        {0, "Station Name:", "SName", 30},      {1, "Frequency:", "Frequency", 5}, {2, "Web Page:", "WebPage", 100},
+        {3, "Call Letters:", "CallLetters", 4}, {4, "Location:", "Location", 50},  {5, ".RAM File:", "RAMFile", 100},
     };
     for (const Box &b : boxes) {
         auto *box = new BoundTextBox(this);
@@ -78,7 +82,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     DBCombo1 = new DBCombo(this);
     DBCombo1->setObjectName(QStringLiteral("DBCombo1"));
-    DBCombo1->setEditable(false);   // the user picks one of the category names
+    DBCombo1->setEditable(false); // the user picks one of the category names
     DBCombo1->setRowSource(Data1);
     DBCombo1->setListField(QStringLiteral("Name"));
     DBCombo1->setDataSource(datPrimaryRS);
@@ -141,8 +145,8 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     page->addWidget(picButtons);
     page->addWidget(datPrimaryRS);
 
-    QWidget *order[] = {txtFields[0], txtFields[3], txtFields[1], Combo1, txtFields[4], txtFields[5],
-                        DBCombo1, txtFields[2], Command1, cmdAdd, cmdDelete, cmdUpdate, cmdClose};
+    QWidget *order[] = {txtFields[0], txtFields[3], txtFields[1], Combo1,    txtFields[4], txtFields[5], DBCombo1,
+                        txtFields[2], Command1,     cmdAdd,       cmdDelete, cmdUpdate,    cmdClose};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -159,7 +163,7 @@ frmStation::frmStation(Data *mainStations, QWidget *parent)
     connect(datPrimaryRS, &Data::Validate, this, &frmStation::datPrimaryRS_Validate);
     connect(datPrimaryRS, &Data::Reposition, this, &frmStation::datPrimaryRS_Reposition);
     connect(datPrimaryRS, &Data::Error, this, &frmStation::datPrimaryRS_Error);
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 void frmStation::setVisible(bool visible)
@@ -175,7 +179,7 @@ void frmStation::done(int result)
 {
     if (m_loaded) {
         m_loaded = false;
-        datPrimaryRS->unloadForm();   // Validate with action 11; a changed row is saved
+        datPrimaryRS->unloadForm(); // Validate with action 11; a changed row is saved
         // The record set goes back to the main window alone: moves made there while the
         // editor is closed must not reach the editor's handlers.
         datPrimaryRS->setRecordset(nullptr);
@@ -192,11 +196,11 @@ void frmStation::Form_Load()
     try {
         Data1->Refresh();
     } catch (const RuntimeError &e) {
-        MsgBox::show(e.text(), this);   // the category box stays empty
+        MsgBox::show(e.text(), this); // the category box stays empty
     }
     datPrimaryRS->setRecordset(m_mainStations ? m_mainStations->Recordset() : RecordsetPtr());
     if (!datPrimaryRS->Recordset())
-        datPrimaryRS_Reposition();   // no stations to show: say so
+        datPrimaryRS_Reposition(); // no stations to show: say so
 }
 
 void frmStation::Form_Unload(int &Cancel)
@@ -227,14 +231,22 @@ void frmStation::cmdDelete_Click()
             rs->CancelUpdate();
             if (rs->EOF_())
                 rs->AddNew();
-        } catch (const RuntimeError &) {}
+        } catch (const RuntimeError &) {
+        }
     } else if (rs) {
-        try { rs->Delete(); } catch (const RuntimeError &) {}
-        try { rs->MoveNext(); } catch (const RuntimeError &) {}
+        try {
+            rs->Delete();
+        } catch (const RuntimeError &) {
+        }
+        try {
+            rs->MoveNext();
+        } catch (const RuntimeError &) {
+        }
         try {
             if (rs->EOF_())
                 rs->AddNew();
-        } catch (const RuntimeError &) {}
+        } catch (const RuntimeError &) {
+        }
     }
     Screen::setMousePointer(Screen::Default);
 }
@@ -273,12 +285,13 @@ void frmStation::Command1_Click()
     const QString path = CommonDialog1.FileName;
     const int limit = txtFields[5]->characterLimit();
     if (limit > 0 && characterCount(path) > limit) {
-        MsgBox::show(QStringLiteral("The file name is too long for the field .RAM File (RAMFile): at most %1 characters "
-                                    "are allowed, and \"%2\" has %3.\n\nMove or rename the file, or type a web address.")
-                         .arg(limit)
-                         .arg(path)
-                         .arg(characterCount(path)),
-                     this);
+        MsgBox::show(
+            QStringLiteral("The file name is too long for the field .RAM File (RAMFile): at most %1 characters "
+                           "are allowed, and \"%2\" has %3.\n\nMove or rename the file, or type a web address.")
+                .arg(limit)
+                .arg(path)
+                .arg(characterCount(path)),
+            this);
         return;
     }
     txtFields[5]->setText(path);
@@ -301,7 +314,7 @@ void frmStation::datPrimaryRS_Reposition()
     Screen::setMousePointer(Screen::Default);
     const RecordsetPtr rs = datPrimaryRS->Recordset();
     if (!rs) {
-        datPrimaryRS->setCaption(kNoStations);   // the main list has no record set
+        datPrimaryRS->setCaption(kNoStations); // the main list has no record set
         return;
     }
     datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
@@ -320,7 +333,8 @@ void frmStation::datPrimaryRS_Error(int DataErr, int &Response)
     if (DataErr == 3314)
         MsgBox::show(kNeedCategory, this);
     else if (DataErr != Err::ReadOnlyProperty)
-        MsgBox::show(Maintenance::databaseErrorMessage(DataErr, Maintenance::engineErrorText(datPrimaryRS, DataErr)), this);
+        MsgBox::show(Maintenance::databaseErrorMessage(DataErr, Maintenance::engineErrorText(datPrimaryRS, DataErr)),
+                     this);
     Response = 0;
     Screen::setMousePointer(Screen::Default);
 }

@@ -24,10 +24,7 @@ class SortedItem : public QListWidgetItem
 {
 public:
     explicit SortedItem(const QString &text) : QListWidgetItem(text) {}
-    bool operator<(const QListWidgetItem &other) const override
-    {
-        return Collation::compare(text(), other.text()) < 0;
-    }
+    bool operator<(const QListWidgetItem &other) const override { return Collation::compare(text(), other.text()) < 0; }
 };
 
 QListWidget *makeList(const char *name, QWidget *parent)
@@ -118,7 +115,7 @@ frmViewCategory::frmViewCategory(QWidget *parent) : QDialog(parent)
         connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
                 this, &frmViewCategory::List2_DblClick);
     }
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 void frmViewCategory::setVisible(bool visible)
@@ -142,7 +139,7 @@ void frmViewCategory::Form_Load()
     try {
         Data1->Refresh();
     } catch (const RuntimeError &e) {
-        MsgBox::show(e.text(), this);   // both lists stay empty
+        MsgBox::show(e.text(), this); // both lists stay empty
     }
 }
 
@@ -150,7 +147,7 @@ void frmViewCategory::Form_Activate()
 {
     const RecordsetPtr rs = Data1->Recordset();
     if (!rs)
-        return;   // the database could not be opened: both lists stay empty
+        return; // the database could not be opened: both lists stay empty
     while (!rs->EOF_()) {
         const QString name = rs->Fields(0).toString();
         addEntry(Maintenance::isInViewCategories(name, Module1::ViewCategories) ? List2 : List1, name);
@@ -197,14 +194,35 @@ void frmViewCategory::moveCurrent(QListWidget *from, QListWidget *to)
     delete from->takeItem(from->row(item));
 }
 
-void frmViewCategory::Command1_Click() { moveAll(List1, List2); }
-void frmViewCategory::Command2_Click() { moveSelected(List1, List2); }
-void frmViewCategory::Command3_Click() { moveAll(List2, List1); }
-void frmViewCategory::Command4_Click() { moveSelected(List2, List1); }
-void frmViewCategory::List1_DblClick() { moveCurrent(List1, List2); }
-void frmViewCategory::List2_DblClick() { moveCurrent(List2, List1); }
+void frmViewCategory::Command1_Click()
+{
+    moveAll(List1, List2);
+}
+void frmViewCategory::Command2_Click()
+{
+    moveSelected(List1, List2);
+}
+void frmViewCategory::Command3_Click()
+{
+    moveAll(List2, List1);
+}
+void frmViewCategory::Command4_Click()
+{
+    moveSelected(List2, List1);
+}
+void frmViewCategory::List1_DblClick()
+{
+    moveCurrent(List1, List2);
+}
+void frmViewCategory::List2_DblClick()
+{
+    moveCurrent(List2, List1);
+}
 
-void frmViewCategory::Command5_Click() { reject(); }
+void frmViewCategory::Command5_Click()
+{
+    reject();
+}
 
 void frmViewCategory::Command6_Click()
 {

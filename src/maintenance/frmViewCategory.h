@@ -16,16 +16,16 @@ public:
     explicit frmViewCategory(QWidget *parent = nullptr);
 
     QLabel *Label1;
-    QListWidget *List1;      // Available
-    QPushButton *Command1;   // ">>"
-    QPushButton *Command2;   // ">"
-    QPushButton *Command3;   // "<<"
-    QPushButton *Command4;   // "<"
+    QListWidget *List1;    // Available
+    QPushButton *Command1; // ">>"
+    QPushButton *Command2; // ">"
+    QPushButton *Command3; // "<<"
+    QPushButton *Command4; // "<"
     QLabel *Label2;
-    QListWidget *List2;      // Selected
-    QPushButton *Command5;   // "&Cancel"
-    QPushButton *Command6;   // "&Ok"
-    Data *Data1;             // hidden, the Category table
+    QListWidget *List2;    // Selected
+    QPushButton *Command5; // "&Cancel"
+    QPushButton *Command6; // "&Ok"
+    Data *Data1;           // hidden, the Category table
 
     // The entries of a list in list order.
     static QStringList entries(const QListWidget *list);

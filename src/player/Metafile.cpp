@@ -125,7 +125,7 @@ Kind kindFromContent(const QByteArray &head, const QString &contentType)
             return Kind::Asx;
         if (lower.contains("<playlist") && (lower.contains("xspf") || lower.contains("<tracklist")))
             return Kind::Xspf;
-        return Kind::None;   // HTML or other markup
+        return Kind::None; // HTML or other markup
     }
     if (type == QLatin1String("audio/x-scpls"))
         return Kind::Pls;
@@ -156,7 +156,7 @@ QStringList parseRam(const QByteArray &data)
     for (const QString &line : lines(data)) {
         const QString t = line.trimmed();
         if (t == QLatin1String("--stop--"))
-            break;   // .ram lists may end here, before further lines
+            break; // .ram lists may end here, before further lines
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
             continue;
         out << t;
@@ -246,9 +246,8 @@ QStringList parseAsx(const QByteArray &data)
     text.remove(comment);
     static const QRegularExpression tag(QStringLiteral("<\\s*(?:ref|entryref)\\b([^>]*)>"),
                                         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression href(
-        QStringLiteral("\\bhref\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression href(QStringLiteral("\\bhref\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
+                                         QRegularExpression::CaseInsensitiveOption);
     QStringList out;
     for (auto it = tag.globalMatch(text); it.hasNext();) {
         const auto m = href.match(it.next().captured(1));
@@ -300,7 +299,7 @@ QList<TitledEntry> parseXspfEntries(const QByteArray &data)
         }
     }
     endTrack();
-    return out;   // what was read before a fault in the XML is kept
+    return out; // what was read before a fault in the XML is kept
 }
 
 QStringList parseXspf(const QByteArray &data)
@@ -315,13 +314,24 @@ QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress)
 {
     QStringList raw;
     switch (kind) {
-    case Kind::Ram: raw = parseRam(data); break;
-    case Kind::M3u: raw = parseM3u(data); break;
-    case Kind::Pls: raw = parsePls(data); break;
-    case Kind::Asx: raw = parseAsx(data); break;
-    case Kind::Xspf: raw = parseXspf(data); break;
+    case Kind::Ram:
+        raw = parseRam(data);
+        break;
+    case Kind::M3u:
+        raw = parseM3u(data);
+        break;
+    case Kind::Pls:
+        raw = parsePls(data);
+        break;
+    case Kind::Asx:
+        raw = parseAsx(data);
+        break;
+    case Kind::Xspf:
+        raw = parseXspf(data);
+        break;
     case Kind::Hls:
-    case Kind::None: break;
+    case Kind::None:
+        break;
     }
     QStringList out;
     for (const QString &entry : std::as_const(raw))
@@ -365,11 +375,11 @@ bool isPlayableAddress(const QString &address, bool fromNetwork)
         return false;
     if (isLocal(t))
         return !fromNetwork;
-    static const QStringList network = {
-        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"), QStringLiteral("rtsps"),
-        QStringLiteral("rtmp"), QStringLiteral("rtmps"), QStringLiteral("rtmpt"), QStringLiteral("rtmpe"),
-        QStringLiteral("mms"), QStringLiteral("mmsh"), QStringLiteral("mmst"), QStringLiteral("rtp"),
-        QStringLiteral("udp"), QStringLiteral("srt")};
+    static const QStringList network = {QStringLiteral("http"),  QStringLiteral("https"), QStringLiteral("rtsp"),
+                                        QStringLiteral("rtsps"), QStringLiteral("rtmp"),  QStringLiteral("rtmps"),
+                                        QStringLiteral("rtmpt"), QStringLiteral("rtmpe"), QStringLiteral("mms"),
+                                        QStringLiteral("mmsh"),  QStringLiteral("mmst"),  QStringLiteral("rtp"),
+                                        QStringLiteral("udp"),   QStringLiteral("srt")};
     const QString scheme = t.section(QLatin1Char(':'), 0, 0).toLower();
     return network.contains(scheme);
 }

@@ -9,13 +9,13 @@
 namespace Metafile {
 
 enum class Kind {
-    None,   // not a metafile: a stream or media file to play as it is
-    Ram,    // .ram / .rpm: one address per line
-    M3u,    // .m3u / .m3u8 playlist (not an HLS media playlist)
-    Hls,    // an HLS playlist: played by the player as it is, never expanded
-    Pls,    // .pls
-    Asx,    // .asx (XML)
-    Xspf    // .xspf (XML)
+    None, // not a metafile: a stream or media file to play as it is
+    Ram,  // .ram / .rpm: one address per line
+    M3u,  // .m3u / .m3u8 playlist (not an HLS media playlist)
+    Hls,  // an HLS playlist: played by the player as it is, never expanded
+    Pls,  // .pls
+    Asx,  // .asx (XML)
+    Xspf  // .xspf (XML)
 };
 
 // The kind named by an address's file extension (query and fragment ignored). .m3u8 answers M3u;

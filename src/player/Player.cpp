@@ -15,7 +15,8 @@ Q_LOGGING_CATEGORY(lcPlayer, "halcyrix.player", QtWarningMsg)
 
 namespace {
 
-struct Registry {
+struct Registry
+{
     QHash<QString, Player *> players;
     QList<QPair<QString, QString>> options;
     bool cleanupRegistered = false;
@@ -211,25 +212,32 @@ bool Player::ensureMpv()
     if (vo == QLatin1String("libmpv")) {
         // Pictures are drawn by the picture element itself, in software, on any Qt platform.
         char apiType[] = MPV_RENDER_API_TYPE_SW;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
         if (m_lib->render_context_create(&m_render, m_mpv, params) < 0) {
             m_render = nullptr;
             qWarning("player: the picture cannot be drawn");
         } else {
-            m_lib->render_context_set_update_callback(m_render, [](void *ctx) {
-                auto *self = static_cast<Player *>(ctx);
-                QMetaObject::invokeMethod(self, [self] { emit self->frameReady(); }, Qt::QueuedConnection);
-            }, this);
+            m_lib->render_context_set_update_callback(
+                m_render,
+                [](void *ctx) {
+                    auto *self = static_cast<Player *>(ctx);
+                    QMetaObject::invokeMethod(
+                        self, [self] { emit self->frameReady(); }, Qt::QueuedConnection);
+                },
+                this);
         }
     }
 
     // libmpv calls this from its own threads; the events are read on this object's thread.
-    m_lib->set_wakeup_callback(m_mpv, [](void *ctx) {
-        auto *self = static_cast<Player *>(ctx);
-        if (!self->m_drainQueued.exchange(true))
-            QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
-    }, this);
+    m_lib->set_wakeup_callback(
+        m_mpv,
+        [](void *ctx) {
+            auto *self = static_cast<Player *>(ctx);
+            if (!self->m_drainQueued.exchange(true))
+                QMetaObject::invokeMethod(
+                    self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+        },
+        this);
     return true;
 }
 
@@ -270,7 +278,7 @@ void Player::play()
     case State::Buffering:
     case State::Playing:
     case State::Reconnecting:
-        return;   // this source is already on its way
+        return; // this source is already on its way
     default:
         startSource();
     }
@@ -321,7 +329,7 @@ void Player::clearIcy()
 void Player::failWith(const QString &text)
 {
     m_failText = text;
-    m_state = State::Failed;   // set directly so the text below is the one shown
+    m_state = State::Failed; // set directly so the text below is the one shown
     emit stateChanged(m_state);
     refreshStatus();
 }
@@ -331,7 +339,7 @@ void Player::failWith(const QString &text)
 quint64 Player::request(Request::Kind kind)
 {
     if (++m_lastRequest == 0)
-        ++m_lastRequest;   // 0 is the reply id of requests whose answer does not matter
+        ++m_lastRequest; // 0 is the reply id of requests whose answer does not matter
     m_requests.insert(m_lastRequest, Request{kind, m_loadSerial});
     return m_lastRequest;
 }
@@ -389,14 +397,28 @@ void Player::refreshStatus()
 {
     QString text;
     switch (m_state) {
-    case State::Idle: text = tr("Ready"); break;
+    case State::Idle:
+        text = tr("Ready");
+        break;
     case State::Resolving:
-    case State::Connecting: text = textConnecting(m_currentEntry); break;
-    case State::Buffering: text = textBuffering(m_pausedForCache || !m_policy.isStarted() ? m_bufferPercent : 100); break;
-    case State::Playing: text = textPlaying(m_icyName, m_icyTitle); break;
-    case State::Reconnecting: text = textReconnecting(); break;
-    case State::Stopped: text = textStopped(); break;
-    case State::Failed: text = m_failText; break;
+    case State::Connecting:
+        text = textConnecting(m_currentEntry);
+        break;
+    case State::Buffering:
+        text = textBuffering(m_pausedForCache || !m_policy.isStarted() ? m_bufferPercent : 100);
+        break;
+    case State::Playing:
+        text = textPlaying(m_icyName, m_icyTitle);
+        break;
+    case State::Reconnecting:
+        text = textReconnecting();
+        break;
+    case State::Stopped:
+        text = textStopped();
+        break;
+    case State::Failed:
+        text = m_failText;
+        break;
     }
     if (text == m_statusText)
         return;
@@ -406,8 +428,7 @@ void Player::refreshStatus()
 
 qint64 Player::elapsedSeconds() const
 {
-    if (!m_elapsedValid || (m_state != State::Playing && m_state != State::Buffering
-                            && m_state != State::Reconnecting))
+    if (!m_elapsedValid || (m_state != State::Playing && m_state != State::Buffering && m_state != State::Reconnecting))
         return 0;
     return m_elapsed.elapsed() / 1000;
 }
@@ -444,7 +465,7 @@ bool Player::renderFrame(QImage &image)
     m_lib->render_context_update(m_render);
     int size[2] = {image.width(), image.height()};
     size_t stride = size_t(image.bytesPerLine());
-    char format[] = "bgr0";   // QImage::Format_RGB32 in memory on little-endian machines
+    char format[] = "bgr0"; // QImage::Format_RGB32 in memory on little-endian machines
     if (QSysInfo::ByteOrder == QSysInfo::BigEndian)
         format[0] = '0', format[1] = 'r', format[2] = 'g', format[3] = 'b';
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
@@ -486,13 +507,34 @@ QString Player::textPlaying(const QString &name, const QString &title)
     return tr("Playing");
 }
 
-QString Player::textStopped() { return tr("Stopped"); }
-QString Player::textReconnecting() { return tr("Reconnecting…"); }
-QString Player::textCannotConnect(const QString &address) { return tr("Cannot connect to %1").arg(address); }
-QString Player::textNotAStream(const QString &address) { return tr("Not a stream: %1").arg(address); }
-QString Player::textNotFound(const QString &address) { return tr("Not found: %1").arg(address); }
-QString Player::textUnsupported(const QString &address) { return tr("Cannot play this kind of address: %1").arg(address); }
-QString Player::textNoEntries(const QString &address) { return tr("No stream listed in %1").arg(address); }
+QString Player::textStopped()
+{
+    return tr("Stopped");
+}
+QString Player::textReconnecting()
+{
+    return tr("Reconnecting…");
+}
+QString Player::textCannotConnect(const QString &address)
+{
+    return tr("Cannot connect to %1").arg(address);
+}
+QString Player::textNotAStream(const QString &address)
+{
+    return tr("Not a stream: %1").arg(address);
+}
+QString Player::textNotFound(const QString &address)
+{
+    return tr("Not found: %1").arg(address);
+}
+QString Player::textUnsupported(const QString &address)
+{
+    return tr("Cannot play this kind of address: %1").arg(address);
+}
+QString Player::textNoEntries(const QString &address)
+{
+    return tr("No stream listed in %1").arg(address);
+}
 
 QString Player::textHttpError(const QString &address, int status)
 {

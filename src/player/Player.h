@@ -41,14 +41,14 @@ class Player : public QObject
     Q_OBJECT
 public:
     enum class State {
-        Idle,          // no source yet
-        Resolving,     // reading a metafile
-        Connecting,    // the stream is being opened
-        Buffering,     // opened, filling the cache
+        Idle,       // no source yet
+        Resolving,  // reading a metafile
+        Connecting, // the stream is being opened
+        Buffering,  // opened, filling the cache
         Playing,
-        Reconnecting,  // a live stream dropped; waiting to try again
-        Stopped,       // the stream ended
-        Failed         // no entry could be played
+        Reconnecting, // a live stream dropped; waiting to try again
+        Stopped,      // the stream ended
+        Failed        // no entry could be played
     };
     Q_ENUM(State)
 
@@ -75,7 +75,7 @@ public:
     // Stops playback (the source is kept).
     void stop();
 
-    int volume() const { return m_volume; }      // 0..100
+    int volume() const { return m_volume; } // 0..100
     void setVolume(int volume);
     bool muted() const { return m_muted; }
     void setMuted(bool muted);
@@ -131,11 +131,12 @@ private:
     explicit Player(const QString &console);
 
     using Entry = MetafileResolver::Entry;
-    static constexpr qint64 kNoEntry = std::numeric_limits<qint64>::max();   // no libmpv entry is ours
+    static constexpr qint64 kNoEntry = std::numeric_limits<qint64>::max(); // no libmpv entry is ours
     // What an asynchronous libmpv request was for; its reply id is the key of m_requests.
-    struct Request {
+    struct Request
+    {
         enum Kind { Load, Duration, FileSize, Playlist } kind = Load;
-        quint64 load = 0;   // the load it concerns; loads count from 1, so 0 is none
+        quint64 load = 0; // the load it concerns; loads count from 1, so 0 is none
     };
 
     bool ensureMpv();
@@ -175,23 +176,23 @@ private:
     MetafileResolver *m_resolver = nullptr;
     ReconnectPolicy m_policy;
 
-    Entry m_entry;                 // the entry being tried
+    Entry m_entry; // the entry being tried
     QString m_currentEntry;
-    QString m_lastLogError;        // last error line libmpv logged for the current entry
-    QStringList m_attemptLog;      // the warnings and errors logged for the current entry
-    quint64 m_loadSerial = 0;      // number of the last load sent to libmpv
-    quint64 m_lastRequest = 0;     // reply id of the last asynchronous request
-    QHash<quint64, Request> m_requests;   // requests not yet answered
-    qint64 m_minEntryId = -1;      // libmpv playlist ids below this belong to older loads
+    QString m_lastLogError;             // last error line libmpv logged for the current entry
+    QStringList m_attemptLog;           // the warnings and errors logged for the current entry
+    quint64 m_loadSerial = 0;           // number of the last load sent to libmpv
+    quint64 m_lastRequest = 0;          // reply id of the last asynchronous request
+    QHash<quint64, Request> m_requests; // requests not yet answered
+    qint64 m_minEntryId = -1;           // libmpv playlist ids below this belong to older loads
     bool m_awaitingLoad = false;
-    std::optional<MpvEvents::EndFile> m_pendingEnd;   // an end of entry waiting for its log lines
-    qint64 m_redirectFrom = -1;    // entries libmpv took from a playlist of its own
+    std::optional<MpvEvents::EndFile> m_pendingEnd; // an end of entry waiting for its log lines
+    qint64 m_redirectFrom = -1;                     // entries libmpv took from a playlist of its own
     int m_redirectCount = 0;
     quint64 m_redirectSerial = 0;
-    int m_sizeKnown = -1;          // -1 not yet answered, else 0 or 1
+    int m_sizeKnown = -1; // -1 not yet answered, else 0 or 1
     int m_durationKnown = -1;
     QTimer m_reconnectTimer;
-    QElapsedTimer m_elapsed;       // since the source first played
+    QElapsedTimer m_elapsed; // since the source first played
 
     State m_state = State::Idle;
     QString m_statusText;

@@ -58,7 +58,7 @@ RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *p
         });
         connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
     }
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 RealAudio::~RealAudio() = default;
@@ -109,7 +109,7 @@ void RealAudio::buildStatus()
     layout->setContentsMargins(2, 0, 2, 0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
-    m_status->setTextFormat(Qt::PlainText);   // a stream's title is the server's text, never markup
+    m_status->setTextFormat(Qt::PlainText); // a stream's title is the server's text, never markup
     // Read by what they show (connecting, buffering, the station and title, an error), and
     // announced on every change.
     Accessibility::readAsShown(m_status, tr("Player status"));
@@ -144,8 +144,8 @@ void RealAudio::showStatus()
         m_status->setToolTip(PlainText::toolTip(text));
     }
     const Player::State state = m_player->state();
-    const bool running = state == Player::State::Playing || state == Player::State::Buffering
-        || state == Player::State::Reconnecting;
+    const bool running =
+        state == Player::State::Playing || state == Player::State::Buffering || state == Player::State::Reconnecting;
     if (running) {
         m_time->setText(clockText(m_player->elapsedSeconds()));
         if (!m_clock->isActive())

@@ -16,8 +16,7 @@ class RealAudio : public QWidget
 {
     Q_OBJECT
 public:
-    RealAudio(const QString &controls, const QString &console = QStringLiteral("Radio"),
-              QWidget *parent = nullptr);
+    RealAudio(const QString &controls, const QString &console = QStringLiteral("Radio"), QWidget *parent = nullptr);
     ~RealAudio() override;
 
     QString Controls() const { return m_controls; }

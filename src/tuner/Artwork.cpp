@@ -179,8 +179,8 @@ QPixmap drawBanner(const QSize &size, qreal devicePixelRatio)
         QFont unit = scale;
         unit.setPixelSize(std::max(5, int(dial.height() * 0.2)));
         p.setFont(unit);
-        p.drawText(QRectF(left, baseline + 1, right - left, dial.bottom() - baseline - 1),
-                   Qt::AlignCenter, QStringLiteral("FM  MHz"));
+        p.drawText(QRectF(left, baseline + 1, right - left, dial.bottom() - baseline - 1), Qt::AlignCenter,
+                   QStringLiteral("FM  MHz"));
 
         const qreal pointer = left + (right - left) * 0.58;
         p.setPen(QPen(QColor(255, 40, 30), std::max(1.5, h * 0.03)));

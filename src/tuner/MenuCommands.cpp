@@ -21,8 +21,7 @@ constexpr int kHeightWithBanner = 4155;
 constexpr int kHeightBannerHidden = 3345;
 
 // Makes the window on first use, then shows the one instance modally over the main window.
-template <typename Window, typename... Args>
-void openModal(frmMain *main, Window *&instance, Args &&...args)
+template <typename Window, typename... Args> void openModal(frmMain *main, Window *&instance, Args &&...args)
 {
     if (!instance)
         instance = new Window(std::forward<Args>(args)..., main);
@@ -30,13 +29,34 @@ void openModal(frmMain *main, Window *&instance, Args &&...args)
 }
 } // namespace
 
-void frmMain::mnuFileImport_Click() { openModal(this, m_frmImport); }
-void frmMain::mnuFileExport_Click() { openModal(this, m_frmExport); }
-void frmMain::mnuEditRadioStations_Click() { openModal(this, m_frmStation, Data1); }
-void frmMain::mnuEditCategories_Click() { openModal(this, m_frmCategory); }
-void frmMain::mnuViewCategories_Click() { openModal(this, m_frmViewCategory); }
-void frmMain::mnuViewOptions_Click() { openModal(this, m_frmOptions); }
-void frmMain::mnuHelpAbout_Click() { openModal(this, m_frmAbout); }
+void frmMain::mnuFileImport_Click()
+{
+    openModal(this, m_frmImport);
+}
+void frmMain::mnuFileExport_Click()
+{
+    openModal(this, m_frmExport);
+}
+void frmMain::mnuEditRadioStations_Click()
+{
+    openModal(this, m_frmStation, Data1);
+}
+void frmMain::mnuEditCategories_Click()
+{
+    openModal(this, m_frmCategory);
+}
+void frmMain::mnuViewCategories_Click()
+{
+    openModal(this, m_frmViewCategory);
+}
+void frmMain::mnuViewOptions_Click()
+{
+    openModal(this, m_frmOptions);
+}
+void frmMain::mnuHelpAbout_Click()
+{
+    openModal(this, m_frmAbout);
+}
 
 // Ends the program at once: the window closes without saving the settings.
 void frmMain::mnuFileExit_Click()
@@ -74,6 +94,12 @@ void frmMain::mnuViewBanner_Click()
 }
 
 // Shows the help file; any failure to show it is passed over.
-void frmMain::mnuHelpHelp_Click() { HelpWindow::showHelp(this); }
+void frmMain::mnuHelpHelp_Click()
+{
+    HelpWindow::showHelp(this);
+}
 
-void frmMain::mnuHelpOnlineHelp_Click() { Shell::open(App::productPage()); }
+void frmMain::mnuHelpOnlineHelp_Click()
+{
+    Shell::open(App::productPage());
+}

@@ -33,7 +33,7 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent)
     m_clock.setTimerType(Qt::PreciseTimer);
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::showClock);
     showClock();
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 QLabel *StatusBar::Panels(int index) const
@@ -41,7 +41,10 @@ QLabel *StatusBar::Panels(int index) const
     return index >= 1 && index <= 3 ? m_panels[index - 1] : nullptr;
 }
 
-QString StatusBar::text() const { return m_panels[0]->text(); }
+QString StatusBar::text() const
+{
+    return m_panels[0]->text();
+}
 
 void StatusBar::setText(const QString &text)
 {

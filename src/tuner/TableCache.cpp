@@ -1,7 +1,7 @@
 #include "TableCache.h"
 
-#include "data/Database.h"
 #include "app/RuntimeError.h"
+#include "data/Database.h"
 
 #include <sqlite3.h>
 

@@ -29,8 +29,8 @@ public:
 private:
     struct Version
     {
-        qint64 dataVersion = -1;   // bumped by commits of other connections
-        qint64 changes = -1;       // rows changed through this connection
+        qint64 dataVersion = -1; // bumped by commits of other connections
+        qint64 changes = -1;     // rows changed through this connection
         bool operator==(const Version &) const = default;
     };
     Version currentVersion() const;
@@ -41,5 +41,5 @@ private:
     bool m_readOnly = false;
     Version m_version;
     RecordsetPtr m_table;
-    QHash<QPair<QString, QString>, RecordsetPtr> m_derived;   // by sort and filter; never handed out themselves
+    QHash<QPair<QString, QString>, RecordsetPtr> m_derived; // by sort and filter; never handed out themselves
 };

@@ -23,13 +23,13 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
-#include <QPainter>
-#include <QLinearGradient>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLinearGradient>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
@@ -115,13 +115,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Halcyrix v3.01 BETA"));
     setWindowIcon(Artwork::icon());
     // A fixed single border: minimize, no maximize.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildMenus();
     buildControls();
     setHeight(kHeightWithBanner);
-    PlainText::apply(this);   // what the labels show is data, never markup
+    PlainText::apply(this); // what the labels show is data, never markup
 }
 
 frmMain::~frmMain() = default;
@@ -172,7 +171,7 @@ void frmMain::buildMenus()
     mnuViewCategories = item(mnuView, "mnuViewCategories", tr("C&ategories"));
     mnuvoid1 = separator(mnuView, "mnuvoid1");
     mnuViewWebPage = item(mnuView, "mnuViewWebPage", tr("&Web Page"));
-    mnuViewWebPage->setEnabled(false);    // until a station with a web page is tuned
+    mnuViewWebPage->setEnabled(false); // until a station with a web page is tuned
     mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
     mnuViewBanner->setCheckable(true);
     mnuViewBanner->setChecked(true);
@@ -215,7 +214,7 @@ void frmMain::buildControls()
     Label2->setLineWidth(1);
     {
         QPalette palette = Label2->palette();
-        palette.setColor(QPalette::WindowText, QColor(70, 74, 70));   // the border line
+        palette.setColor(QPalette::WindowText, QColor(70, 74, 70)); // the border line
         Label2->setPalette(palette);
     }
     place(Label2, 75, 75, 2640, 840);
@@ -342,7 +341,7 @@ void frmMain::buildControls()
         auto *button = new QPushButton(QStringLiteral("&%1").arg(i), face);
         button->setObjectName(QStringLiteral("Preset(%1)").arg(i));
         button->setFont(pointFont(8.25, true));
-        const int slot = i == 0 ? 9 : i - 1;           // keypad position
+        const int slot = i == 0 ? 9 : i - 1; // keypad position
         place(button, lefts[slot % 5], slot < 5 ? 1335 : 1635, 400, 255);
         connect(button, &QPushButton::clicked, this, [this, i] { Preset_Click(i); });
         Preset[i] = button;
@@ -384,9 +383,23 @@ void frmMain::buildControls()
     connect(UpDown2, &UpDown::DownClick, this, &frmMain::UpDown2_DownClick);
 
     // Keyboard order: list first, then the keypad, Set, the stepper, the bands, the player.
-    QWidget *order[] = {DBList1, Preset[1], Preset[2], Preset[3], Preset[4], Preset[5], Preset[6],
-                        Preset[7], Preset[8], Preset[9], Preset[0], cmdSet, UpDown2->downButton(),
-                        UpDown2->upButton(), RealAudio1[8], UpDown1->upButton(), UpDown1->downButton()};
+    QWidget *order[] = {DBList1,
+                        Preset[1],
+                        Preset[2],
+                        Preset[3],
+                        Preset[4],
+                        Preset[5],
+                        Preset[6],
+                        Preset[7],
+                        Preset[8],
+                        Preset[9],
+                        Preset[0],
+                        cmdSet,
+                        UpDown2->downButton(),
+                        UpDown2->upButton(),
+                        RealAudio1[8],
+                        UpDown1->upButton(),
+                        UpDown1->downButton()};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -450,7 +463,7 @@ void frmMain::Form_Load()
     } catch (const RuntimeError &error) {
         m_databaseOk = false;
         m_presetRows = 0;
-        Screen::setMousePointer(Screen::Default);   // the message is read with the normal pointer
+        Screen::setMousePointer(Screen::Default); // the message is read with the normal pointer
         MsgBox::show(tr("The station database \"%1\" cannot be opened.\n\n%2\n\n"
                         "The station list stays empty. Check the DataBase line of %3.")
                          .arg(QDir::toNativeSeparators(Module1::DatabasePath), error.text(),
@@ -677,7 +690,7 @@ void frmMain::UpdateDisplay(const RecordsetPtr &rs)
     const QString type = isEmptyField(typeValue) ? QString() : typeValue.toString();
     int lit = -1;
     for (int i = 0; i < 4 && lit < 0; ++i) {
-        if (type == bands[i])   // exact and case-sensitive
+        if (type == bands[i]) // exact and case-sensitive
             lit = i;
     }
     for (int i = 0; i < 4; ++i) {

@@ -79,7 +79,7 @@ public:
     DBList *DBList1;
     QListWidget *List1;
     QWidget *Picture1;
-    std::array<RealAudio *, 9> RealAudio1{};   // elements 5, 7 and 8
+    std::array<RealAudio *, 9> RealAudio1{}; // elements 5, 7 and 8
     UpDown *UpDown1;
     UpDown *UpDown2;
     QPushButton *optTuner;
@@ -165,13 +165,13 @@ private:
     RecordsetPtr presets() const;
 
     int m_heightTwips = 0;
-    bool m_activated = false;       // the first activation has run
+    bool m_activated = false; // the first activation has run
     bool m_databaseOk = true;
-    bool m_refreshing = false;      // the filter is rereading the table
-    int m_presetRows = 10;          // preset rows found by the last vbGetPreset (at most 10)
+    bool m_refreshing = false; // the filter is rereading the table
+    int m_presetRows = 10;     // preset rows found by the last vbGetPreset (at most 10)
     QWidget *m_face = nullptr;
-    TableCache m_stationTable;      // the Station table as last read
-    bool m_exiting = false;         // File, Exit: the window closes without saving
+    TableCache m_stationTable; // the Station table as last read
+    bool m_exiting = false;    // File, Exit: the window closes without saving
 
     // The windows opened from the menus: one instance each, made on first use.
     frmImport *m_frmImport = nullptr;

@@ -39,9 +39,8 @@ void TestKillSafety::settingsSurviveAKillDuringRewrite()
         proc.waitForFinished();
         ++kills;
         const QByteArray now = dir.readFile("Tuner.ini");
-        QVERIFY2(now == even || now == odd, qPrintable(QString("incomplete file after kill %1: %2 bytes")
-                                                            .arg(kills)
-                                                            .arg(now.size())));
+        QVERIFY2(now == even || now == odd,
+                 qPrintable(QString("incomplete file after kill %1: %2 bytes").arg(kills).arg(now.size())));
     }
 }
 

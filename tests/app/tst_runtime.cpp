@@ -57,7 +57,7 @@ void TestRuntime::presetFileNamesAnswerTheDialogs()
     dlg.Filter = "All|*.*";
     QVERIFY(dlg.ShowOpen());
     QCOMPARE(dlg.FileName, QString("/tmp/a.hcs"));
-    QVERIFY(!dlg.ShowSave());               // an empty preset is Cancel
+    QVERIFY(!dlg.ShowSave()); // an empty preset is Cancel
     QCOMPARE(dlg.FileName, QString("/tmp/a.hcs"));
     QCOMPARE(CommonDialog::lastTitle(), QString("Open"));
     QVERIFY(!CommonDialog::hasPreset());

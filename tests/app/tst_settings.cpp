@@ -156,8 +156,8 @@ void TestSettings::eachLineKeepsItsOwnBytes()
     dir.writeFile("Tuner.ini", "; \xe9t\xe9\r\nCategories=Caf\xe9\r\nDataBase=Halcyrix.db\r\n");
     QCOMPARE(vbReadIni("Categories").value(), QString::fromUtf8("Café"));
     vbWriteIni("Categories", QString::fromUtf8("Über, Café"));
-    QCOMPARE(dir.readFile("Tuner.ini"),
-             QByteArray("; \xe9t\xe9\r\nCategories=\xc3\x9c" "ber, Caf\xc3\xa9\r\nDataBase=Halcyrix.db\r\n"));
+    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("; \xe9t\xe9\r\nCategories=\xc3\x9c"
+                                                   "ber, Caf\xc3\xa9\r\nDataBase=Halcyrix.db\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -24,7 +24,7 @@ struct StationForm
     QList<int> actions;
     int repositions = 0;
     QList<int> errors;
-    int response = 1;   // what the Error handler answers
+    int response = 1; // what the Error handler answers
 
     explicit StationForm(const QString &dbPath, const QString &source = "Station")
     {
@@ -74,7 +74,7 @@ void TestDataControl::opensWhenShownAndNavigatesWithinTheSet()
     dir.addStation("A", "Jazz", "", "FM", "", "Here");
     dir.addStation("B", "Jazz");
     StationForm f(dir.dbPath());
-    QVERIFY(f.data->Recordset());   // asking for the set opens it
+    QVERIFY(f.data->Recordset()); // asking for the set opens it
     f.window.show();
     QCOMPARE(f.name->text(), QString("A"));
     QCOMPARE(f.location->text(), QString("Here"));
@@ -85,7 +85,7 @@ void TestDataControl::opensWhenShownAndNavigatesWithinTheSet()
     f.repositions = 0;
     QTest::mouseClick(f.data->nextButton(), Qt::LeftButton);
     QCOMPARE(f.name->text(), QString("B"));
-    QVERIFY(f.location->text().isEmpty());   // a null shows as empty
+    QVERIFY(f.location->text().isEmpty()); // a null shows as empty
     // Next on the last row and previous on the first stay inside the set.
     QTest::mouseClick(f.data->nextButton(), Qt::LeftButton);
     QVERIFY(!f.data->Recordset()->EOF_());
@@ -114,9 +114,9 @@ void TestDataControl::missingDatabaseRaisesError()
     f.window.show();
     QCOMPARE(f.errors, QList<int>({DataErr::FileNotFound}));
     QCOMPARE(f.data->Recordset(), RecordsetPtr());
-    QCOMPARE(MsgBox::takeShown().size(), 1);   // the control's own report
+    QCOMPARE(MsgBox::takeShown().size(), 1); // the control's own report
     QVERIFY(f.data->lastErrorText().contains("Gone.db"));
-    QCOMPARE(f.errors.size(), 1);               // tried once, not at every request
+    QCOMPARE(f.errors.size(), 1); // tried once, not at every request
     // The bar does nothing without a set, and a program refresh reports to the caller.
     QTest::mouseClick(f.data->nextButton(), Qt::LeftButton);
     QVERIFY_THROWS_EXCEPTION(RuntimeError, f.data->Refresh());
@@ -131,7 +131,7 @@ void TestDataControl::movingSavesChangedValues()
     f.window.show();
 
     f.name->setText("A2");
-    f.location->clear();   // an emptied box stores a null
+    f.location->clear(); // an emptied box stores a null
     QVERIFY(f.data->boundDataChanged());
     int seenSave = -1;
     auto c = QObject::connect(f.data, &Data::Validate, [&](int, int &save) { seenSave = save; });
@@ -164,13 +164,13 @@ void TestDataControl::refusedSaveKeepsTheRowPending()
     f.repositions = 0;
     rs->AddNew();
     QCOMPARE(f.actions.last(), 5);
-    QCOMPARE(f.repositions, 1);   // Reposition also after a new row begins
+    QCOMPARE(f.repositions, 1); // Reposition also after a new row begins
     QVERIFY(f.name->text().isEmpty());
     f.name->setText("Fresh");
     f.category->setCurrentText("");
     QTest::mouseClick(f.data->nextButton(), Qt::LeftButton);
     QCOMPARE(f.errors, QList<int>({DataErr::RequiredField}));
-    QVERIFY(MsgBox::takeShown().isEmpty());   // the handler answered 0
+    QVERIFY(MsgBox::takeShown().isEmpty()); // the handler answered 0
     QCOMPARE(rs->EditMode(), int(Recordset::EditAdd));
     QCOMPARE(f.name->text(), QString("Fresh"));
     QCOMPARE(rs->Fields("SName").toString(), QString("Fresh"));
@@ -187,7 +187,7 @@ void TestDataControl::refusedSaveKeepsTheRowPending()
     QTest::mouseClick(f.data->lastButton(), Qt::LeftButton);
     QCOMPARE(f.errors.size(), 2);
     QCOMPARE(rs->RecordCount(), 3);
-    QCOMPARE(f.name->text(), QString("Fresh"));   // the stored row is the last one
+    QCOMPARE(f.name->text(), QString("Fresh")); // the stored row is the last one
     QCOMPARE(dir.query("select Category from Station where SName = 'Fresh'").at(0).at(0).toString(), QString("News"));
 }
 
@@ -203,8 +203,8 @@ void TestDataControl::updateRecordAndBookmarkShowTheNewRow()
     f.category->setCurrentText("News");
     f.actions.clear();
     f.data->UpdateRecord();
-    QVERIFY(f.actions.isEmpty());   // UpdateRecord raises no Validate
-    QCOMPARE(f.name->text(), QString("A"));   // the row current before AddNew is shown again
+    QVERIFY(f.actions.isEmpty());           // UpdateRecord raises no Validate
+    QCOMPARE(f.name->text(), QString("A")); // the row current before AddNew is shown again
     rs->setBookmark(rs->LastModified());
     QCOMPARE(f.actions, QList<int>({9}));
     QCOMPARE(f.name->text(), QString("Added"));
@@ -228,10 +228,10 @@ void TestDataControl::sharedRecordsetFollowsBothControls()
     dir.addStation("B", "Jazz");
     dir.addStation("C", "News");
     StationForm main(dir.dbPath());
-    main.data->setVisible(false);   // the main window's data control is hidden
+    main.data->setVisible(false); // the main window's data control is hidden
     main.window.show();
     StationForm editor(dir.dbPath());
-    editor.data->setRecordSource(QString());   // the editor opens no set of its own
+    editor.data->setRecordSource(QString()); // the editor opens no set of its own
     editor.data->setRecordset(main.data->Recordset());
     editor.window.show();
     QCOMPARE(editor.data->Recordset().get(), main.data->Recordset().get());
@@ -318,7 +318,7 @@ void TestDataControl::listsFillFromTheRowSource()
     QCOMPARE(list->Text(), QString("C"));
     list->setText("Nowhere");
     QCOMPARE(list->ListIndex(), -1);
-    list->setText("B");   // letter case ignored when no entry matches exactly
+    list->setText("B"); // letter case ignored when no entry matches exactly
     QCOMPARE(list->Text(), QString("b"));
 
     // A click makes Click; a double click DblClick.
@@ -332,7 +332,7 @@ void TestDataControl::listsFillFromTheRowSource()
     QCOMPARE(doubles.count(), 1);
     list->setFocus();
     const int before = int(clicks.count());
-    QTest::keyClick(list, Qt::Key_Down);   // choosing by keys is a click too
+    QTest::keyClick(list, Qt::Key_Down); // choosing by keys is a click too
     QCOMPARE(clicks.count(), before + 1);
     QCOMPARE(list->Text(), QString("b"));
 
@@ -357,7 +357,7 @@ void TestDataControl::listsFillFromTheRowSource()
     combo->setDataSource(stations);
     combo->setDataField("Category");
     QCOMPARE(combo->count(), 2);
-    QCOMPARE(combo->Text(), QString("Jazz"));   // the current row is "b"
+    QCOMPARE(combo->Text(), QString("Jazz")); // the current row is "b"
     QVERIFY(!combo->DataChanged());
     stations->Recordset()->FindFirst("SName = 'A'");
     QCOMPARE(combo->Text(), QString("News"));

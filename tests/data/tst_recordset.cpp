@@ -85,7 +85,7 @@ void TestRecordset::openingNeedsAStationDatabase()
     QCOMPARE(errorOf([&] { Database::open(dir.filePath("Junk.db")); }), DataErr::FileNotFound);
     QVERIFY(errorText([&] { Database::open(dir.filePath("Junk.db")); }).contains("Junk.db"));
 
-    dir.writeFile("Other.db", "");   // an empty file opens as an SQLite database without tables
+    dir.writeFile("Other.db", ""); // an empty file opens as an SQLite database without tables
     QCOMPARE(errorOf([&] { Database::open(dir.filePath("Other.db")); }), DataErr::FileNotFound);
 
     // Several controls opening one file share the connection.
@@ -148,7 +148,7 @@ void TestRecordset::movesPastBothEnds()
     QCOMPARE(rs->Fields(0).toString(), QString("B"));
     rs->Move(5);
     QVERIFY(rs->EOF_());
-    QCOMPARE(moved.count(), 9);   // every successful move, none of the refused ones
+    QCOMPARE(moved.count(), 9); // every successful move, none of the refused ones
 }
 
 void TestRecordset::deleteLeavesNoCurrentRow()
@@ -194,7 +194,7 @@ void TestRecordset::addNewUpdateAndBookmarks()
 
     rs->AddNew();
     QCOMPARE(rs->EditMode(), int(Recordset::EditAdd));
-    QVERIFY(!rs->Fields(0).isValid());   // the pending row starts empty
+    QVERIFY(!rs->Fields(0).isValid()); // the pending row starts empty
     rs->setField(0, "New");
     rs->setField("Category", "Talk");
     rs->Update();
@@ -206,7 +206,7 @@ void TestRecordset::addNewUpdateAndBookmarks()
     rs->setBookmark(rs->LastModified());
     QCOMPARE(rs->Fields(0).toString(), QString("New"));
     QCOMPARE(rs->AbsolutePosition(), 2);
-    QCOMPARE(moved.count(), 3);   // AddNew, Update of the new row, setting the bookmark
+    QCOMPARE(moved.count(), 3); // AddNew, Update of the new row, setting the bookmark
     QCOMPARE(dir.query("select SName, Type from Station where Category = 'Talk'"),
              QList<QVariantList>({{QVariant("New"), QVariant()}}));
 
@@ -240,7 +240,7 @@ void TestRecordset::editWritesThroughByRowId()
     rs->setField("Location", "Somewhere");
     rs->setField(1, QVariant());
     rs->Update();
-    QCOMPARE(rs->Fields(0).toString(), QString("Alpha"));   // the edited row stays current
+    QCOMPARE(rs->Fields(0).toString(), QString("Alpha")); // the edited row stays current
     QCOMPARE(rs->LastModified(), rs->Bookmark());
     QCOMPARE(dir.query("select Location, Frequency, RAMFile from Station where SName = 'Alpha'"),
              QList<QVariantList>({{QVariant("Somewhere"), QVariant(), QVariant("http://a/a.ram")}}));
@@ -267,14 +267,14 @@ void TestRecordset::engineErrorsKeepTheRowPending()
     rs->AddNew();
     rs->setField("SName", "No Category");
     QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::RequiredField);
-    rs->setField("Category", "");   // an empty text counts as empty
+    rs->setField("Category", ""); // an empty text counts as empty
     QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::RequiredField);
     QVERIFY(errorText([&] { rs->Update(); }).contains("Category"));
     QCOMPARE(rs->EditMode(), int(Recordset::EditAdd));
     QCOMPARE(rs->Fields("SName").toString(), QString("No Category"));
 
     rs->setField("Category", "Talk");
-    rs->setField("SName", "JAZZ fm");   // names are unique whatever their letter case
+    rs->setField("SName", "JAZZ fm"); // names are unique whatever their letter case
     QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::DuplicateName);
     QVERIFY(errorText([&] { rs->Update(); }).contains("JAZZ fm"));
 
@@ -285,7 +285,7 @@ void TestRecordset::engineErrorsKeepTheRowPending()
     QCOMPARE(errorOf([&] { rs->Update(); }), DataErr::ValueTooLong);
     QVERIFY(errorText([&] { rs->Update(); }).contains("CallLetters"));
     rs->setField("CallLetters", "ABCD");
-    rs->Update();   // corrected, the same pending row is stored
+    rs->Update(); // corrected, the same pending row is stored
     QCOMPARE(dir.query("select count(*) from Station").at(0).at(0).toInt(), 2);
     QCOMPARE(rs->RecordCount(), 2);
 
@@ -308,7 +308,7 @@ void TestRecordset::filterAndSortReopen()
     QCOMPARE(filtered->Type(), rs->Type());
     QCOMPARE(names(filtered), QStringList({"Alpha", "beta", "Delta", "zeta"}));
     QCOMPARE(filtered->Fields(0).toString(), QString("Alpha"));
-    QCOMPARE(names(rs), QStringList({"zeta", "Alpha", "beta", "Gamma", "Delta"}));   // the source is unchanged
+    QCOMPARE(names(rs), QStringList({"zeta", "Alpha", "beta", "Gamma", "Delta"})); // the source is unchanged
 
     rs->setSort("SName DESC");
     rs->setFilter("Category = 'Classical'");
@@ -326,7 +326,7 @@ void TestRecordset::filterAndSortReopen()
     filtered->Update();
     QCOMPARE(names(filtered).last(), QString("Aardvark"));
 
-    rs->setFilter("Category = 'Jazz' OR");   // a dangling OR
+    rs->setFilter("Category = 'Jazz' OR"); // a dangling OR
     QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::MalformedCriteria);
     rs->setFilter("Genre = 'Jazz'");
     QCOMPARE(errorOf([&] { rs->OpenRecordset(); }), DataErr::UnknownCriteriaField);
@@ -350,7 +350,7 @@ void TestRecordset::cloneKeepsOrderNotPosition()
 
     auto clone = sorted->Clone();
     QCOMPARE(names(clone), names(sorted));
-    QCOMPARE(clone->Fields(0).toString(), QString("Alpha"));   // its own position, at the first row
+    QCOMPARE(clone->Fields(0).toString(), QString("Alpha")); // its own position, at the first row
     QCOMPARE(sorted->Fields(0).toString(), QString("zeta"));
     clone->setBookmark(mark);
     QCOMPARE(clone->Fields(0).toString(), QString("zeta"));
@@ -367,11 +367,13 @@ void TestRecordset::longTableReadsBackExactly()
     // Columns that repeat a few texts, that never repeat, that repeat only at first, and that
     // hold nulls, empty texts, numbers and non-ASCII texts among their texts.
     TestAppDir dir;
-    dir.exec("INSERT INTO Station (SName, Frequency, Type, Location, RAMFile, Category, WebPage) "
-             "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 9999) "
-             "SELECT 'Stätion ' || i, CASE i % 7 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN i % 50 ELSE 'F' || (i % 3) END, "
-             "CASE i % 2 WHEN 0 THEN 'FM' ELSE 'Fm' END, CASE WHEN i < 4000 THEN 'City ' || (i % 5) ELSE 'Town ' || i END, "
-             "'http://127.0.0.1/' || i, 'Catégorie ' || (i % 4), CASE WHEN i % 3 = 0 THEN 'http://a/' ELSE NULL END FROM n");
+    dir.exec(
+        "INSERT INTO Station (SName, Frequency, Type, Location, RAMFile, Category, WebPage) "
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 9999) "
+        "SELECT 'Stätion ' || i, CASE i % 7 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN i % 50 ELSE 'F' || (i % 3) "
+        "END, "
+        "CASE i % 2 WHEN 0 THEN 'FM' ELSE 'Fm' END, CASE WHEN i < 4000 THEN 'City ' || (i % 5) ELSE 'Town ' || i END, "
+        "'http://127.0.0.1/' || i, 'Catégorie ' || (i % 4), CASE WHEN i % 3 = 0 THEN 'http://a/' ELSE NULL END FROM n");
     auto rs = stations(dir);
     const QStringList fields = {"SName", "Frequency", "Type", "Location", "RAMFile", "Category", "WebPage"};
     const QList<QVariantList> stored = dir.query("select " + fields.join(", ") + " from Station order by rowid");
@@ -380,7 +382,8 @@ void TestRecordset::longTableReadsBackExactly()
         for (int f = 0; f < fields.size(); ++f)
             if (rs->Fields(fields[f]) != stored[row][f] || rs->Fields(fields[f]).isNull() != stored[row][f].isNull())
                 QFAIL(qPrintable(QString("row %1, %2: %3 read, %4 stored")
-                                     .arg(row).arg(fields[f], rs->Fields(fields[f]).toString(), stored[row][f].toString())));
+                                     .arg(row)
+                                     .arg(fields[f], rs->Fields(fields[f]).toString(), stored[row][f].toString())));
 
     // A shared text changed in one row stays unchanged in the others.
     rs->MoveFirst();
@@ -469,7 +472,7 @@ void TestRecordset::findFirstWithQuotedNames()
     rs->FindFirst("SName='" + criteriaQuote(name) + "'");
     QVERIFY(!rs->NoMatch());
     QCOMPARE(rs->Fields(0).toString(), name);
-    rs->FindFirst("SName = 'OMEGA'");   // letter case is ignored
+    rs->FindFirst("SName = 'OMEGA'"); // letter case is ignored
     QCOMPARE(rs->AbsolutePosition(), 2);
 
     // The name pasted unquoted is malformed: an error, and the current row stays.
@@ -555,9 +558,7 @@ void TestRecordset::criteriaOfAnyLengthAreRead()
         QVERIFY(c.matches(&seventh));
     }
     // Nesting is refused, not followed, beyond a hundred levels.
-    const auto nested = [](int depth) {
-        return QString(depth, '(') + "A='1'" + QString(depth, ')');
-    };
+    const auto nested = [](int depth) { return QString(depth, '(') + "A='1'" + QString(depth, ')'); };
     Criteria deep = parseCriteria(nested(100));
     deep.bind({"A"});
     const QVariant one("1");
@@ -589,7 +590,8 @@ void TestRecordset::querySourcesAndReadOnlySets()
     QCOMPARE(errorOf([&] { readOnly->AddNew(); }), DataErr::ReadOnly);
     QCOMPARE(errorOf([&] { readOnly->Edit(); }), DataErr::ReadOnly);
     QCOMPARE(errorOf([&] { readOnly->Delete(); }), DataErr::ReadOnly);
-    auto joined = Recordset::open(db, "select SName, Description from Station, Category where Station.Category = Category.Name", false);
+    auto joined = Recordset::open(
+        db, "select SName, Description from Station, Category where Station.Category = Category.Name", false);
     QVERIFY(joined->RecordCount() > 0);
     QCOMPARE(errorOf([&] { joined->Edit(); }), DataErr::ReadOnly);
 }
@@ -624,9 +626,9 @@ void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
     QVERIFY(sameName(u"Öko FM", u"öko FM"));
     QVERIFY(sameName(u"ΣΟΦΙΑ Ράδιο", u"σοφια ράδιο"));
     QVERIFY(sameName(u"Радио Ёлка", u"радио ёлка"));
-    QVERIFY(sameName(u"\U00010400x", u"\U00010428X"));   // outside the basic plane (Deseret)
+    QVERIFY(sameName(u"\U00010400x", u"\U00010428X")); // outside the basic plane (Deseret)
     QVERIFY(!sameName(u"Émile", u"Emile"));
-    QVERIFY(!sameName(u"Straße", u"STRASSE"));           // one character folds to one
+    QVERIFY(!sameName(u"Straße", u"STRASSE")); // one character folds to one
     QCOMPARE(nameKey(u"Öko FM"), nameKey(u"öKO fm"));
     // Folding keeps every character in or out of the basic plane, so lengths stay equal.
     for (char32_t c = 0; c <= 0x10FFFF; ++c)
@@ -637,11 +639,13 @@ void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
     // name (a pair stored by another tool) keeps its stored order.
     TestAppDir dir;
     for (const char *name : {"Zed", "über", "KJAZ", "Émile", "blue", "Über", "Blue Note", "émile b", "10 FM", "Ärger"})
-        dir.exec(QStringLiteral("insert into Station (SName, Category) values ('%1', 'Jazz')").arg(QString::fromUtf8(name)));
+        dir.exec(
+            QStringLiteral("insert into Station (SName, Category) values ('%1', 'Jazz')").arg(QString::fromUtf8(name)));
     auto rs = stations(dir);
     rs->setSort("SName");
     const QStringList sorted = names(rs->OpenRecordset());
-    QCOMPARE(sorted, QStringList({"10 FM", "Ärger", "blue", "Blue Note", "Émile", "émile b", "KJAZ", "über", "Über", "Zed"}));
+    QCOMPARE(sorted,
+             QStringList({"10 FM", "Ärger", "blue", "Blue Note", "Émile", "émile b", "KJAZ", "über", "Über", "Zed"}));
     rs->setSort("SName DESC");
     QCOMPARE(names(rs->OpenRecordset()).first(), QString("Zed"));
     // A record source that orders by a field orders the same way.
@@ -654,7 +658,8 @@ void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
     QVERIFY(asciiFastPath());
     std::vector<QString> texts;
     QRandomGenerator random(7);
-    const QString alphabet = QString::fromUtf8(" !'&()-.,/0123456789:;ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz~ÉéÜüß");
+    const QString alphabet =
+        QString::fromUtf8(" !'&()-.,/0123456789:;ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz~ÉéÜüß");
     for (int i = 0; i < 3000; ++i) {
         QString t;
         for (int k = 0, n = 1 + random.bounded(12); k < n; ++k)
@@ -669,8 +674,8 @@ void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
     }
     Collation::sort(order, pointers);
     for (size_t i = 1; i < order.size(); ++i)
-        QVERIFY2(Collation::compare(texts[size_t(order[i - 1])], texts[size_t(order[i])]) <= 0
-                     || Collation::sameName(texts[size_t(order[i - 1])], texts[size_t(order[i])]),
+        QVERIFY2(Collation::compare(texts[size_t(order[i - 1])], texts[size_t(order[i])]) <= 0 ||
+                     Collation::sameName(texts[size_t(order[i - 1])], texts[size_t(order[i])]),
                  qPrintable(texts[size_t(order[i - 1])] + " / " + texts[size_t(order[i])]));
 }
 
@@ -691,13 +696,23 @@ void TestRecordset::namesDifferingInLetterCaseAreRefused()
         return error;
     };
     QCOMPARE(add("kjaz"), DataErr::DuplicateName);
-    const QString asciiText = errorText([&] { rs->AddNew(); rs->setField(0, "kjaz"); rs->setField(6, "Jazz"); rs->Update(); });
+    const QString asciiText = errorText([&] {
+        rs->AddNew();
+        rs->setField(0, "kjaz");
+        rs->setField(6, "Jazz");
+        rs->Update();
+    });
     rs->CancelUpdate();
     QCOMPARE(add("öko FM"), DataErr::DuplicateName);
-    const QString text = errorText([&] { rs->AddNew(); rs->setField(0, "öKO fm"); rs->setField(6, "Jazz"); rs->Update(); });
+    const QString text = errorText([&] {
+        rs->AddNew();
+        rs->setField(0, "öKO fm");
+        rs->setField(6, "Jazz");
+        rs->Update();
+    });
     rs->CancelUpdate();
     QCOMPARE(text, QString(asciiText).replace("kjaz", "öKO fm"));
-    QCOMPARE(add("Oko FM"), 0);   // another name
+    QCOMPARE(add("Oko FM"), 0); // another name
 
     // A rename to another row's name is refused; a row may change the letter case of its own.
     rs->MoveFirst();
@@ -757,9 +772,11 @@ void TestRecordset::aStoredPairOfSuchNamesStaysUsable()
     sorted->Edit();
     sorted->setField(1, "100.1");
     sorted->Update();
-    QCOMPARE(dir.query("select Frequency from Station where SName = 'öko FM'").at(0).at(0).toString(), QString("100.1"));
+    QCOMPARE(dir.query("select Frequency from Station where SName = 'öko FM'").at(0).at(0).toString(),
+             QString("100.1"));
     BulkWriter writer(Database::open(dir.dbPath()), "Station", {"SName"});
-    QCOMPARE(writer.find(0, "öko FM"), dir.query("select rowid from Station where SName = 'öko FM'").at(0).at(0).toLongLong());
+    QCOMPARE(writer.find(0, "öko FM"),
+             dir.query("select rowid from Station where SName = 'öko FM'").at(0).at(0).toLongLong());
 }
 
 void TestRecordset::schemaServesOtherSqliteTools()
@@ -773,17 +790,19 @@ void TestRecordset::schemaServesOtherSqliteTools()
     const QString schema = TestAppDir::sourceDir() + "/data/schema.sql";
     const QString db = dir.filePath("other.db");
     QProcess p;
-    p.start(python, {"-c", "import sqlite3, sys\n"
-                           "c = sqlite3.connect(sys.argv[2]); c.executescript(open(sys.argv[1]).read())\n"
-                           "c.execute(\"insert into Station (SName, Category) values ('Öko FM', 'News')\")\n"
-                           "c.execute(\"insert into Category (Name) values ('Électro')\"); c.commit()\n"
-                           "print(c.execute('select SName from Station order by SName').fetchall()[0][0])\n",
+    p.start(python, {"-c",
+                     "import sqlite3, sys\n"
+                     "c = sqlite3.connect(sys.argv[2]); c.executescript(open(sys.argv[1]).read())\n"
+                     "c.execute(\"insert into Station (SName, Category) values ('Öko FM', 'News')\")\n"
+                     "c.execute(\"insert into Category (Name) values ('Électro')\"); c.commit()\n"
+                     "print(c.execute('select SName from Station order by SName').fetchall()[0][0])\n",
                      schema, db});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QString("Öko FM"));
     QProcess cli;
-    cli.start("sqlite3", {db, "insert into Station (SName, Category) values ('öko FM', 'News'); select count(*) from Station;"});
+    cli.start("sqlite3",
+              {db, "insert into Station (SName, Category) values ('öko FM', 'News'); select count(*) from Station;"});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()).trimmed(), QString("2"));
     QCOMPARE(Recordset::open(Database::open(db), "Station", true)->RecordCount(), 2);

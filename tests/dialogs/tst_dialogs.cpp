@@ -31,8 +31,8 @@ public:
     bool hasKey(std::uint32_t root, const QString &key) const override
     {
         const auto keys = values.keys();
-        return root == SystemLookup::HKEY_LOCAL_MACHINE
-               && std::any_of(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
+        return root == SystemLookup::HKEY_LOCAL_MACHINE &&
+               std::any_of(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
     }
     std::optional<SystemLookup::Value> value(std::uint32_t root, const QString &key, const QString &name) const override
     {
@@ -59,7 +59,10 @@ void writeScript(const QString &path, const QByteArray &body)
     f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
 }
 
-int twips(int t) { return Screen::twipsToPixels(t); }
+int twips(int t)
+{
+    return Screen::twipsToPixels(t);
+}
 
 } // namespace
 
@@ -232,7 +235,7 @@ void TestDialogs::systemInformationFoundOnPath()
     // The first program of the preference order wins over a later one in an earlier folder.
     writeScript(other.filePath("kinfocenter"), "exit 0");
     writeScript(bin.filePath("hardinfo"), "echo started > '" + marker.toUtf8() + "'");
-    QFile plain(bin.filePath("hardinfo2"));   // not executable: not a program
+    QFile plain(bin.filePath("hardinfo2")); // not executable: not a program
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
     qputenv("PATH", (other.path() + ":" + bin.path()).toUtf8());
@@ -266,7 +269,8 @@ void TestDialogs::systemInformationUnavailable()
 
     // A path that is found but cannot be started ends in the same message.
     FixedLookup lookup;
-    lookup.values[{SystemLookup::SysInfoKey, SystemLookup::SysInfoValue}] = {SystemLookup::REG_SZ, empty.filePath("gone").toUtf8() + '\0'};
+    lookup.values[{SystemLookup::SysInfoKey, SystemLookup::SysInfoValue}] = {SystemLookup::REG_SZ,
+                                                                             empty.filePath("gone").toUtf8() + '\0'};
     SystemLookup::setLookup(&lookup);
     about.cmdSysInfo->click();
     QCOMPARE(MsgBox::takeShown(), QStringList{"System Information Is Unavailable At This Time"});
@@ -285,10 +289,12 @@ void TestDialogs::numbersReadWithEveryHexDigit()
 {
     FixedLookup lookup;
     const QString key = "SOFTWARE\\Test";
-    const std::pair<QString, SystemLookup::Value> stored[] = {
-        {"small", {SystemLookup::REG_DWORD, dword(0x0A0B0C0D)}}, {"high", {SystemLookup::REG_DWORD, dword(0x1234)}},
-        {"zero", {SystemLookup::REG_DWORD, dword(0)}},           {"full", {SystemLookup::REG_DWORD, dword(0xFFFFFFFF)}},
-        {"text", {SystemLookup::REG_SZ, QByteArray("abc\0", 4)}}, {"binary", {3, QByteArray("\x01\x02", 2)}}};
+    const std::pair<QString, SystemLookup::Value> stored[] = {{"small", {SystemLookup::REG_DWORD, dword(0x0A0B0C0D)}},
+                                                              {"high", {SystemLookup::REG_DWORD, dword(0x1234)}},
+                                                              {"zero", {SystemLookup::REG_DWORD, dword(0)}},
+                                                              {"full", {SystemLookup::REG_DWORD, dword(0xFFFFFFFF)}},
+                                                              {"text", {SystemLookup::REG_SZ, QByteArray("abc\0", 4)}},
+                                                              {"binary", {3, QByteArray("\x01\x02", 2)}}};
     for (const auto &[name, value] : stored)
         lookup.values[{key, name}] = value;
     SystemLookup::setLookup(&lookup);

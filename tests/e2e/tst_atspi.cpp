@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 90000;   // everything runs slowly under the sanitizers
+constexpr int kWaitMs = 90000; // everything runs slowly under the sanitizers
 
 } // namespace
 
@@ -32,8 +32,7 @@ private slots:
 private:
     QJsonObject read();
     // Reads the display until `done` holds for what was read; returns the last reading.
-    template<typename Done>
-    QJsonObject readUntil(Done done);
+    template <typename Done> QJsonObject readUntil(Done done);
     QJsonObject station(const QJsonObject &reading, const QString &name);
     void xdotool(const QStringList &args) { m_desktop->run(QStringLiteral("xdotool"), args); }
 
@@ -62,8 +61,9 @@ void TestScreenReader::initTestCase()
     m_dir->exec(QStringLiteral("INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL "
                                "SELECT i + 1 FROM n WHERE i < 9) SELECT '[Empty]' FROM n"));
 
-    m_program = m_desktop->launch(QStringLiteral(HALCYRIX_PROGRAM), {},
-                                  QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("atspi-program-output.txt")));
+    m_program =
+        m_desktop->launch(QStringLiteral(HALCYRIX_PROGRAM), {},
+                          QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("atspi-program-output.txt")));
     QCOMPARE(m_program->state(), QProcess::Running);
     int found = -1;
     m_desktop->readAccessible({QStringLiteral("wait"), QStringLiteral("Halcyrix v"), QString::number(kWaitMs / 1000)},
@@ -85,8 +85,7 @@ QJsonObject TestScreenReader::read()
     return QJsonDocument::fromJson(m_desktop->readAccessible({QStringLiteral("display")})).object();
 }
 
-template<typename Done>
-QJsonObject TestScreenReader::readUntil(Done done)
+template <typename Done> QJsonObject TestScreenReader::readUntil(Done done)
 {
     QDeadlineTimer deadline(kWaitMs);
     QJsonObject reading = read();
@@ -132,7 +131,7 @@ void TestScreenReader::clickAndKeysAreReadAsShown()
     QCOMPARE(label(reading, "Location"), QString("Second Town"));
     QCOMPARE(lit(reading), QVariantList({"AM, lit"}));
     QVERIFY(station(reading, "Bbb Second").value("selected").toBool());
-    QCOMPARE(reading.value("caption").toString(), QString("Halcyrix v3.0.17"));   // nothing tuned
+    QCOMPARE(reading.value("caption").toString(), QString("Halcyrix v3.0.17")); // nothing tuned
 
     // Down, then Enter: the third station is shown, focused and tuned.
     xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("200"), QStringLiteral("Down"),

@@ -115,9 +115,9 @@ void TestEndToEnd::initTestCase()
     // An X server of our own; it writes the display number it chose to its standard output.
     m_xvfb = std::make_unique<QProcess>();
     m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
-    m_xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                         QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                         QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_xvfb->start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                   QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     QVERIFY2(m_xvfb->waitForStarted(10000), "Xvfb did not start");
     QDeadlineTimer deadline(30000);
     while (!m_xvfb->canReadLine() && !deadline.hasExpired() && m_xvfb->state() == QProcess::Running)
@@ -236,7 +236,7 @@ void TestEndToEnd::tuneTheLocalStreamAndUseAPreset()
     QTRY_COMPARE_WITH_TIMEOUT(listeners(), 0, kWindowWaitMs);
     keys(main, {"alt+7"});
     QTRY_COMPARE_WITH_TIMEOUT(listeners(), 1, kWindowWaitMs);
-    QTest::qWait(3000);   // only for the picture: the status line has time to say it plays
+    QTest::qWait(3000); // only for the picture: the status line has time to say it plays
     screenshot(main, QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("main-window.png")));
 }
 
@@ -326,8 +326,8 @@ QByteArray TestEndToEnd::run(const QString &program, const QStringList &args, in
 QList<quint32> TestEndToEnd::windows(const QString &titlePattern)
 {
     QList<quint32> found;
-    const QByteArray out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                    titlePattern});
+    const QByteArray out =
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern});
     for (const QByteArray &line : out.split('\n'))
         if (const quint32 id = line.trimmed().toUInt())
             found << id;
@@ -409,8 +409,8 @@ void TestEndToEnd::doubleClickFirstStation()
     // The window's size gives the menu bar's height and the screen's scale; the list stands
     // 75 twips below the menu bar at 2730 twips from the left.
     int width = 0, height = 0;
-    const QByteArray geometry = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-                                         QString::number(main)});
+    const QByteArray geometry =
+        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(main)});
     for (const QByteArray &line : geometry.split('\n')) {
         if (line.startsWith("WIDTH="))
             width = line.mid(6).toInt();
@@ -432,8 +432,11 @@ int TestEndToEnd::listeners()
 {
     int status = 0;
     const QByteArray json = StreamTools::httpGet(m_icecast->baseUrl() + QStringLiteral("/status-json.xsl"), &status);
-    const QJsonValue source = QJsonDocument::fromJson(json).object().value(QStringLiteral("icestats")).toObject().value(
-        QStringLiteral("source"));
+    const QJsonValue source = QJsonDocument::fromJson(json)
+                                  .object()
+                                  .value(QStringLiteral("icestats"))
+                                  .toObject()
+                                  .value(QStringLiteral("source"));
     // One mount gives an object, several an array.
     return source.toObject().value(QStringLiteral("listeners")).toInt(-1);
 }
@@ -447,8 +450,9 @@ QVariant TestEndToEnd::queryValue(const QString &sql)
 void TestEndToEnd::screenshot(quint32 window, const QString &fileName)
 {
     int code = -1;
-    run(QStringLiteral("import"), {QStringLiteral("-display"), QString::fromLatin1(m_display), QStringLiteral("-window"),
-                                   QString::number(window), fileName},
+    run(QStringLiteral("import"),
+        {QStringLiteral("-display"), QString::fromLatin1(m_display), QStringLiteral("-window"), QString::number(window),
+         fileName},
         &code);
     if (code != 0 || !QFileInfo::exists(fileName))
         qWarning("no screenshot taken");

@@ -48,8 +48,7 @@ void exportWith(const QString &fileName, bool liveLink = false)
 }
 
 // Runs an import of a typed file name; returns the dialog's counts.
-frmImport::Counts importWith(const QString &fileName, bool replace = false, bool prompt = false,
-                             bool corvane = false)
+frmImport::Counts importWith(const QString &fileName, bool replace = false, bool prompt = false, bool corvane = false)
 {
     frmImport dlg;
     dlg.show();
@@ -162,7 +161,7 @@ void TestExchangeDialogs::exportThenImportGivesBackEveryFieldButWebPage()
 {
     TestAppDir source(TestAppDir::SeedStations);
     source.addStation(QString::fromUtf8("Ràdio Ünïcode"), "Pop", "", "NET", "", "", "https://u.example/");
-    source.addStation("Bare", "Talk");   // only a name and a category
+    source.addStation("Bare", "Talk"); // only a name and a category
     Module1::DatabasePath = source.dbPath();
     const QString file = source.filePath("out.hcs");
     exportWith(file);
@@ -178,7 +177,7 @@ void TestExchangeDialogs::exportThenImportGivesBackEveryFieldButWebPage()
     QCOMPARE(imported.size(), exported.size());
     for (int i = 0; i < imported.size(); ++i) {
         QVariantList expected = exported[i].mid(0, 7);
-        expected << QVariant();   // no web page comes back
+        expected << QVariant(); // no web page comes back
         QCOMPARE(imported[i], expected);
     }
 }
@@ -191,7 +190,7 @@ void TestExchangeDialogs::exportWebPageAndEmptyTable()
     Module1::DatabasePath = dir.dbPath();
     exportWith(dir.filePath("page.html"), true);
     const QList<QByteArray> lines = dir.readFile("page.html").split('\n');
-    QCOMPARE(lines.size(), 5);   // header, two rows, footer, and nothing after the last CR LF
+    QCOMPARE(lines.size(), 5); // header, two rows, footer, and nothing after the last CR LF
     QVERIFY(lines[0].startsWith("<HTML><TITLE>Station List</TITLE>"));
     QVERIFY(lines[1].startsWith("<TR><TD><A HREF='http://l.example/'>Linked</A>"));
     QVERIFY(lines[1].contains("<A HREF='http://l.example/a.ram'>*LIVE*</a>"));
@@ -304,7 +303,7 @@ void TestExchangeDialogs::importOfAnUnreadableFileAddsNothing()
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(c.message), qPrintable(shown[0]));
         QVERIFY2(shown[0].contains(c.name), qPrintable(shown[0]));
-        QVERIFY(dlg.isVisible());   // open for another name
+        QVERIFY(dlg.isVisible()); // open for another name
     }
     QCOMPARE(stations(dir).size(), 0);
 }
@@ -325,7 +324,7 @@ void TestExchangeDialogs::importCorvaneList()
     };
     record("Old One", "News", 0);
     record("Old Two", "Pop", 5);
-    record("", "", 0);   // refused: no category
+    record("", "", 0); // refused: no category
     list += "tail";
     dir.writeFile("old.lst", list);
 
@@ -345,12 +344,11 @@ void TestExchangeDialogs::importCorvaneList()
 void TestExchangeDialogs::replaceModeReplacesFieldsOfKnownNames()
 {
     TestAppDir dir;
-    dir.addStation("KEXP", "Eclectic", "http://old.example/", "FM", "90.3", "Seattle", "https://kexp.example/",
-                   "KEXP");
+    dir.addStation("KEXP", "Eclectic", "http://old.example/", "FM", "90.3", "Seattle", "https://kexp.example/", "KEXP");
     dir.addStation("Other", "Jazz");
     Module1::DatabasePath = dir.dbPath();
     dir.writeFile("new.hcs", "kexp\tSeattle, WA\tKEXP\t90.3\tFM\thttp://new.example/\tMusic\r\n"
-                             "Other\tNew Place\tTalk\r\n"   // a short line replaces only its fields
+                             "Other\tNew Place\tTalk\r\n" // a short line replaces only its fields
                              "Fresh\t\t\t\t\t\tPop\r\n");
 
     // Keep mode leaves both as they were.
@@ -364,9 +362,9 @@ void TestExchangeDialogs::replaceModeReplacesFieldsOfKnownNames()
     const QList<QVariantList> rows = stations(dir);
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows[0], (QVariantList{"kexp", "Seattle, WA", "KEXP", "90.3", "FM", "http://new.example/", "Music",
-                                    "https://kexp.example/"}));   // the web page stays
-    QCOMPARE(rows[1], (QVariantList{"Other", "New Place", QVariant(), QVariant(), "FM", QVariant(), "Talk",
-                                    QVariant()}));
+                                    "https://kexp.example/"})); // the web page stays
+    QCOMPARE(rows[1],
+             (QVariantList{"Other", "New Place", QVariant(), QVariant(), "FM", QVariant(), "Talk", QVariant()}));
 }
 
 void TestExchangeDialogs::replaceModeAsksForEachStation()
@@ -419,7 +417,7 @@ void TestExchangeDialogs::cancelWhileRunningClosesTheDialog()
         QTest::mouseClick(dlg.Command3, Qt::LeftButton);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
-        QCOMPARE(dir.readFile("earlier.hcs"), QByteArray("earlier\r\n"));   // nothing half-written
+        QCOMPARE(dir.readFile("earlier.hcs"), QByteArray("earlier\r\n")); // nothing half-written
         // The next run starts without the Cancel: a file that cannot be written is reported
         // and the dialog stays open for another name.
         dlg.show();

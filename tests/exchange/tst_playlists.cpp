@@ -33,8 +33,10 @@ QStringList namesOf(const Playlist::Stations &read)
 QStringList rows(const TestAppDir &dir)
 {
     QStringList out;
-    for (const QVariantList &r : dir.query("select SName, Type, RAMFile, Category, Location from Station order by rowid"))
-        out << QStringList{r[0].toString(), r[1].toString(), r[2].toString(), r[3].toString(), r[4].toString()}.join('|');
+    for (const QVariantList &r :
+         dir.query("select SName, Type, RAMFile, Category, Location from Station order by rowid"))
+        out << QStringList{r[0].toString(), r[1].toString(), r[2].toString(), r[3].toString(), r[4].toString()}.join(
+            '|');
     return out;
 }
 
@@ -81,10 +83,10 @@ void TestPlaylists::readsEachKind()
                            "# a comment\r\n"
                            "https://two.example/stream.mp3\r\n"
                            "local/station.pls\r\n";
-    QCOMPARE(namesOf(Playlist::read(m3u, "/music/lists/mine.m3u8", "Pop")),
-             QStringList({"Radio Ünïcode, Vienna -> http://one.example:8000/live",
-                          "two.example -> https://two.example/stream.mp3",
-                          "station -> /music/lists/local/station.pls"}));
+    QCOMPARE(
+        namesOf(Playlist::read(m3u, "/music/lists/mine.m3u8", "Pop")),
+        QStringList({"Radio Ünïcode, Vienna -> http://one.example:8000/live",
+                     "two.example -> https://two.example/stream.mp3", "station -> /music/lists/local/station.pls"}));
     const auto one = Playlist::read(m3u, "/x.m3u", "Pop").stations.front();
     QCOMPARE(one.Type, QString("NET"));
     QCOMPARE(one.Category, QString("Pop"));
@@ -113,11 +115,12 @@ void TestPlaylists::namesAndAddressesThatDoNotFit()
     QCOMPARE(Playlist::shortenName("The Very Long Name Of A Station Somewhere"), QString("The Very Long Name Of A"));
     QCOMPARE(Playlist::shortenName("Exactly thirty characters long"), QString("Exactly thirty characters long"));
     QCOMPARE(Playlist::shortenName("Supercalifragilisticexpialidocious FM"), QString("Supercalifragilisticexpialidoc"));
-    QCOMPARE(Playlist::shortenName(QString(29, 'a') + "\U0001F4FB"), QString(29, 'a'));   // no half character
+    QCOMPARE(Playlist::shortenName(QString(29, 'a') + "\U0001F4FB"), QString(29, 'a')); // no half character
 
     const QString longAddress = "http://long.example/" + QString(81, 'x');
     const QByteArray m3u = "#EXTM3U\n#EXTINF:-1,A Name That Is Far Too Long For The Field\nhttp://a.example/\n"
-                           "#EXTINF:-1,Too Long Address\n" + longAddress.toUtf8() + "\n";
+                           "#EXTINF:-1,Too Long Address\n" +
+                           longAddress.toUtf8() + "\n";
     const Playlist::Stations read = Playlist::read(m3u, "/x.m3u", "Pop");
     QCOMPARE(namesOf(read), QStringList({"A Name That Is Far Too Long -> http://a.example/"}));
     QCOMPARE(read.shortened, 1);
@@ -159,7 +162,8 @@ void TestPlaylists::exportAndImportThroughTheDialogs()
         QVERIFY(!dlg.isVisible());
     }
     QCOMPARE(dir.readFile("out.m3u"), QString("#EXTM3U\n#EXTINF:-1,Öko FM\nhttp://oeko.example/live.mp3\n"
-                                              "#EXTINF:-1,Line Break\nhttp://lb.example/\n").toUtf8());
+                                              "#EXTINF:-1,Line Break\nhttp://lb.example/\n")
+                                          .toUtf8());
 
     // Into another database: the playlist type below the two others, the category from the
     // existing ones, the first viewed one chosen.
@@ -185,7 +189,8 @@ void TestPlaylists::exportAndImportThroughTheDialogs()
         QCOMPARE(dlg.lastCounts().passedOver, 1);
         QVERIFY(MsgBox::takeShown().value(0).contains("1 entries were passed over"));
     }
-    QCOMPARE(rows(other), QStringList({"Öko FM|FM|http://old.example/|Rock|Graz", "Line Break|NET|http://lb.example/|Talk|"}));
+    QCOMPARE(rows(other),
+             QStringList({"Öko FM|FM|http://old.example/|Rock|Graz", "Line Break|NET|http://lb.example/|Talk|"}));
 
     // Replace mode: name, type, metafile and category come from the playlist; the rest stays.
     const frmImport::Counts counts = importPlaylist(dir.filePath("out.m3u"), "Jazz", true);
@@ -235,7 +240,7 @@ void TestPlaylists::anotherPlayerOpensTheExport()
                       "--playlist=" + dir.filePath("list.m3u")});
     QDeadlineTimer deadline(60000);
     while (mpv.state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(20);   // the event loop serves the streams meanwhile
+        QTest::qWait(20); // the event loop serves the streams meanwhile
     const QString out = QString::fromUtf8(mpv.readAll());
     QVERIFY2(out.contains("ENTRY 1/2 Ärger Radio"), qPrintable(out));
     QVERIFY2(out.contains("ENTRY 2/2 Bee, FM"), qPrintable(out));

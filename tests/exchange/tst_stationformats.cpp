@@ -23,8 +23,7 @@ Station station(const QString &name, const QString &location, const QString &cal
 
 // A Corvane record: texts padded with spaces to their field lengths, band little-endian.
 QByteArray corvaneRecord(const QByteArray &name, const QByteArray &ram, const QByteArray &location,
-                         const QByteArray &category, const QByteArray &call, const QByteArray &freq,
-                         qint16 band)
+                         const QByteArray &category, const QByteArray &call, const QByteArray &freq, qint16 band)
 {
     QByteArray r;
     auto put = [&r](const QByteArray &text, int length) { r += text.leftJustified(length, ' ', true); };
@@ -66,11 +65,10 @@ private slots:
 
 void TestStationFormats::stationFileKeepsOrderAndFields()
 {
-    const std::vector<Station> stations = {
-        station("KEXP", "Seattle, WA", "KEXP", "90.3", "FM", "https://kexp.example/s.pls", "Eclectic",
-                "https://kexp.example/"),
-        station("Café Jazz", "Montréal", "", "", "NET", "", "Jazz"),
-        station("Ω radio", "", "", "1400", "AM", "", "News")};
+    const std::vector<Station> stations = {station("KEXP", "Seattle, WA", "KEXP", "90.3", "FM",
+                                                   "https://kexp.example/s.pls", "Eclectic", "https://kexp.example/"),
+                                           station("Café Jazz", "Montréal", "", "", "NET", "", "Jazz"),
+                                           station("Ω radio", "", "", "1400", "AM", "", "News")};
     QByteArray file;
     for (const Station &s : stations)
         StationList::appendStationLine(file, s);
@@ -78,8 +76,8 @@ void TestStationFormats::stationFileKeepsOrderAndFields()
     QCOMPARE(count(file, "\r\n"), 3);
     QVERIFY(file.endsWith("\r\n"));
     QVERIFY(file.startsWith("KEXP\tSeattle, WA\tKEXP\t90.3\tFM\thttps://kexp.example/s.pls\tEclectic\r\n"));
-    QVERIFY(!file.contains("https://kexp.example/\t"));   // no web page in the station file
-    QVERIFY(file.contains("Caf\xc3\xa9 Jazz"));            // written as UTF-8
+    QVERIFY(!file.contains("https://kexp.example/\t")); // no web page in the station file
+    QVERIFY(file.contains("Caf\xc3\xa9 Jazz"));         // written as UTF-8
 
     const std::vector<Station> back = StationList::readStationFile(file);
     QCOMPARE(back.size(), size_t(3));
@@ -106,7 +104,7 @@ void TestStationFormats::emptyStationIsSixTabs()
 void TestStationFormats::linesOfAnyFieldCount_data()
 {
     QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("fields");   // SName Location CallLetters Frequency Type RAMFile Category
+    QTest::addColumn<QStringList>("fields"); // SName Location CallLetters Frequency Type RAMFile Category
     QTest::addColumn<unsigned>("supplied");
     using namespace StationList;
     QTest::newRow("1 field") << "Jazz" << QStringList{"", "", "", "", "", "", "Jazz"} << unsigned(HasCategory);
@@ -120,8 +118,8 @@ void TestStationFormats::linesOfAnyFieldCount_data()
                               << unsigned(HasAll & ~HasWebPage);
     QTest::newRow("8 fields") << "A\tB\tC\tD\tE\tF\tdropped\tH" << QStringList{"A", "B", "C", "D", "E", "F", "H"}
                               << unsigned(HasAll & ~HasWebPage);
-    QTest::newRow("9 fields") << "A\tB\tC\tD\tE\tF\tdropped\tH\tI"
-                              << QStringList{"A", "B", "C", "D", "E", "F", "H\tI"} << unsigned(HasAll & ~HasWebPage);
+    QTest::newRow("9 fields") << "A\tB\tC\tD\tE\tF\tdropped\tH\tI" << QStringList{"A", "B", "C", "D", "E", "F", "H\tI"}
+                              << unsigned(HasAll & ~HasWebPage);
 }
 
 void TestStationFormats::linesOfAnyFieldCount()
@@ -144,7 +142,7 @@ void TestStationFormats::tabInsideAValueShiftsTheLaterFields()
     QCOMPARE(s.Location, QString("Words"));
     QCOMPARE(s.CallLetters, QString("Here"));
     QCOMPARE(s.RAMFile, QString("FM"));
-    QCOMPARE(s.Category, QString("Pop"));   // "ram" fell on the dropped seventh field
+    QCOMPARE(s.Category, QString("Pop")); // "ram" fell on the dropped seventh field
 
     // A line break inside a value breaks the station in two.
     QByteArray broken;
@@ -157,14 +155,18 @@ void TestStationFormats::stationFileTextAndLineEnds()
     // Windows-1252 from older installations; UTF-8 with or without a byte order mark.
     QCOMPARE(StationList::readStationFile("Caf\xe9 \x80\tJazz\r\n").at(0).SName, QString::fromUtf8("Café €"));
     QCOMPARE(StationList::readStationFile("Caf\xc3\xa9\tJazz").at(0).SName, QString::fromUtf8("Café"));
-    QCOMPARE(StationList::readStationFile("\xef\xbb\xbf" "Caf\xc3\xa9\tJazz").at(0).SName, QString::fromUtf8("Café"));
+    QCOMPARE(StationList::readStationFile("\xef\xbb\xbf"
+                                          "Caf\xc3\xa9\tJazz")
+                 .at(0)
+                 .SName,
+             QString::fromUtf8("Café"));
 
     // CR LF, LF or CR end a line; the last line needs no end; an empty file has no lines.
     const std::vector<Station> mixed = StationList::readStationFile("A\tX\r\nB\tY\nC\tZ\rD\tW");
     QCOMPARE(mixed.size(), size_t(4));
     QCOMPARE(mixed[3].SName + mixed[3].Category, QString("DW"));
     QCOMPARE(StationList::readStationFile("").size(), size_t(0));
-    QCOMPARE(StationList::readStationFile("\r\n\r\n").size(), size_t(2));   // two empty lines
+    QCOMPARE(StationList::readStationFile("\r\n\r\n").size(), size_t(2)); // two empty lines
 }
 
 void TestStationFormats::webPageRowsAndLiveLink()
@@ -197,9 +199,8 @@ void TestStationFormats::webPageRowsAndLiveLink()
 
 void TestStationFormats::webPageEscapesEveryValue()
 {
-    const Station s = station("Rock & <Roll> \"Hits\"", "Zürich", "", "", "FM",
-                              "http://x.example/it's.ram", QString::fromUtf8("Ünïcode 🎵"),
-                              "http://x.example/?a=1&b='2'");
+    const Station s = station("Rock & <Roll> \"Hits\"", "Zürich", "", "", "FM", "http://x.example/it's.ram",
+                              QString::fromUtf8("Ünïcode 🎵"), "http://x.example/?a=1&b='2'");
     QByteArray out;
     StationList::appendWebPageRow(out, s, true);
     QCOMPARE(out, QByteArray("<TR><TD><A HREF='http://x.example/?a=1&amp;b=&#39;2&#39;'>"
@@ -222,17 +223,18 @@ void TestStationFormats::webPageLinksOnlyWebAndStreamAddresses()
                                 "data:text/html,<b>x</b>", "file:///etc/passwd", "vbscript:x", "C:\\radio\\x.ram"})
         QVERIFY2(!StationList::isLinkAddress(QString(address)), address);
 
-    const Station s = station("K", "L", "C", "F", "FM", "data:text/html,<script>x</script>", "Pop", "java\tscript:alert('x')");
+    const Station s =
+        station("K", "L", "C", "F", "FM", "data:text/html,<script>x</script>", "Pop", "java\tscript:alert('x')");
     QByteArray out;
     StationList::appendWebPageRow(out, s, true);
-    QCOMPARE(out, QByteArray("<TR><TD>K (java&#9;script:alert(&#39;x&#39;))</TD><TD>L</TD><TD>C</TD><TD>F</TD><TD>FM</TD>"
-                             "<TD>data:text/html,&lt;script&gt;x&lt;/script&gt;</TD><TD>Pop</TD></TR>\r\n"));
+    QCOMPARE(out,
+             QByteArray("<TR><TD>K (java&#9;script:alert(&#39;x&#39;))</TD><TD>L</TD><TD>C</TD><TD>F</TD><TD>FM</TD>"
+                        "<TD>data:text/html,&lt;script&gt;x&lt;/script&gt;</TD><TD>Pop</TD></TR>\r\n"));
 }
 
 void TestStationFormats::corvaneRecords()
 {
-    QByteArray file = corvaneRecord("  WXYZ Radio", "http://w.example/live.ram", "Detroit ", "News",
-                                    "WXYZ", "1270", 1);
+    QByteArray file = corvaneRecord("  WXYZ Radio", "http://w.example/live.ram", "Detroit ", "News", "WXYZ", "1270", 1);
     file += corvaneRecord("FM Station", "", "", "Pop", "", "", 0);
     file += corvaneRecord("Negative", "", "", "Pop", "", "", -1);
     file += corvaneRecord("Two", "", "", "Pop", "", "", 2);

@@ -64,9 +64,9 @@ int checkDom(const QString &database, const QString &domFile)
 
     QStringList shown;
     static const QRegularExpression row("<tr[^>]*>(.*?)</tr>", QRegularExpression::CaseInsensitiveOption |
-                                                                  QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression cell("<td[^>]*>(.*?)</td>", QRegularExpression::CaseInsensitiveOption |
                                                                    QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression cell("<td[^>]*>(.*?)</td>", QRegularExpression::CaseInsensitiveOption |
+                                                                    QRegularExpression::DotMatchesEverythingOption);
     for (auto it = row.globalMatch(dom); it.hasNext();) {
         const QString tr = it.next().captured(1);
         const auto first = cell.match(tr);
@@ -76,12 +76,12 @@ int checkDom(const QString &database, const QString &domFile)
         return fail(QString("the page shows %1 rows for %2 stations").arg(shown.size()).arg(expected.size()));
     for (int i = 0; i < shown.size(); ++i) {
         if (shown[i] != expected[i])
-            return fail(QString("row %1 shows \"%2\" where the station is \"%3\"").arg(i + 1).arg(shown[i], expected[i]));
+            return fail(
+                QString("row %1 shows \"%2\" where the station is \"%3\"").arg(i + 1).arg(shown[i], expected[i]));
     }
     if (!dom.contains("Halcyrix 3.0"))
         return fail("the footer does not name the product");
-    QTextStream(stdout) << "The page shows " << shown.size() << " rows, one per station, names as stored."
-                        << Qt::endl;
+    QTextStream(stdout) << "The page shows " << shown.size() << " rows, one per station, names as stored." << Qt::endl;
     return 0;
 }
 

@@ -52,7 +52,10 @@ struct Db : TestAppDir
     }
 };
 
-void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+void click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
 
 void typeInto(QLineEdit *box, const QString &text)
 {
@@ -61,7 +64,10 @@ void typeInto(QLineEdit *box, const QString &text)
     QTest::keyClicks(box, text);
 }
 
-void choose(QComboBox *box, const QString &text) { box->setCurrentIndex(box->findText(text)); }
+void choose(QComboBox *box, const QString &text)
+{
+    box->setCurrentIndex(box->findText(text));
+}
 
 // Exactly one message was shown and it starts with prefix.
 void expectMessage(const QString &prefix)
@@ -71,7 +77,10 @@ void expectMessage(const QString &prefix)
     QVERIFY2(shown[0].startsWith(prefix), qPrintable(shown[0]));
 }
 
-int editMode(Data *control) { return control->Recordset()->EditMode(); }
+int editMode(Data *control)
+{
+    return control->Recordset()->EditMode();
+}
 
 } // namespace
 
@@ -127,7 +136,7 @@ void TestMaintenance::stationEditorAddsSavesAndBrowsesTheMainList()
     for (int i = 0; i < 12; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget *w = QApplication::focusWidget();
-        order << (w->objectName().isEmpty() ? w->parentWidget() : w)->objectName();   // a combo's edit field
+        order << (w->objectName().isEmpty() ? w->parentWidget() : w)->objectName(); // a combo's edit field
     }
     QCOMPARE(order.join(' '), QString("txtFields(3) txtFields(1) Combo1 txtFields(4) txtFields(5) DBCombo1 "
                                       "txtFields(2) Command1 cmdAdd cmdDelete cmdUpdate cmdClose"));
@@ -138,11 +147,11 @@ void TestMaintenance::stationEditorAddsSavesAndBrowsesTheMainList()
     typeInto(f.txtFields[4], "Boston");
     CommonDialog::presetNextFileName("/home/user/streams/bravo.ram");
     click(f.Command1);
-    CommonDialog::presetNextFileName(QString());   // Cancel changes nothing
+    CommonDialog::presetNextFileName(QString()); // Cancel changes nothing
     click(f.Command1);
     QCOMPARE(CommonDialog::lastTitle(), QString(".RAM File "));
     click(f.datPrimaryRS->lastButton());
-    click(f.datPrimaryRS->nextButton());   // the bar stays on the last station
+    click(f.datPrimaryRS->nextButton()); // the bar stays on the last station
     QCOMPARE(f.datPrimaryRS->Caption(), QString("Station: 3 of 3"));
     QCOMPARE(db.query("select Location, RAMFile from Station where SName = 'Bravo'"),
              QList<QVariantList>({{"Boston", "/home/user/streams/bravo.ram"}}));
@@ -279,7 +288,7 @@ void TestMaintenance::stationEditorOnAnEmptyListAndAtItsSecondOpening()
     Db db({"Rock"}, {});
     Data mainList;
     showMainList(mainList, "Rock");
-    frmStation f(&mainList);   // one editor for the whole run
+    frmStation f(&mainList); // one editor for the whole run
     f.show();
     QCOMPARE(f.datPrimaryRS->Caption(), QString("No Stations"));
     QCOMPARE(editMode(f.datPrimaryRS), int(Recordset::EditAdd));
@@ -312,7 +321,7 @@ void TestMaintenance::stationEditorOnAnEmptyListAndAtItsSecondOpening()
 void TestMaintenance::categoryEditorGuardsAndEdits()
 {
     Db db({}, {"Alpha/Rock"});
-    frmCategory f;   // one editor for the whole run
+    frmCategory f; // one editor for the whole run
 
     // An empty table: a new category ready for typing, saved and kept in view.
     f.show();
@@ -368,7 +377,7 @@ void TestMaintenance::categoryEditorGuardsAndEdits()
     click(f.cmdDelete);
     QCOMPARE(f.datPrimaryRS->Caption(), QString("No Categories"));
     QCOMPARE(editMode(f.datPrimaryRS), int(Recordset::EditNone));
-    click(f.cmdDelete);   // nothing left: nothing happens
+    click(f.cmdDelete); // nothing left: nothing happens
     QCOMPARE(db.column("select count(*) from Category"), QStringList("0"));
     QCOMPARE(MsgBox::takeShown(), QStringList());
     f.close();
@@ -390,7 +399,7 @@ void TestMaintenance::viewSelectorFillsMovesAndStores()
     click(f.Command4);
     QCOMPARE(frmViewCategory::entries(f.List1), QStringList({"Blues", "Classic Rock", "Jazz", "pop", "Rock", "Talk"}));
     QVERIFY(frmViewCategory::entries(f.List2).isEmpty());
-    click(f.Command2);   // nothing highlighted: nothing moves
+    click(f.Command2); // nothing highlighted: nothing moves
     QCOMPARE(f.List1->count(), 6);
 
     // A double click moves the entry clicked.
@@ -403,14 +412,14 @@ void TestMaintenance::viewSelectorFillsMovesAndStores()
     // Enter moves the current entry there, the keypad's Enter moves it back.
     QVERIFY(QTest::qWaitForWindowActive(&f));
     f.List1->setFocus();
-    f.List1->setCurrentRow(3);   // Talk
+    f.List1->setCurrentRow(3); // Talk
     QTest::keyClick(f.List1, Qt::Key_Return);
     QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock", "Talk"}));
     f.List2->setFocus();
     f.List2->setCurrentRow(2);
     QTest::keyClick(f.List2, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(frmViewCategory::entries(f.List2), QStringList({"Jazz", "Rock"}));
-    QVERIFY(f.isVisible());   // Enter closed nothing
+    QVERIFY(f.isVisible()); // Enter closed nothing
     click(f.Command6);
     QCOMPARE(Module1::ViewCategories, QString("Jazz, Rock"));
 
@@ -455,7 +464,8 @@ void TestMaintenance::editorsCountCharactersAndCutNothing()
     click(f.Command1);
     const QStringList shown = MsgBox::takeShown();
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown[0].contains(".RAM File") && shown[0].contains("100") && shown[0].contains(path), qPrintable(shown[0]));
+    QVERIFY2(shown[0].contains(".RAM File") && shown[0].contains("100") && shown[0].contains(path),
+             qPrintable(shown[0]));
     QCOMPARE(f.txtFields[5]->text(), before);
 
     // A long value set into a box is kept whole; the database refuses it naming field and limit.

@@ -29,8 +29,7 @@ QStringList listed(const frmMain &w)
 }
 
 // Runs the menu command and, while the window it opens modally is up, steps that close it.
-template <typename Window>
-void whileOpen(QAction *command, const std::function<void(Window &)> &steps)
+template <typename Window> void whileOpen(QAction *command, const std::function<void(Window &)> &steps)
 {
     bool ran = false;
     QTimer::singleShot(0, [&] {
@@ -47,7 +46,10 @@ void whileOpen(QAction *command, const std::function<void(Window &)> &steps)
     QVERIFY(ran);
 }
 
-void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+void click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
 
 } // namespace
 

@@ -40,8 +40,7 @@ void TestMetafile::m3uAndRelativeEntries()
                           "http://host.example/abs/three.ogg"}));
     QCOMPARE(Metafile::parse(Kind::M3u, m3u, "/home/u/lists/radio.m3u"),
              QStringList({"http://a.example/one.mp3", "/home/u/lists/two/stream.aac", "/abs/three.ogg"}));
-    QCOMPARE(Metafile::parse(Kind::Ram, "../up.mp3\n", "file:///home/u/lists/a.ram"),
-             QStringList({"/home/u/up.mp3"}));
+    QCOMPARE(Metafile::parse(Kind::Ram, "../up.mp3\n", "file:///home/u/lists/a.ram"), QStringList({"/home/u/up.mp3"}));
     // Windows-1252 titles and addresses do not break the reading.
     QCOMPARE(Metafile::parseM3u("#EXTINF:-1,Caf\xE9\nhttp://a.example/caf\xE9.mp3\n"),
              QStringList({QString::fromUtf8("http://a.example/caf\u00e9.mp3")}));
@@ -51,8 +50,7 @@ void TestMetafile::plsInNumberOrder()
 {
     const QByteArray pls = "[playlist]\r\nnumberofentries=3\r\nFile2=http://b.example/\r\nTitle2=B\r\n"
                            "file10=http://j.example/\r\nFILE1 = http://a.example/ \r\nFile3=\r\nLength1=-1\r\n";
-    QCOMPARE(Metafile::parsePls(pls),
-             QStringList({"http://a.example/", "http://b.example/", "http://j.example/"}));
+    QCOMPARE(Metafile::parsePls(pls), QStringList({"http://a.example/", "http://b.example/", "http://j.example/"}));
     QCOMPARE(Metafile::parsePls("[Reference]\nRef1=http://r.example/live?MSWMExt=.asf\n"),
              QStringList({"http://r.example/live?MSWMExt=.asf"}));
     QVERIFY(Metafile::parsePls("[playlist]\nNumberOfEntries=0\n").isEmpty());
@@ -68,9 +66,8 @@ void TestMetafile::asxAsFoundInTheWild()
                            "<Ref href='http://b.example/live&amp;z=3'/></Entry>\n"
                            "<entry><ref href=http://c.example/bare /></entry>\n"
                            "<ENTRYREF HREF=\"http://d.example/more.asx\"/>\n</ASX>";
-    QCOMPARE(Metafile::parseAsx(asx),
-             QStringList({"mms://a.example/live?x=1&y=2", "http://b.example/live&z=3", "http://c.example/bare",
-                          "http://d.example/more.asx"}));
+    QCOMPARE(Metafile::parseAsx(asx), QStringList({"mms://a.example/live?x=1&y=2", "http://b.example/live&z=3",
+                                                   "http://c.example/bare", "http://d.example/more.asx"}));
     QVERIFY(Metafile::parseAsx("<asx><entry><ref/></entry></asx>").isEmpty());
 }
 
@@ -81,7 +78,7 @@ void TestMetafile::xspfLocations()
                             "<location>http://not-a-track.example/</location>\n<trackList>\n"
                             "<track><title>A</title><location>http://a.example/a.ogg</location></track>\n"
                             "<track><location> http://b.example/b?x=1&amp;y=2 </location></track>\n"
-                            "<track><location>http://c.example/cut";   // the file ends early
+                            "<track><location>http://c.example/cut"; // the file ends early
     QCOMPARE(Metafile::parseXspf(xspf), QStringList({"http://a.example/a.ogg", "http://b.example/b?x=1&y=2"}));
 }
 
@@ -116,15 +113,13 @@ void TestMetafile::kindByContent_data()
     QTest::newRow("m3u") << QByteArray("#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n") << "" << Kind::M3u;
     QTest::newRow("hls media") << QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\nseg1.ts\n") << ""
                                << Kind::Hls;
-    QTest::newRow("hls master") << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nlow.m3u8\n") << ""
-                                << Kind::Hls;
+    QTest::newRow("hls master") << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nlow.m3u8\n") << "" << Kind::Hls;
     QTest::newRow("asx") << QByteArray("<?xml version=\"1.0\"?>\n<asx version=\"3.0\">") << "" << Kind::Asx;
     QTest::newRow("xspf") << QByteArray("<?xml version=\"1.0\"?><playlist xmlns=\"http://xspf.org/ns/0/\">") << ""
                           << Kind::Xspf;
-    QTest::newRow("plain list") << QByteArray("http://a.example/live\r\nrtsp://b.example/x\r\n") << ""
-                                << Kind::Ram;
-    QTest::newRow("plain list as mpegurl") << QByteArray("http://a.example/live\n") << "audio/x-mpegurl; charset=utf-8"
-                                           << Kind::M3u;
+    QTest::newRow("plain list") << QByteArray("http://a.example/live\r\nrtsp://b.example/x\r\n") << "" << Kind::Ram;
+    QTest::newRow("plain list as mpegurl")
+        << QByteArray("http://a.example/live\n") << "audio/x-mpegurl; charset=utf-8" << Kind::M3u;
     QTest::newRow("html") << QByteArray("<!DOCTYPE html><html><body>http://x</body></html>") << "text/html"
                           << Kind::None;
     QTest::newRow("prose") << QByteArray("This station has moved.\n") << "text/plain" << Kind::None;

@@ -18,18 +18,15 @@
 #include <memory>
 
 namespace {
-constexpr int kStart = 20000;   // ms allowed for a stream to start
+constexpr int kStart = 20000; // ms allowed for a stream to start
 const QString kConsole = QStringLiteral("Radio");
 
 // True when libmpv is mapped into this process.
 bool libmpvMapped()
 {
-    return dl_iterate_phdr(
-               [](dl_phdr_info *info, size_t, void *) {
-                   return info->dlpi_name && std::strstr(info->dlpi_name, "libmpv.so") ? 1 : 0;
-               },
-               nullptr)
-        != 0;
+    return dl_iterate_phdr([](dl_phdr_info *info, size_t,
+                              void *) { return info->dlpi_name && std::strstr(info->dlpi_name, "libmpv.so") ? 1 : 0; },
+                           nullptr) != 0;
 }
 } // namespace
 
@@ -41,7 +38,7 @@ private slots:
     void cleanupTestCase();
     void init();
 
-    void libmpvIsLoadedAtTheFirstTuning();   // first: no other test may have loaded it
+    void libmpvIsLoadedAtTheFirstTuning(); // first: no other test may have loaded it
     void directAddressesAndMetafilesPlay_data();
     void directAddressesAndMetafilesPlay();
     void decodedAudioIsTheServedTone();
@@ -61,10 +58,10 @@ private:
     QString writeFile(const QString &name, const QByteArray &content);
 
     QTemporaryDir m_dir;
-    QString m_tone;                      // 440 Hz MP3 file, also served over HTTP
+    QString m_tone; // 440 Hz MP3 file, also served over HTTP
     std::unique_ptr<LocalHttpServer> m_http;
     std::unique_ptr<IcecastServer> m_icecast;
-    quint16 m_deadPort = 0;              // nothing listens here
+    quint16 m_deadPort = 0; // nothing listens here
 };
 
 void TestPlayer::useOptions(const QString &ao, const QString &vo, const QString &pcmFile)
@@ -138,42 +135,48 @@ void TestPlayer::libmpvIsLoadedAtTheFirstTuning()
 
 void TestPlayer::directAddressesAndMetafilesPlay_data()
 {
-    QTest::addColumn<QString>("path");        // served path, or a local file when it has no "/"
-    QTest::addColumn<QByteArray>("content");  // served content; empty = the path is a stream itself
+    QTest::addColumn<QString>("path");       // served path, or a local file when it has no "/"
+    QTest::addColumn<QByteArray>("content"); // served content; empty = the path is a stream itself
     QTest::addColumn<QByteArray>("type");
-    QTest::addColumn<QString>("plays");       // "file" or "icecast"
+    QTest::addColumn<QString>("plays"); // "file" or "icecast"
 
     const QByteArray file = "%FILE%";
     const QByteArray live = "%LIVE%";
     QTest::newRow("direct file") << "/tone.mp3" << QByteArray() << QByteArray() << "file";
     QTest::newRow("direct icecast") << "%LIVE%" << QByteArray() << QByteArray() << "icecast";
     QTest::newRow("ram") << "/station.ram"
-                         << "# our station\r\n\r\n" + live + "\r\n" << QByteArray("audio/x-pn-realaudio") << "icecast";
+                         << "# our station\r\n\r\n" + live + "\r\n"
+                         << QByteArray("audio/x-pn-realaudio") << "icecast";
     QTest::newRow("rpm, relative entry") << "/sub/station.rpm" << QByteArray("../tone.mp3\n")
                                          << QByteArray("audio/x-pn-realaudio-plugin") << "file";
-    QTest::newRow("m3u") << "/list.m3u" << "#EXTM3U\n#EXTINF:-1,Test\n" + file + "\n"
+    QTest::newRow("m3u") << "/list.m3u"
+                         << "#EXTM3U\n#EXTINF:-1,Test\n" + file + "\n"
                          << QByteArray("audio/x-mpegurl") << "file";
-    QTest::newRow("m3u8") << "/list.m3u8" << "#EXTM3U\n" + live + "\n" << QByteArray("application/vnd.apple.mpegurl")
-                          << "icecast";
+    QTest::newRow("m3u8") << "/list.m3u8"
+                          << "#EXTM3U\n" + live + "\n"
+                          << QByteArray("application/vnd.apple.mpegurl") << "icecast";
     QTest::newRow("pls") << "/list.pls"
                          << "[playlist]\nNumberOfEntries=1\nFile1=" + live + "\nTitle1=Test\nLength1=-1\nVersion=2\n"
                          << QByteArray("audio/x-scpls") << "icecast";
     QTest::newRow("asx") << "/list.asx"
-                         << "<ASX version=\"3.0\"><Title>Test</Title><Entry><Ref href=\"" + live
-                                + "\"/></Entry></ASX>\n"
+                         << "<ASX version=\"3.0\"><Title>Test</Title><Entry><Ref href=\"" + live +
+                                "\"/></Entry></ASX>\n"
                          << QByteArray("video/x-ms-asf") << "icecast";
     QTest::newRow("xspf") << "/list.xspf"
                           << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" "
-                             "xmlns=\"http://xspf.org/ns/0/\"><trackList><track><location>"
-                                 + file + "</location></track></trackList></playlist>\n"
+                             "xmlns=\"http://xspf.org/ns/0/\"><trackList><track><location>" +
+                                 file + "</location></track></trackList></playlist>\n"
                           << QByteArray("application/xspf+xml") << "file";
-    QTest::newRow("pls by content") << "/listen" << "[playlist]\nFile1=" + file + "\n" << QByteArray("text/plain")
-                                    << "file";
+    QTest::newRow("pls by content") << "/listen"
+                                    << "[playlist]\nFile1=" + file + "\n"
+                                    << QByteArray("text/plain") << "file";
     QTest::newRow("ram by content") << "/tune" << file + "\n" << QByteArray("text/plain") << "file";
-    QTest::newRow("local ram") << "local.ram" << "# local\n" + live + "\n" << QByteArray() << "icecast";
+    QTest::newRow("local ram") << "local.ram"
+                               << "# local\n" + live + "\n"
+                               << QByteArray() << "icecast";
     QTest::newRow("local file") << "tone.mp3" << QByteArray() << QByteArray() << "file";
-    QTest::newRow("metafile naming a metafile") << "/outer.m3u" << QByteArray("list.pls\n") << QByteArray("audio/x-mpegurl")
-                                                << "icecast";
+    QTest::newRow("metafile naming a metafile")
+        << "/outer.m3u" << QByteArray("list.pls\n") << QByteArray("audio/x-mpegurl") << "icecast";
 }
 
 void TestPlayer::directAddressesAndMetafilesPlay()
@@ -187,8 +190,8 @@ void TestPlayer::directAddressesAndMetafilesPlay()
     const QString liveUrl = m_icecast->streamUrl();
     content.replace("%FILE%", fileUrl.toUtf8()).replace("%LIVE%", liveUrl.toUtf8());
     // The nested row refers to the pls row's list.
-    m_http->serve(QStringLiteral("/list.pls"),
-                  "[playlist]\nNumberOfEntries=1\nFile1=" + liveUrl.toUtf8() + "\n", "audio/x-scpls");
+    m_http->serve(QStringLiteral("/list.pls"), "[playlist]\nNumberOfEntries=1\nFile1=" + liveUrl.toUtf8() + "\n",
+                  "audio/x-scpls");
 
     QString source;
     if (path == QLatin1String("%LIVE%"))
@@ -204,7 +207,7 @@ void TestPlayer::directAddressesAndMetafilesPlay()
     RealAudio picture(QStringLiteral("ImageWindow"), kConsole);
     RealAudio status(QStringLiteral("StatusBar"), kConsole);
     Player *player = picture.player();
-    QCOMPARE(status.player(), player);   // one player per console
+    QCOMPARE(status.player(), player); // one player per console
     QSignalSpy started(player, &Player::playbackStarted);
     picture.setAutoStart(true);
     picture.setSource(source);
@@ -212,13 +215,13 @@ void TestPlayer::directAddressesAndMetafilesPlay()
     QCOMPARE(picture.Source(), source);
     QTRY_VERIFY_WITH_TIMEOUT(started.count() > 0, kStart);
     QCOMPARE(player->currentEntry(), plays == QLatin1String("file") && !content.isEmpty() ? fileUrl
-                                     : plays == QLatin1String("file")                       ? source
-                                                                                            : liveUrl);
+                                     : plays == QLatin1String("file")                     ? source
+                                                                                          : liveUrl);
     QTRY_COMPARE(player->state(), Player::State::Playing);
     auto *line = status.findChild<QLabel *>(QStringLiteral("lblStatus"));
     QVERIFY(line);
     QVERIFY2(line->text().startsWith(QStringLiteral("Playing")), qPrintable(line->text()));
-    QCOMPARE(started.count(), 1);   // the play command after the source did not start it twice
+    QCOMPARE(started.count(), 1); // the play command after the source did not start it twice
 }
 
 void TestPlayer::decodedAudioIsTheServedTone()
@@ -232,12 +235,12 @@ void TestPlayer::decodedAudioIsTheServedTone()
     player->setSource(m_icecast->streamUrl());
     QTRY_VERIFY_WITH_TIMEOUT(started.count() > 0, kStart);
     QTest::qWait(3000);
-    Player::destroyAll();   // closes the output file
+    Player::destroyAll(); // closes the output file
 
     int rate = 0;
     const QVector<float> samples = StreamTools::readWavChannel(wav, &rate);
     QVERIFY(rate > 0);
-    QVERIFY2(samples.size() > rate, qPrintable(QString::number(samples.size())));   // more than a second
+    QVERIFY2(samples.size() > rate, qPrintable(QString::number(samples.size()))); // more than a second
     const double hz = StreamTools::toneFrequency(samples, rate);
     QVERIFY2(qAbs(hz - 440.0) < 3.0, qPrintable(QString::number(hz)));
     float peak = 0;
@@ -253,7 +256,7 @@ void TestPlayer::fileThatDropsIsPlayedToTheEnd()
     m_http->dropAfter(QStringLiteral("/drops.mp3"), 100000, 2);
     const QString wav = m_dir.filePath(QStringLiteral("drops.wav"));
     QFile::remove(wav);
-    useOptions(QStringLiteral("pcm"), QStringLiteral("null"), wav);   // decodes as fast as it can
+    useOptions(QStringLiteral("pcm"), QStringLiteral("null"), wav); // decodes as fast as it can
     Player *player = Player::forConsole(kConsole);
     QSignalSpy started(player, &Player::playbackStarted);
     player->setAutoStart(true);
@@ -304,11 +307,12 @@ void TestPlayer::failedEntriesAreShownAndTheNextIsTried()
     const QString missing = m_http->url(QStringLiteral("/missing.mp3"));
     const QString text = m_http->url(QStringLiteral("/page.html"));
     m_http->serve(QStringLiteral("/page.html"), "<html><body>Welcome</body></html>", "text/html");
-    m_http->serve(QStringLiteral("/tries.pls"),
-                  QStringLiteral("[playlist]\nFile1=%1\nFile2=%2\nFile3=%3\nFile4=%4\nFile5=file:///etc/passwd\nFile6=%5\n")
-                      .arg(dead, missing, text, QStringLiteral("memory://fake"), m_icecast->streamUrl())
-                      .toUtf8(),
-                  "audio/x-scpls");
+    m_http->serve(
+        QStringLiteral("/tries.pls"),
+        QStringLiteral("[playlist]\nFile1=%1\nFile2=%2\nFile3=%3\nFile4=%4\nFile5=file:///etc/passwd\nFile6=%5\n")
+            .arg(dead, missing, text, QStringLiteral("memory://fake"), m_icecast->streamUrl())
+            .toUtf8(),
+        "audio/x-scpls");
     RealAudio picture(QStringLiteral("ImageWindow"), kConsole);
     Player *player = picture.player();
     QSignalSpy texts(player, &Player::statusChanged);
@@ -347,8 +351,10 @@ void TestPlayer::nothingPlayableEndsWithItsError_data()
                                   << Player::textHttpError(m_http->url(QStringLiteral("/broken.mp3")), 500);
     QTest::newRow("empty metafile") << m_http->url(QStringLiteral("/empty.m3u"))
                                     << Player::textNoEntries(m_http->url(QStringLiteral("/empty.m3u")));
-    QTest::newRow("web page") << m_http->url(QStringLiteral("/about")) << Player::textNotAStream(m_http->url(QStringLiteral("/about")));
-    QTest::newRow("missing local file") << "/nonexistent/station.ram" << Player::textNotFound("/nonexistent/station.ram");
+    QTest::newRow("web page") << m_http->url(QStringLiteral("/about"))
+                              << Player::textNotAStream(m_http->url(QStringLiteral("/about")));
+    QTest::newRow("missing local file") << "/nonexistent/station.ram"
+                                        << Player::textNotFound("/nonexistent/station.ram");
 }
 
 void TestPlayer::nothingPlayableEndsWithItsError()
@@ -385,7 +391,7 @@ void TestPlayer::droppedLiveStreamIsReconnected()
 
     m_icecast->stopSource();
     QTRY_COMPARE_WITH_TIMEOUT(line->text(), Player::textReconnecting(), kStart);
-    QTest::qWait(1500);   // at least one attempt finds no stream
+    QTest::qWait(1500); // at least one attempt finds no stream
     QCOMPARE(player->state(), Player::State::Reconnecting);
     QVERIFY2(m_icecast->startSource(), qPrintable(m_icecast->errorText()));
     QTRY_VERIFY_WITH_TIMEOUT(started.count() == 2, 40000);
@@ -409,7 +415,7 @@ void TestPlayer::volumeAndMuteReachThePlayer()
     slider->setValue(40);
     QCOMPARE(player->volume(), 40);
     QTRY_COMPARE(player->mpvProperty(QStringLiteral("volume")).toDouble(), 40.0);
-    QTest::keyClick(slider, Qt::Key_Up);   // the keyboard moves it too
+    QTest::keyClick(slider, Qt::Key_Up); // the keyboard moves it too
     QTRY_COMPARE(player->mpvProperty(QStringLiteral("volume")).toDouble(), 41.0);
 
     QTest::mouseClick(mute, Qt::LeftButton);

@@ -85,10 +85,9 @@ public:
         }
         m_dir = std::make_unique<TestAppDir>(TestAppDir::EmptyTables,
                                              "DataBase=Halcyrix.db\r\nShowBanner=False\r\nCategories=Jazz\r\n");
-        const QString addresses[4] = {
-            m_icecast->streamUrl(), m_http->url(QStringLiteral("/tone.mp3")),
-            QStringLiteral("http://127.0.0.1:%1/dead.mp3").arg(StreamTools::freePort()),
-            m_http->url(QStringLiteral("/missing.mp3"))};
+        const QString addresses[4] = {m_icecast->streamUrl(), m_http->url(QStringLiteral("/tone.mp3")),
+                                      QStringLiteral("http://127.0.0.1:%1/dead.mp3").arg(StreamTools::freePort()),
+                                      m_http->url(QStringLiteral("/missing.mp3"))};
         std::copy(std::begin(addresses), std::end(addresses), std::begin(m_addresses));
         for (int i = 0; i < 4; ++i)
             m_dir->addStation(QString::fromLatin1(Names[i]), QStringLiteral("Jazz"), addresses[i]);

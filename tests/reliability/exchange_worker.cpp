@@ -14,8 +14,7 @@
 #include <QStatusBar>
 #include <cstdio>
 
-template<typename Dialog>
-static int run(Dialog &dialog, const QString &file)
+template <typename Dialog> static int run(Dialog &dialog, const QString &file)
 {
     bool told = false;
     QObject::connect(dialog.StatusBar1, &QStatusBar::messageChanged, [&told](const QString &text) {

@@ -37,8 +37,7 @@ private slots:
 
 private:
     // Opens a window of the main window's menu and works it while it is shown modally.
-    template<typename Dialog>
-    void whileOpen(QAction *menu, const std::function<void(Dialog &)> &work);
+    template <typename Dialog> void whileOpen(QAction *menu, const std::function<void(Dialog &)> &work);
     QList<QVariantList> stored() const;
 
     std::unique_ptr<TestAppDir> m_dir;
@@ -94,8 +93,7 @@ QList<QVariantList> TestBadInput::stored() const
     return m_dir->query(QStringLiteral("SELECT rowid, * FROM Station ORDER BY rowid"));
 }
 
-template<typename Dialog>
-void TestBadInput::whileOpen(QAction *menu, const std::function<void(Dialog &)> &work)
+template <typename Dialog> void TestBadInput::whileOpen(QAction *menu, const std::function<void(Dialog &)> &work)
 {
     bool found = false;
     QTimer::singleShot(0, this, [&] {
@@ -105,7 +103,7 @@ void TestBadInput::whileOpen(QAction *menu, const std::function<void(Dialog &)> 
         found = true;
         work(*dialog);
         if (dialog->isVisible())
-            dialog->Command2->click();   // Cancel
+            dialog->Command2->click(); // Cancel
     });
     menu->trigger();
     QVERIFY(found);
@@ -113,24 +111,24 @@ void TestBadInput::whileOpen(QAction *menu, const std::function<void(Dialog &)> 
 
 void TestBadInput::importOfBadFilesChangesNothingStored_data()
 {
-    QTest::addColumn<QByteArray>("content");   // empty with isDirectory: a folder
+    QTest::addColumn<QByteArray>("content"); // empty with isDirectory: a folder
     QTest::addColumn<bool>("corvane");
     QTest::addColumn<bool>("isDirectory");
-    QTest::addColumn<QString>("message");      // a part of the message, empty for none
-    QTest::addColumn<int>("added");            // -1: any number of new stations
-    QTest::addColumn<QString>("imported");     // a station that must come in, if any
+    QTest::addColumn<QString>("message");  // a part of the message, empty for none
+    QTest::addColumn<int>("added");        // -1: any number of new stations
+    QTest::addColumn<QString>("imported"); // a station that must come in, if any
 
     // Garbage lines become stations where the database takes them; refused ones are passed over.
     QTest::newRow("binary garbage") << garbage(256 * 1024) << false << false << QString() << -1 << QString();
     // A whole line is one category (a category has no length limit); the line after it comes in.
-    QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') + "\r\nAfter\t\t\t\t\t\tJazz\r\n" << false
-                                << false << QString() << 2 << QStringLiteral("After");
+    QTest::newRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') + "\r\nAfter\t\t\t\t\t\tJazz\r\n"
+                                << false << false << QString() << 2 << QStringLiteral("After");
     QTest::newRow("10 MB of TABs") << QByteArray(10 * 1024 * 1024, '\t') + "\nAfter\tJazz" << false << false
                                    << QString() << 2 << QStringLiteral("After");
     QTest::newRow("Corvane, 0 bytes") << QByteArray() << true << false << QStringLiteral("holds no stations") << 0
                                       << QString();
-    QTest::newRow("Corvane, 131 bytes") << QByteArray(131, ' ') << true << false
-                                        << QStringLiteral("holds no stations") << 0 << QString();
+    QTest::newRow("Corvane, 131 bytes") << QByteArray(131, ' ') << true << false << QStringLiteral("holds no stations")
+                                        << 0 << QString();
     QTest::newRow("Corvane garbage") << garbage(132 * 500 + 7) << true << false << QString() << -1 << QString();
     QTest::newRow("a folder") << QByteArray() << false << true << QStringLiteral("is a folder") << 0 << QString();
     QTest::newRow("missing file") << QByteArray() << false << false << QStringLiteral("Could not read") << 0

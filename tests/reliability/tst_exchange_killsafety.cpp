@@ -36,9 +36,9 @@ QByteArray importFile(int round)
     QByteArray text;
     text.reserve(kImported * 80);
     for (int i = 0; i < kImported; ++i)
-        text += "R" + QByteArray::number(round) + " Station " + QByteArray::number(i) +
-                "\tSome Town\tK" + QByteArray::number(i % 1000) + "\t" + QByteArray::number(88 + i % 20) +
-                ".1\tFM\thttp://127.0.0.1:9/" + QByteArray::number(i) + ".mp3\tJazz\r\n";
+        text += "R" + QByteArray::number(round) + " Station " + QByteArray::number(i) + "\tSome Town\tK" +
+                QByteArray::number(i % 1000) + "\t" + QByteArray::number(88 + i % 20) + ".1\tFM\thttp://127.0.0.1:9/" +
+                QByteArray::number(i) + ".mp3\tJazz\r\n";
     return text;
 }
 
@@ -134,8 +134,8 @@ void TestExchangeKillSafety::importKilledKeepsDatabaseWhole()
     }
     // At least one kill landed while the import was writing.
     QVERIFY2(rolledBack > 0, qPrintable(QStringLiteral("every import finished before its kill (%1 ms)").arg(importMs)));
-    qInfo("import of %d stations: %d ms; %d kills rolled back, %d found it complete", kImported, importMs,
-          rolledBack, whole);
+    qInfo("import of %d stations: %d ms; %d kills rolled back, %d found it complete", kImported, importMs, rolledBack,
+          whole);
 }
 
 void TestExchangeKillSafety::exportKilledKeepsEarlierFileWhole()

@@ -37,18 +37,17 @@ void TestSoak::threeHundredTuningsLeakNothing()
             early = Soak::sample(n + 1);
         }
     }
-    QCOMPARE(missed, 0);   // every double click tuned its station
+    QCOMPARE(missed, 0); // every double click tuned its station
     QVERIFY2(run.playsLive(), qPrintable(run.player()->statusText()));
     Soak::spin(500);
     last = Soak::sample(300);
-    qInfo("after 20 tunings: %lld kB, %d threads, %d files; after 300: %lld kB, %d threads, %d files",
-          early.rssKb, early.threads, early.files, last.rssKb, last.threads, last.files);
+    qInfo("after 20 tunings: %lld kB, %d threads, %d files; after 300: %lld kB, %d threads, %d files", early.rssKb,
+          early.threads, early.files, last.rssKb, last.threads, last.files);
 
     // Errors of the failed stations showed in the status line only, and the last tuning's
     // status has replaced them.
     QCOMPARE(MsgBox::shown(), QStringList());
-    QCOMPARE(run.player()->statusText(),
-             Player::textPlaying(run.player()->icyName(), run.player()->icyTitle()));
+    QCOMPARE(run.player()->statusText(), Player::textPlaying(run.player()->icyName(), run.player()->icyTitle()));
     QVERIFY2(last.rssKb - early.rssKb < 20 * 1024,
              qPrintable(QStringLiteral("memory grew by %1 kB").arg(last.rssKb - early.rssKb)));
     QVERIFY2(last.threads <= early.threads + 4,

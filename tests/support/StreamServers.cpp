@@ -45,8 +45,14 @@ LocalHttpServer::~LocalHttpServer()
         socket->abort();
 }
 
-bool LocalHttpServer::isListening() const { return m_server->isListening(); }
-quint16 LocalHttpServer::port() const { return m_server->serverPort(); }
+bool LocalHttpServer::isListening() const
+{
+    return m_server->isListening();
+}
+quint16 LocalHttpServer::port() const
+{
+    return m_server->serverPort();
+}
 
 QString LocalHttpServer::url(const QString &path) const
 {
@@ -150,14 +156,22 @@ void LocalHttpServer::respond(QTcpSocket *socket, const QByteArray &method, cons
 {
     auto reason = [](int status) -> QByteArray {
         switch (status) {
-        case 200: return "OK";
-        case 206: return "Partial Content";
-        case 302: return "Found";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 416: return "Range Not Satisfiable";
-        case 500: return "Internal Server Error";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 206:
+            return "Partial Content";
+        case 302:
+            return "Found";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 416:
+            return "Range Not Satisfiable";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
         }
     };
     Resource r;
@@ -187,8 +201,8 @@ void LocalHttpServer::respond(QTcpSocket *socket, const QByteArray &method, cons
                 body.clear();
             } else {
                 status = 206;
-                extra += "Content-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(to) + "/"
-                    + QByteArray::number(r.body.size()) + "\r\n";
+                extra += "Content-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(to) + "/" +
+                         QByteArray::number(r.body.size()) + "\r\n";
                 body = body.mid(from, to - from + 1);
             }
         }
@@ -205,7 +219,7 @@ void LocalHttpServer::respond(QTcpSocket *socket, const QByteArray &method, cons
                 m_resources[path].dropTimes -= 1;
             socket->write(body.left(r.dropAfter));
             socket->flush();
-            socket->abort();   // drops the connection in the middle of the body
+            socket->abort(); // drops the connection in the middle of the body
             return;
         }
         socket->write(body);
@@ -229,8 +243,8 @@ IcecastServer::~IcecastServer()
 
 bool IcecastServer::available()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("icecast2")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
+    return !QStandardPaths::findExecutable(QStringLiteral("icecast2")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
 
 QString IcecastServer::baseUrl() const
@@ -246,33 +260,36 @@ QString IcecastServer::streamUrl() const
 bool IcecastServer::writeConfig()
 {
     // The server drops root rights after start and then writes its logs here.
-    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                           | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                           | QFile::WriteOther | QFile::ExeOther);
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                            QFile::ExeOther);
     const QString security = geteuid() == 0
-        ? QStringLiteral("<security><chroot>0</chroot><changeowner><user>icecast2</user>"
-                         "<group>icecast</group></changeowner></security>")
-        : QStringLiteral("<security><chroot>0</chroot></security>");
-    const QString xml = QStringLiteral(
-        "<icecast>\n"
-        "  <location>test</location><admin>test@localhost</admin>\n"
-        "  <limits><clients>100</clients><sources>4</sources><queue-size>524288</queue-size>\n"
-        "    <client-timeout>30</client-timeout><header-timeout>15</header-timeout>\n"
-        "    <source-timeout>10</source-timeout><burst-on-connect>1</burst-on-connect>\n"
-        "    <burst-size>65535</burst-size></limits>\n"
-        "  <authentication><source-password>%1</source-password><relay-password>%1</relay-password>\n"
-        "    <admin-user>admin</admin-user><admin-password>%1</admin-password></authentication>\n"
-        "  <hostname>127.0.0.1</hostname>\n"
-        "  <listen-socket><port>%2</port><bind-address>127.0.0.1</bind-address></listen-socket>\n"
-        "  <fileserve>1</fileserve>\n"
-        "  <paths><basedir>/usr/share/icecast2</basedir><logdir>%3</logdir>\n"
-        "    <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot>\n"
-        "    <alias source=\"/\" destination=\"/status.xsl\"/></paths>\n"
-        "  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog>\n"
-        "    <loglevel>3</loglevel><logsize>10000</logsize></logging>\n"
-        "  %4\n"
-        "</icecast>\n")
-        .arg(m_password).arg(m_port).arg(m_dir.path(), security);
+                                 ? QStringLiteral("<security><chroot>0</chroot><changeowner><user>icecast2</user>"
+                                                  "<group>icecast</group></changeowner></security>")
+                                 : QStringLiteral("<security><chroot>0</chroot></security>");
+    const QString xml =
+        QStringLiteral(
+            "<icecast>\n"
+            "  <location>test</location><admin>test@localhost</admin>\n"
+            "  <limits><clients>100</clients><sources>4</sources><queue-size>524288</queue-size>\n"
+            "    <client-timeout>30</client-timeout><header-timeout>15</header-timeout>\n"
+            "    <source-timeout>10</source-timeout><burst-on-connect>1</burst-on-connect>\n"
+            "    <burst-size>65535</burst-size></limits>\n"
+            "  <authentication><source-password>%1</source-password><relay-password>%1</relay-password>\n"
+            "    <admin-user>admin</admin-user><admin-password>%1</admin-password></authentication>\n"
+            "  <hostname>127.0.0.1</hostname>\n"
+            "  <listen-socket><port>%2</port><bind-address>127.0.0.1</bind-address></listen-socket>\n"
+            "  <fileserve>1</fileserve>\n"
+            "  <paths><basedir>/usr/share/icecast2</basedir><logdir>%3</logdir>\n"
+            "    <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot>\n"
+            "    <alias source=\"/\" destination=\"/status.xsl\"/></paths>\n"
+            "  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog>\n"
+            "    <loglevel>3</loglevel><logsize>10000</logsize></logging>\n"
+            "  %4\n"
+            "</icecast>\n")
+            .arg(m_password)
+            .arg(m_port)
+            .arg(m_dir.path(), security);
     QFile file(m_dir.filePath(QStringLiteral("icecast.xml")));
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -334,14 +351,28 @@ bool IcecastServer::startSource(int timeoutMs)
     m_source = std::make_unique<QProcess>();
     m_source->setProcessChannelMode(QProcess::MergedChannels);
     m_source->setStandardOutputFile(m_dir.filePath(QStringLiteral("source-output.txt")), QIODevice::Append);
-    m_source->start(QStringLiteral("ffmpeg"),
-                    {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                     QStringLiteral("error"), QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                     QStringLiteral("-i"), QStringLiteral("sine=frequency=%1").arg(m_options.frequency),
-                     QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"),
-                     QStringLiteral("128k"), QStringLiteral("-content_type"), QStringLiteral("audio/mpeg"),
-                     QStringLiteral("-ice_name"), m_options.stationName, QStringLiteral("-f"), QStringLiteral("mp3"),
-                     QStringLiteral("icecast://source:%1@127.0.0.1:%2%3").arg(m_password).arg(m_port).arg(m_options.mount)});
+    m_source->start(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-hide_banner"),
+         QStringLiteral("-nostdin"),
+         QStringLiteral("-loglevel"),
+         QStringLiteral("error"),
+         QStringLiteral("-re"),
+         QStringLiteral("-f"),
+         QStringLiteral("lavfi"),
+         QStringLiteral("-i"),
+         QStringLiteral("sine=frequency=%1").arg(m_options.frequency),
+         QStringLiteral("-c:a"),
+         QStringLiteral("libmp3lame"),
+         QStringLiteral("-b:a"),
+         QStringLiteral("128k"),
+         QStringLiteral("-content_type"),
+         QStringLiteral("audio/mpeg"),
+         QStringLiteral("-ice_name"),
+         m_options.stationName,
+         QStringLiteral("-f"),
+         QStringLiteral("mp3"),
+         QStringLiteral("icecast://source:%1@127.0.0.1:%2%3").arg(m_password).arg(m_port).arg(m_options.mount)});
     if (!m_source->waitForStarted(5000)) {
         m_error = QStringLiteral("ffmpeg did not start");
         return false;
@@ -422,7 +453,8 @@ QString IcecastServer::logText() const
     for (const char *name : {"server-output.txt", "error.log", "source-output.txt"}) {
         QFile file(m_dir.filePath(QString::fromLatin1(name)));
         if (file.open(QIODevice::ReadOnly))
-            text += QStringLiteral("== %1\n").arg(QString::fromLatin1(name)) + QString::fromUtf8(file.readAll().right(4000));
+            text += QStringLiteral("== %1\n").arg(QString::fromLatin1(name)) +
+                    QString::fromUtf8(file.readAll().right(4000));
     }
     return text;
 }
@@ -477,7 +509,7 @@ QVector<float> readWavChannel(const QString &fileName, int *sampleRate)
             channels = u16(data + 2);
             rate = int(u32(data + 4));
             bits = u16(data + 14);
-            if (format == 0xFFFE && size >= 40)   // extensible: the sub-format's first two bytes
+            if (format == 0xFFFE && size >= 40) // extensible: the sub-format's first two bytes
                 format = u16(data + 24);
         } else if (id == "data") {
             if (channels <= 0 || bits <= 0)

@@ -31,8 +31,7 @@ public:
     QString url(const QString &path) const;
 
     // Serves bytes or a file's bytes at a path (the path is matched without its query).
-    void serve(const QString &path, const QByteArray &body,
-               const QByteArray &contentType = "application/octet-stream");
+    void serve(const QString &path, const QByteArray &body, const QByteArray &contentType = "application/octet-stream");
     void serveFile(const QString &path, const QString &fileName,
                    const QByteArray &contentType = "application/octet-stream");
     // Answers the path with an HTTP status and a short text body (e.g. 500, 403).
@@ -49,7 +48,8 @@ public:
     QStringList requests() const { return m_requests; }
 
 private:
-    struct Resource {
+    struct Resource
+    {
         QByteArray body;
         QByteArray contentType;
         int status = 200;
@@ -59,8 +59,7 @@ private:
     };
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
-    void respond(QTcpSocket *socket, const QByteArray &method, const QString &path,
-                 const QByteArray &rangeHeader);
+    void respond(QTcpSocket *socket, const QByteArray &method, const QString &path, const QByteArray &rangeHeader);
 
     QTcpServer *m_server = nullptr;
     QHash<QString, Resource> m_resources;
@@ -75,8 +74,9 @@ private:
 class IcecastServer
 {
 public:
-    struct Options {
-        int frequency = 440;                               // Hz of the tone
+    struct Options
+    {
+        int frequency = 440;                                // Hz of the tone
         QString stationName = QStringLiteral("Test Radio"); // sent as icy-name
         QString mount = QStringLiteral("/radio.mp3");
     };
@@ -93,21 +93,21 @@ public:
     bool start(int timeoutMs = 20000);
     void stop();
 
-    bool startSource(int timeoutMs = 15000);   // also waits until the mount is live
-    void stopSource();                         // ends the source; listeners are dropped
+    bool startSource(int timeoutMs = 15000); // also waits until the mount is live
+    void stopSource();                       // ends the source; listeners are dropped
     bool sourceRunning() const;
-    bool mountLive();                          // asks the server (spins the event loop)
+    bool mountLive(); // asks the server (spins the event loop)
 
     // Sets the ICY title of the mount through the server's admin interface.
     bool setTitle(const QString &title);
 
     quint16 port() const { return m_port; }
-    QString streamUrl() const;                 // http://127.0.0.1:PORT/radio.mp3
-    QString baseUrl() const;                   // http://127.0.0.1:PORT
+    QString streamUrl() const; // http://127.0.0.1:PORT/radio.mp3
+    QString baseUrl() const;   // http://127.0.0.1:PORT
     QString password() const { return m_password; }
     QString directory() const { return m_dir.path(); }
     QString errorText() const { return m_error; }
-    QString logText() const;                   // the server's error log and the source's output
+    QString logText() const; // the server's error log and the source's output
 
 private:
     bool writeConfig();

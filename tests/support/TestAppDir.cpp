@@ -37,7 +37,10 @@ struct Db
 };
 } // namespace
 
-QString TestAppDir::sourceDir() { return QStringLiteral(HX_SOURCE_DIR); }
+QString TestAppDir::sourceDir()
+{
+    return QStringLiteral(HX_SOURCE_DIR);
+}
 
 TestAppDir::TestAppDir(Seed seed, const QByteArray &ini)
     : m_oldHome(qgetenv("HALCYRIX_HOME")), m_hadHome(qEnvironmentVariableIsSet("HALCYRIX_HOME"))
@@ -60,9 +63,18 @@ TestAppDir::~TestAppDir()
         qunsetenv("HALCYRIX_HOME");
 }
 
-QString TestAppDir::path() const { return m_dir.path(); }
-QString TestAppDir::filePath(const QString &name) const { return m_dir.filePath(name); }
-QString TestAppDir::dbPath() const { return m_dir.filePath(QStringLiteral("Halcyrix.db")); }
+QString TestAppDir::path() const
+{
+    return m_dir.path();
+}
+QString TestAppDir::filePath(const QString &name) const
+{
+    return m_dir.filePath(name);
+}
+QString TestAppDir::dbPath() const
+{
+    return m_dir.filePath(QStringLiteral("Halcyrix.db"));
+}
 
 void TestAppDir::writeFile(const QString &name, const QByteArray &content) const
 {
@@ -71,9 +83,15 @@ void TestAppDir::writeFile(const QString &name, const QByteArray &content) const
         throw std::runtime_error("cannot write " + name.toStdString());
 }
 
-QByteArray TestAppDir::readFile(const QString &name) const { return readAll(filePath(name)); }
+QByteArray TestAppDir::readFile(const QString &name) const
+{
+    return readAll(filePath(name));
+}
 
-void TestAppDir::exec(const QString &sql) const { Db(dbPath()).exec(sql.toUtf8()); }
+void TestAppDir::exec(const QString &sql) const
+{
+    Db(dbPath()).exec(sql.toUtf8());
+}
 
 QList<QVariantList> TestAppDir::query(const QString &sql) const
 {
@@ -86,8 +104,12 @@ QList<QVariantList> TestAppDir::query(const QString &sql) const
         QVariantList row;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             switch (sqlite3_column_type(st, i)) {
-            case SQLITE_NULL: row << QVariant(); break;
-            case SQLITE_INTEGER: row << QVariant(static_cast<qlonglong>(sqlite3_column_int64(st, i))); break;
+            case SQLITE_NULL:
+                row << QVariant();
+                break;
+            case SQLITE_INTEGER:
+                row << QVariant(static_cast<qlonglong>(sqlite3_column_int64(st, i)));
+                break;
             default:
                 row << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i)));
             }
@@ -135,15 +157,16 @@ void TestAppDir::addGeneratedStations(int stations) const
                         "FROM n;")
              .arg(kGeneratedCategories - 1));
     // Names in scrambled order, so that sorting has work to do.
-    exec(QStringLiteral("BEGIN; INSERT INTO Station (SName, Frequency, Type, CallLetters, Location, RAMFile, Category, "
-                        "WebPage) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                        "SELECT 'Station ' || printf('%06d', (i * 7919) % %2), printf('%d.%d', 88 + i % 20, i % 10), "
-                        "CASE i % 4 WHEN 0 THEN 'FM' WHEN 1 THEN 'AM' WHEN 2 THEN 'NET' ELSE 'TV' END, 'K' || (i % 1000), "
-                        "'City ' || (i % 500), 'http://127.0.0.1:9/' || i || '.mp3', "
-                        "CASE i % %3 WHEN 0 THEN 'Television' ELSE 'Category ' || (i % %3) END, "
-                        "'http://example.invalid/' || i FROM n; "
-                        "INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
-                        "WHERE i < 9) SELECT 'Slot ' || i FROM n; COMMIT;")
+    exec(QStringLiteral(
+             "BEGIN; INSERT INTO Station (SName, Frequency, Type, CallLetters, Location, RAMFile, Category, "
+             "WebPage) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+             "SELECT 'Station ' || printf('%06d', (i * 7919) % %2), printf('%d.%d', 88 + i % 20, i % 10), "
+             "CASE i % 4 WHEN 0 THEN 'FM' WHEN 1 THEN 'AM' WHEN 2 THEN 'NET' ELSE 'TV' END, 'K' || (i % 1000), "
+             "'City ' || (i % 500), 'http://127.0.0.1:9/' || i || '.mp3', "
+             "CASE i % %3 WHEN 0 THEN 'Television' ELSE 'Category ' || (i % %3) END, "
+             "'http://example.invalid/' || i FROM n; "
+             "INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+             "WHERE i < 9) SELECT 'Slot ' || i FROM n; COMMIT;")
              .arg(stations - 1)
              .arg(stations)
              .arg(kGeneratedCategories));
@@ -154,6 +177,6 @@ QByteArray TestAppDir::generatedStationsIni(bool banner)
     QByteArray viewed;
     for (int i = 1; i < kGeneratedCategories; i += 2)
         viewed += (viewed.isEmpty() ? QByteArray() : QByteArray(", ")) + "Category " + QByteArray::number(i);
-    return "DataBase=Halcyrix.db\r\nShowBanner=" + QByteArray(banner ? "True" : "False") + "\r\nCategories=" + viewed
-        + "\r\n";
+    return "DataBase=Halcyrix.db\r\nShowBanner=" + QByteArray(banner ? "True" : "False") + "\r\nCategories=" + viewed +
+           "\r\n";
 }

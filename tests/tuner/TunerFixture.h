@@ -25,7 +25,10 @@
 #include <algorithm>
 #include <memory>
 
-inline QString stream(const QString &name) { return QStringLiteral("http://127.0.0.1:9/%1.mp3").arg(name); }
+inline QString stream(const QString &name)
+{
+    return QStringLiteral("http://127.0.0.1:9/%1.mp3").arg(name);
+}
 
 // Stations of several categories; the radio band shows Jazz and Pop.
 inline void addStations(const TestAppDir &dir)
@@ -119,7 +122,10 @@ inline int litBand(const frmMain &w)
     return lit;
 }
 
-inline Player *player() { return Player::forConsole(QStringLiteral("Radio")); }
+inline Player *player()
+{
+    return Player::forConsole(QStringLiteral("Radio"));
+}
 
 // The window over the stations above, with presets rows and extra SQL run before it loads.
 struct Radio

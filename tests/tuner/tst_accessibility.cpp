@@ -16,7 +16,7 @@ struct Announcement
 {
     QObject *object;
     QAccessible::Event type;
-    QString name;        // the name of what the event is about, read when it came
+    QString name; // the name of what the event is about, read when it came
     bool focused;
 };
 
@@ -29,9 +29,18 @@ void hear(QAccessibleEvent *event)
                     iface && iface->state().focused});
 }
 
-QAccessibleInterface *of(QObject *object) { return QAccessible::queryAccessibleInterface(object); }
-QString nameOf(QObject *object) { return of(object)->text(QAccessible::Name); }
-QString descriptionOf(QObject *object) { return of(object)->text(QAccessible::Description); }
+QAccessibleInterface *of(QObject *object)
+{
+    return QAccessible::queryAccessibleInterface(object);
+}
+QString nameOf(QObject *object)
+{
+    return of(object)->text(QAccessible::Name);
+}
+QString descriptionOf(QObject *object)
+{
+    return of(object)->text(QAccessible::Description);
+}
 
 // The names announced as changed for an object since the last look.
 QStringList namesAnnounced(QObject *object)
@@ -113,10 +122,9 @@ void TestAccessibility::displayIsReadAsShownAndAnnounced()
     QVERIFY(!w.StatusBar1->Panels(3)->text().isEmpty());
     QCOMPARE(nameOf(w.Label2), QString("Display"));
     QCOMPARE(w.Label2->text(), QString("Label2"));
-    const QStringList lights = {nameOf(w.lblType[0]), nameOf(w.lblType[1]), nameOf(w.lblType[2]),
-                                nameOf(w.lblType[3])};
+    const QStringList lights = {nameOf(w.lblType[0]), nameOf(w.lblType[1]), nameOf(w.lblType[2]), nameOf(w.lblType[3])};
     QCOMPARE(lights, QStringList({"FM", "AM, lit", "TV", "NET"}));
-    QCOMPARE(w.lblType[1]->text(), QString("AM"));   // the caption itself stays
+    QCOMPARE(w.lblType[1]->text(), QString("AM")); // the caption itself stays
 
     // A click on another station: each changed text is announced with the new value.
     g_heard.clear();
@@ -125,7 +133,7 @@ void TestAccessibility::displayIsReadAsShownAndAnnounced()
     QCOMPARE(namesAnnounced(w.lblLocation).value(0), QString("Atlanta"));
     QCOMPARE(namesAnnounced(w.lblType[0]), QStringList("FM, lit"));
     QCOMPARE(namesAnnounced(w.lblType[1]), QStringList("AM"));
-    QVERIFY(namesAnnounced(w.lblType[2]).isEmpty());   // unchanged lights stay quiet
+    QVERIFY(namesAnnounced(w.lblType[2]).isEmpty()); // unchanged lights stay quiet
     QCOMPARE(nameOf(w.lblFrequency), QString("88.1"));
 
     // A type no light matches leaves all four dark, and says so.
@@ -154,7 +162,7 @@ void TestAccessibility::displayIsReadAsShownAndAnnounced()
 
 void TestAccessibility::presetButtonsReadTheirStation()
 {
-    Radio radio(iniText(), 4);   // rows for buttons 0 to 3 only
+    Radio radio(iniText(), 4); // rows for buttons 0 to 3 only
     frmMain &w = *radio.window;
     QCOMPARE(nameOf(w.Preset[3]), QString("3, P3"));
     QCOMPARE(nameOf(w.Preset[7]), QString("7, [None]"));
@@ -177,8 +185,8 @@ void TestAccessibility::enterTunesAndTheFocusShows()
     QCOMPARE(w.DBList1->Text(), QString("No Stream"));
     const QString before = player()->source();
     press(w.DBList1, Qt::Key_Down);
-    QCOMPARE(w.lblFrequency->text(), QString(""));   // Pop One has no frequency
-    QCOMPARE(player()->source(), before);             // moving tunes nothing
+    QCOMPARE(w.lblFrequency->text(), QString("")); // Pop One has no frequency
+    QCOMPARE(player()->source(), before);          // moving tunes nothing
     press(w.DBList1, Qt::Key_Return);
     QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17 [Pop One]"));
     QCOMPARE(player()->source(), stream("popone"));

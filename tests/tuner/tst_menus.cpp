@@ -292,7 +292,7 @@ void TestMenus::onlineHelpOpensAnAddressPingDoesNothing()
     w.mnuViewPing->trigger();
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(listed(w), before);
-    QCOMPARE(w.DBList1->Text(), QString("Zed Pop"));   // no activation ran
+    QCOMPARE(w.DBList1->Text(), QString("Zed Pop")); // no activation ran
     QCOMPARE(Shell::opened().size(), 1);
     QVERIFY(MsgBox::takeShown().isEmpty());
 }

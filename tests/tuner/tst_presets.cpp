@@ -51,7 +51,7 @@ void TestPresets::storingFillsTheFirstAndTenthRows()
     w.cmdSet->click();
     w.Preset[9]->click();
     QCOMPARE(presetRow(dir, 9).value(0).toString(), QString("Pop One"));
-    QCOMPARE(presetRow(dir, 9).value(1), QVariant());   // an empty frequency is stored empty
+    QCOMPARE(presetRow(dir, 9).value(1), QVariant()); // an empty frequency is stored empty
     QCOMPARE(w.Preset[9]->toolTip(), QString("Pop One"));
     // Only the pressed button's hint changed; the other rows are untouched.
     QCOMPARE(w.Preset[1]->toolTip(), QString("P1"));
@@ -69,7 +69,7 @@ void TestPresets::setTwiceStoresNothing()
     w.cmdSet->click();
     QVERIFY(!Module1::PresetArmed);
     QCOMPARE(w.StatusBar1->text(), QString("Pop"));
-    w.Preset[5]->click();                                  // tunes, does not store
+    w.Preset[5]->click(); // tunes, does not store
     QCOMPARE(presetRow(dir, 5).value(0).toString(), QString("P5"));
     QCOMPARE(player()->source(), stream("p5"));
 }
@@ -87,7 +87,8 @@ void TestPresets::presetKeepsItsCopyOfTheStation()
     w.Preset[2]->click();
 
     // The stations are renamed and deleted elsewhere; the presets keep their copies.
-    dir.exec("UPDATE Station SET SName = 'Green Note', RAMFile = 'http://127.0.0.1:9/new.mp3' WHERE SName = 'Blue Note'");
+    dir.exec(
+        "UPDATE Station SET SName = 'Green Note', RAMFile = 'http://127.0.0.1:9/new.mp3' WHERE SName = 'Blue Note'");
     dir.exec("DELETE FROM Station WHERE SName = 'Zed Pop'");
     openAndCloseDialog(w);
     QVERIFY(!listed(w).contains("Zed Pop"));
@@ -103,7 +104,8 @@ void TestPresets::presetKeepsItsCopyOfTheStation()
 
 void TestPresets::pressingAPresetLeavesListCaptionAndWebPage()
 {
-    Radio radio(iniText(), 10, "UPDATE Preset SET RAMFile = NULL, Location = 'Silent', Category = 'Quiet' WHERE SName = 'P7'");
+    Radio radio(iniText(), 10,
+                "UPDATE Preset SET RAMFile = NULL, Location = 'Silent', Category = 'Quiet' WHERE SName = 'P7'");
     frmMain &w = *radio.window;
     QSignalSpy plays(player(), &Player::playRequested);
     doubleClickEntry(w, "Pop One");
@@ -111,7 +113,7 @@ void TestPresets::pressingAPresetLeavesListCaptionAndWebPage()
 
     w.Preset[6]->click();
     QCOMPARE(player()->source(), stream("p6"));
-    QCOMPARE(plays.count(), 1);                          // a preset sets the source only
+    QCOMPARE(plays.count(), 1); // a preset sets the source only
     QCOMPARE(w.lblLocation->text(), QString("Slot 6"));
     QCOMPARE(w.DBList1->Text(), QString("Pop One"));
     QCOMPARE(w.Data1->Recordset()->Fields(0).toString(), QString("Pop One"));
@@ -172,7 +174,7 @@ void TestPresets::televisionBand()
     QVERIFY(std::none_of(w.Preset.begin(), w.Preset.end(), [](QPushButton *b) { return b->isEnabled(); }));
     QVERIFY(!w.cmdSet->isEnabled() && !w.UpDown2->upButton()->isEnabled() && w.UpDown1->isEnabled());
     QCOMPARE(QApplication::focusWidget(), w.DBList1);
-    QCOMPARE(w.lblLocation->text(), QString("Paris"));     // first channel shown, not tuned
+    QCOMPARE(w.lblLocation->text(), QString("Paris")); // first channel shown, not tuned
     QCOMPARE(player()->source(), stream("wjzz"));
 
     // Activation keeps the band.
@@ -194,7 +196,7 @@ void TestPresets::steppingStopsAtTheEnds()
     // Station stepper: the right arrow goes forward, the left arrow back.
     w.UpDown2->upButton()->click();
     QCOMPARE(w.DBList1->Text(), QString("No Stream"));
-    QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17"));               // no stream: caption stays
+    QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17")); // no stream: caption stays
     w.UpDown2->upButton()->click();
     QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17 [Pop One]"));
     w.UpDown2->downButton()->click();
@@ -234,7 +236,7 @@ void TestPresets::fewerThanTenPresetRows()
     w.optTV->click();
     w.optTuner->click();
     QVERIFY(w.Preset[6]->isEnabled() && !w.Preset[7]->isEnabled());
-    QTest::keyClick(&w, Qt::Key_8, Qt::AltModifier);   // a button without a row does nothing
+    QTest::keyClick(&w, Qt::Key_8, Qt::AltModifier); // a button without a row does nothing
     QTest::qWait(300);
     QVERIFY(player()->source() != stream("p8"));
     w.Preset[6]->click();
@@ -252,7 +254,7 @@ void TestPresets::storingWithoutAStationStoresNothing()
     w.Preset[2]->click();
     QCOMPARE(MsgBox::takeShown().size(), 1);
     QCOMPARE(presetRow(dir, 2).value(0).toString(), QString("P2"));
-    w.cmdSet->click();                                   // disarm
+    w.cmdSet->click(); // disarm
     QVERIFY(!Module1::PresetArmed);
     QCOMPARE(w.StatusBar1->text(), QString("No Category"));
     // Stepping an empty list does nothing.

@@ -48,7 +48,7 @@ void TestTuner::startUpShowsTheChosenCategoriesAndTheFirstStation()
     frmMain &w = *window;
     Module1::RadioMode = true;
     w.Form_Load();
-    QCOMPARE(Screen::mousePointer(), Screen::Hourglass);   // until the first activation ends
+    QCOMPARE(Screen::mousePointer(), Screen::Hourglass); // until the first activation ends
     w.show();
     QCOMPARE(Screen::mousePointer(), Screen::Default);
 
@@ -60,7 +60,7 @@ void TestTuner::startUpShowsTheChosenCategoriesAndTheFirstStation()
     QCOMPARE(litBand(w), 1);
     QCOMPARE(w.windowTitle(), QString("Halcyrix v3.0.17"));
     QVERIFY(!w.mnuViewWebPage->isEnabled());
-    QVERIFY(player()->source() != stream("bluenote"));   // nothing tuned
+    QVERIFY(player()->source() != stream("bluenote")); // nothing tuned
     QVERIFY(MsgBox::takeShown().isEmpty());
 }
 
@@ -76,7 +76,7 @@ void TestTuner::windowLayoutMenusAndBanner()
     QCOMPARE(w.picBanner->mapTo(&w, QPoint(0, w.picBanner->height())).y(), w.StatusBar1->y());
     QCOMPARE(w.picBanner->width(), w.width());
     QVERIFY(!w.picBanner->pixmap().isNull());
-    QCOMPARE(w.minimumSize(), w.maximumSize());   // fixed border
+    QCOMPARE(w.minimumSize(), w.maximumSize()); // fixed border
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(!w.windowIcon().isNull());
 
@@ -110,7 +110,8 @@ void TestTuner::closingSavesBothSettings()
     Module1::ViewCategories = "Pop, Talk";
     w.mnuViewBanner->setChecked(false);
     QVERIFY(w.close());
-    QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("DataBase=Halcyrix.db\r\nShowBanner=False\r\nCategories=Pop, Talk\r\n"));
+    QCOMPARE(dir.readFile("Tuner.ini"),
+             QByteArray("DataBase=Halcyrix.db\r\nShowBanner=False\r\nCategories=Pop, Talk\r\n"));
 }
 
 void TestTuner::startUpWithoutBannerLineAddsNothing()
@@ -129,7 +130,7 @@ void TestTuner::startUpWithoutBannerLineAddsNothing()
 void TestTuner::filterOutcomes_data()
 {
     const QStringList all = {"Blue Note", "Channel 2", "Channel 5", "Joe's Place", "No Stream",
-                             "Pop One", "Talk Time", "WJZZ", "Zed Pop"};
+                             "Pop One",   "Talk Time", "WJZZ",      "Zed Pop"};
     QTest::addColumn<QString>("categories");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("one name") << "Talk" << QStringList({"Talk Time"});
@@ -151,16 +152,16 @@ void TestTuner::filterOutcomes()
     clickEntry(w, "Zed Pop");
     QString argument = categories;
     w.vbFilter(argument);
-    QVERIFY(argument.isEmpty());                // the argument is consumed
+    QVERIFY(argument.isEmpty()); // the argument is consumed
     QCOMPARE(listed(w), expected);
     if (expected.isEmpty()) {
-        QCOMPARE(w.lblLocation->text(), QString("Leeds"));   // the display keeps its last station
+        QCOMPARE(w.lblLocation->text(), QString("Leeds")); // the display keeps its last station
     } else {
-        QCOMPARE(w.DBList1->Text(), expected.first());        // the first station is current
+        QCOMPARE(w.DBList1->Text(), expected.first()); // the first station is current
         QCOMPARE(w.Data1->Recordset()->Fields(0).toString(), expected.first());
     }
     QCOMPARE(Module1::ViewCategories, QString("Jazz, Pop"));
-    QVERIFY(player()->source() != stream("zed"));             // filtering never tunes
+    QVERIFY(player()->source() != stream("zed")); // filtering never tunes
 }
 
 void TestTuner::clickShowsDoubleClickTunes()
@@ -213,8 +214,8 @@ void TestTuner::bandLightsAndMissingCategory()
 {
     Radio radio(iniText("Jazz, Pop, Talk, Television"), 10, "UPDATE Preset SET Type = ' FM' WHERE SName = 'P4'");
     frmMain &w = *radio.window;
-    const QList<QPair<QString, int>> cases = {{"WJZZ", 0}, {"Blue Note", 1}, {"Channel 5", 2}, {"Pop One", 3},
-                                              {"Zed Pop", -1}, {"Talk Time", -1}};
+    const QList<QPair<QString, int>> cases = {{"WJZZ", 0},    {"Blue Note", 1}, {"Channel 5", 2},
+                                              {"Pop One", 3}, {"Zed Pop", -1},  {"Talk Time", -1}};
     for (const auto &[name, band] : cases) {
         clickEntry(w, name);
         QVERIFY2(litBand(w) == band, qPrintable(name));
@@ -315,7 +316,7 @@ void TestTuner::outsideTextShowsAsItIs()
     frmMain &w = *radio.window;
     const qint64 before = residentKb();
     clickEntry(w, "<b>x</b>");
-    w.grab();   // laid out and painted
+    w.grab(); // laid out and painted
     QTest::qWait(100);
     w.grab();
     QCOMPARE(w.lblLocation->text(), QString("<img src=/dev/zero>"));
@@ -324,17 +325,18 @@ void TestTuner::outsideTextShowsAsItIs()
     QCOMPARE(w.lblLocation->textFormat(), Qt::PlainText);
     QCOMPARE(PlainText::fromToolTip(w.Preset[1]->toolTip()), QString("<img src=/dev/zero>"));
     QVERIFY2(residentKb() - before < 64 * 1024, qPrintable(QString::number(residentKb() - before)));
-    clickEntry(w, "Blue Note");   // the window still answers
+    clickEntry(w, "Blue Note"); // the window still answers
     QCOMPARE(w.lblLocation->text(), QString("New York"));
 }
 
 void TestTuner::namesOfEveryAlphabetSortAndSelectApart()
 {
     // A pair of names that differ in letter case outside A to Z, stored by another tool.
-    Radio radio(iniText("Jazz"), 10,
-                "INSERT INTO Station (SName, Frequency, Category, RAMFile) VALUES "
-                "('Über', '4', 'Jazz', 'http://127.0.0.1:9/uber.mp3'), ('Öko FM', '1', 'Jazz', 'http://127.0.0.1:9/oko1.mp3'),"
-                "('öko FM', '2', 'Jazz', 'http://127.0.0.1:9/oko2.mp3'), ('Émile', '3', 'Jazz', '')");
+    Radio radio(
+        iniText("Jazz"), 10,
+        "INSERT INTO Station (SName, Frequency, Category, RAMFile) VALUES "
+        "('Über', '4', 'Jazz', 'http://127.0.0.1:9/uber.mp3'), ('Öko FM', '1', 'Jazz', 'http://127.0.0.1:9/oko1.mp3'),"
+        "('öko FM', '2', 'Jazz', 'http://127.0.0.1:9/oko2.mp3'), ('Émile', '3', 'Jazz', '')");
     frmMain &w = *radio.window;
     QCOMPARE(listed(w), QStringList({"Blue Note", "Émile", "Öko FM", "öko FM", "Über", "WJZZ"}));
     clickEntry(w, "öko FM");
