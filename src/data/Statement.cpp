@@ -1,0 +1,151 @@
+#include "data/Statement.h"
+
+#include "data/Database.h"
+
+#include <sqlite3.h>
+
+ValueKind valueKind(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return ValueKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return ValueKind::Real;
+    case QMetaType::QByteArray:
+        return ValueKind::Bytes;
+    default:
+        return ValueKind::Text;
+    }
+}
+
+QVariant textValue(std::string_view utf8)
+{
+    if (utf8.empty())
+        return QVariant(QString(QLatin1String("")));
+    return QVariant(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+}
+
+Statement::Statement(Database &db, const QString &sql, bool reused) : m_db(db)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    const unsigned flags = reused ? SQLITE_PREPARE_PERSISTENT : 0;
+    if (sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()), flags, &m_st, nullptr) != SQLITE_OK) {
+        const RuntimeError error = db.lastError();
+        sqlite3_finalize(m_st);
+        m_st = nullptr;
+        throw error;
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_st);
+}
+
+void Statement::bind(int position, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(m_st, position);
+        return;
+    }
+    switch (valueKind(v)) {
+    case ValueKind::Integer:
+        sqlite3_bind_int64(m_st, position, v.toLongLong());
+        break;
+    case ValueKind::Real:
+        sqlite3_bind_double(m_st, position, v.toDouble());
+        break;
+    case ValueKind::Bytes: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob64(m_st, position, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case ValueKind::Text: {
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text64(m_st, position, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    }
+    }
+}
+
+void Statement::bind(const QString &name, const QVariant &value)
+{
+    const int position = sqlite3_bind_parameter_index(m_st, name.toUtf8().constData());
+    if (position == 0)
+        throw RuntimeError(DataErr::InvalidArgument,
+                           QStringLiteral("The statement has no parameter named \"%1\".").arg(name));
+    bind(position, value);
+}
+
+bool Statement::step(const QStringList &fields, const QVariantList &values)
+{
+    const int rc = sqlite3_step(m_st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const RuntimeError error = m_db.lastError(fields, values);
+    sqlite3_reset(m_st);
+    throw error;
+}
+
+void Statement::run(const QStringList &fields, const QVariantList &values)
+{
+    step(fields, values);
+    sqlite3_reset(m_st);
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(m_st);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(m_st);
+}
+
+QString Statement::columnName(int i) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_st, i));
+}
+
+bool Statement::isText(int i) const
+{
+    return sqlite3_column_type(m_st, i) == SQLITE_TEXT;
+}
+
+std::string_view Statement::text(int i) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
+    const int bytes = sqlite3_column_bytes(m_st, i);
+    return text ? std::string_view(text, size_t(bytes)) : std::string_view();
+}
+
+qint64 Statement::integer(int i) const
+{
+    return sqlite3_column_int64(m_st, i);
+}
+
+QVariant Statement::column(int i) const
+{
+    switch (sqlite3_column_type(m_st, i)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_st, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_st, i));
+    case SQLITE_BLOB: {
+        const auto *data = static_cast<const char *>(sqlite3_column_blob(m_st, i));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(m_st, i)));
+    }
+    default:
+        return textValue(text(i));
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <string_view>
+
+class Database;
+struct sqlite3_stmt;
+
+// How a value is stored: as an integer, a real number, bytes or text.
+enum class ValueKind { Integer, Real, Bytes, Text };
+// The kind a QVariant is stored as: booleans and integers as integers, doubles and floats as
+// real numbers, byte arrays as bytes, anything else as its text.
+ValueKind valueKind(const QVariant &v);
+
+// Whether v holds a text.
+inline bool isText(const QVariant &v)
+{
+    return v.typeId() == QMetaType::QString;
+}
+
+// A text value as the database gives it, in a string of its own size; an empty text is empty,
+// never null.
+QVariant textValue(std::string_view utf8);
+
+// One prepared SQL statement of a database, finalized when it goes out of scope. Every
+// statement the program runs goes through here: values are bound as QVariants and read back as
+// QVariants with one mapping (an invalid or null QVariant is NULL; see valueKind; texts travel
+// as UTF-8). A failure raises the database's error for it (Database::lastError), with the
+// engine's message in the text.
+class Statement
+{
+public:
+    // Prepares sql. reused: the statement is kept and run many times (bulk work), which the
+    // engine may plan for.
+    Statement(Database &db, const QString &sql, bool reused = false);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // Binds value to the parameter at position (1 for the first "?").
+    void bind(int position, const QVariant &value);
+    // Binds value to the named parameter (":name"); raises 3001 when the statement has none.
+    void bind(const QString &name, const QVariant &value);
+
+    // Runs the statement to its next row: true when a row is ready to read, false when there
+    // is none left. A failure resets the statement and raises the database's error; fields and
+    // values, when given, are the row that was refused (they name a duplicate in the text).
+    bool step(const QStringList &fields = {}, const QVariantList &values = {});
+    // Runs a statement that returns no rows, then resets it for the next run.
+    void run(const QStringList &fields = {}, const QVariantList &values = {});
+    // Makes the statement ready to run again; bindings stay.
+    void reset();
+
+    // The columns of the result and the current row's values.
+    int columnCount() const;
+    QString columnName(int i) const;
+    bool isText(int i) const;
+    std::string_view text(int i) const; // the UTF-8 bytes of a text column
+    qint64 integer(int i) const;
+    QVariant column(int i) const;
+
+private:
+    Database &m_db;
+    sqlite3_stmt *m_st = nullptr;
+};
