@@ -54,6 +54,23 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a.typeId() == b.typeId() && a == b;
 }
 
+std::vector<std::pair<QString, bool>> parseSort(const QString &sort)
+{
+    std::vector<std::pair<QString, bool>> fields;
+    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    for (const QString &piece : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QString name = piece.trimmed();
+        bool descending = false;
+        if (const auto m = direction.match(name); m.hasMatch()) {
+            descending = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
+            name.truncate(m.capturedStart());
+        }
+        fields.emplace_back(name, descending);
+    }
+    return fields;
+}
+
 // ---- sorting --------------------------------------------------------------------------------
 
 namespace {
@@ -148,21 +165,12 @@ bool sortByOneTextField(const RecordColumn &column, std::vector<int> &order, con
     return true;
 }
 
-// Reads a sort text ("SName, Frequency DESC") against the fields of a set.
+// Reads a sort text against the fields of a set.
 std::vector<SortPart> sortParts(const QString &sort, const std::function<int(const QString &)> &fieldIndex)
 {
     std::vector<SortPart> parts;
-    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    for (const QString &piece : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QString name = piece.trimmed();
-        bool desc = false;
-        if (const auto m = direction.match(name); m.hasMatch()) {
-            desc = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
-            name.truncate(m.capturedStart());
-        }
-        parts.push_back({fieldIndex(name), desc});
-    }
+    for (const auto &[name, descending] : parseSort(sort))
+        parts.push_back({fieldIndex(name), descending});
     return parts;
 }
 

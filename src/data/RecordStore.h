@@ -50,6 +50,8 @@ QString unbracket(QString name);
 // Whether two values are the same value of the same kind (an unchanged field).
 bool sameValue(const QVariant &a, const QVariant &b);
 
+// The fields of a sort text ("SName, Frequency DESC"), each with whether it sorts descending.
+std::vector<std::pair<QString, bool>> parseSort(const QString &sort);
 // Orders rows of a store (order) by a sort text ("SName, Frequency DESC"): texts
 // alphabetically (Collation), numbers by value; nulls first, then numbers, then texts. Rows
 // that compare equal keep their order. fieldIndex gives a field's position or raises.

@@ -46,6 +46,14 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
                                                    QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression query(QStringLiteral("^\\s*(select|with)\\b"),
                                           QRegularExpression::CaseInsensitiveOption);
+    // Rows ordered by fields come in alphabetical order, as everywhere in the program (the
+    // engine knows no collation but code points and A to Z): the fields a source ends with
+    // "order by" are sorted in memory.
+    static const QRegularExpression orderBy(
+        QStringLiteral("^(.*?)\\s*\\border\\s+by\\s+((?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?"
+                       "(?:\\s*,\\s*(?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?)*)[\\s;]*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto sortText = [](QString fields) { return fields.remove(QLatin1Char('[')).remove(QLatin1Char(']')); };
 
     const auto star = selectStar.match(source);
     if (star.hasMatch() && simpleRest.match(star.captured(2)).hasMatch()) {
@@ -55,22 +63,20 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
                  QStringLiteral("The record source names the table %1, which the database does not have.")
                      .arg(star.captured(1)));
         QString rest = star.captured(2).trimmed();
-        // Rows ordered by fields come in alphabetical order, as everywhere in the program
-        // (the engine knows no collation but code points and A to Z).
-        static const QRegularExpression orderBy(
-            QStringLiteral("^(.*?)\\s*\\border\\s+by\\s+((?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?"
-                           "(?:\\s*,\\s*(?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?)*)$"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
         if (const auto m = orderBy.match(rest); m.hasMatch()) {
-            sortInMemory = m.captured(2);
-            sortInMemory.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+            sortInMemory = sortText(m.captured(2));
             rest = m.captured(1).trimmed();
         }
         sql = QStringLiteral("select rowid, * from %1 %2 order by rowid")
                   .arg(Database::quoteIdentifier(store->table), rest);
     } else if (query.match(source).hasMatch()) {
+        // Any other query runs as written; its rows are then sorted in memory as well.
         sql = source;
         hasRowid = false;
+        if (const auto m = orderBy.match(source); m.hasMatch()) {
+            sortInMemory = sortText(m.captured(2));
+            sql = m.captured(1);
+        }
     } else {
         store->table = findTable(*db, unbracket(source));
         if (store->table.isEmpty())
@@ -80,7 +86,20 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
     }
 
-    Statement st(*db, sql);
+    auto prepared = std::make_unique<Statement>(*db, sql);
+    if (!hasRowid && !sortInMemory.isEmpty()) {
+        // A query that orders by a column it does not return runs as written, in the engine's order.
+        QStringList returned;
+        for (int i = 0; i < prepared->columnCount(); ++i)
+            returned << prepared->columnName(i);
+        for (const auto &field : parseSort(sortInMemory))
+            if (!returned.contains(unbracket(field.first), Qt::CaseInsensitive)) {
+                prepared = std::make_unique<Statement>(*db, source);
+                sortInMemory.clear();
+                break;
+            }
+    }
+    Statement &st = *prepared;
     const int columns = st.columnCount();
     const int first = hasRowid ? 1 : 0;
     for (int i = first; i < columns; ++i)
