@@ -73,15 +73,6 @@ void Statement::bind(int position, const QVariant &v)
     }
 }
 
-void Statement::bind(const QString &name, const QVariant &value)
-{
-    const int position = sqlite3_bind_parameter_index(m_st, name.toUtf8().constData());
-    if (position == 0)
-        throw RuntimeError(DataErr::InvalidArgument,
-                           QStringLiteral("The statement has no parameter named \"%1\".").arg(name));
-    bind(position, value);
-}
-
 bool Statement::step(const QStringList &fields, const QVariantList &values)
 {
     const int rc = sqlite3_step(m_st);

@@ -41,8 +41,6 @@ public:
 
     // Binds value to the parameter at position (1 for the first "?").
     void bind(int position, const QVariant &value);
-    // Binds value to the named parameter (":name"); raises 3001 when the statement has none.
-    void bind(const QString &name, const QVariant &value);
 
     // Runs the statement to its next row: true when a row is ready to read, false when there
     // is none left. A failure resets the statement and raises the database's error; fields and

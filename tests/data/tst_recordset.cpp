@@ -4,6 +4,7 @@
 #include "data/Criteria.h"
 #include "data/Database.h"
 #include "data/Recordset.h"
+#include "data/Statement.h"
 #include "data/TableCache.h"
 
 #include <QProcess>
@@ -70,6 +71,7 @@ private slots:
     void criteriaOfAnyLengthAreRead();
     void querySourcesAndReadOnlySets();
     void transactionsRollBack();
+    void statementsKeepEachKindOfValue();
     void namesCompareAndSortAlikeInEveryAlphabet();
     void everySortPathOrdersAsTheCollation();
     void namesDifferingInLetterCaseAreRefused();
@@ -621,6 +623,39 @@ void TestRecordset::transactionsRollBack()
     }
     QVERIFY(!db->inTransaction());
     QCOMPARE(dir.query("select SName from Station"), QList<QVariantList>({{QVariant("Kept")}}));
+}
+
+void TestRecordset::statementsKeepEachKindOfValue()
+{
+    TestAppDir dir;
+    dir.exec("create table Loose (v)");
+    auto db = Database::open(dir.dbPath());
+    const QString text = QString::fromUtf8("Ünï 😀 𐌰");
+    const QByteArray bytes("\0\x01\xff", 3);
+    Statement insert(*db, "insert into Loose (v) values (?)", true);
+    for (const QVariant &v :
+         {QVariant(), QVariant::fromValue(nullptr), QVariant(true), QVariant(-7), QVariant(qint64(1) << 40),
+          QVariant(2.5), QVariant(text), QVariant(QString("")), QVariant(bytes)}) {
+        insert.bind(1, v);
+        insert.run();
+    }
+    Statement read(*db, "select v from Loose order by rowid");
+    QVariantList back;
+    while (read.step())
+        back << read.column(0);
+    QCOMPARE(back, QVariantList({QVariant(), QVariant(), qint64(1), qint64(-7), qint64(1) << 40, 2.5, text, QString(""),
+                                 bytes}));
+    QVERIFY(!back[7].toString().isNull()); // an empty text is no null
+
+    // A refusal raises the database's error; the statement can run again afterwards.
+    Statement add(*db, "insert into Category (Name) values (?)");
+    add.bind(1, "Jazz");
+    add.run();
+    QCOMPARE(errorOf([&] { add.run(); }), DataErr::DuplicateName);
+    add.bind(1, "Pop");
+    add.run();
+    QCOMPARE(dir.query("select count(*) from Category").at(0).at(0).toInt(), 2);
+    QVERIFY(errorText([&] { Statement(*db, "select from nowhere at all"); }).contains("syntax error"));
 }
 
 void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
