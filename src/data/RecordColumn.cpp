@@ -33,12 +33,8 @@ void RecordColumn::reserve(size_t rows)
     m_ids.reserve(rows);
 }
 
-void RecordColumn::appendText(std::string_view utf8)
+void RecordColumn::appendOtherText(std::string_view utf8)
 {
-    if (m_packed && fits(utf8.size())) {
-        m_spans.push_back(pack(utf8));
-        return;
-    }
     unpack();
     if (!m_pooling) {
         m_ids.push_back(add(textValue(utf8)));
@@ -127,13 +123,6 @@ void RecordColumn::set(size_t r, const QVariant &v)
     if (old.isValid() == v.isValid() && (!v.isValid() || (old.typeId() == v.typeId() && old == v)))
         return; // unchanged: an Update stores every field again
     m_ids[r] = v.isValid() ? add(v) : nullId();
-}
-
-RecordColumn::Span RecordColumn::pack(std::string_view utf8)
-{
-    const Span s{quint32(m_bytes.size()), quint32(utf8.size())};
-    m_bytes.insert(m_bytes.end(), utf8.begin(), utf8.end());
-    return s;
 }
 
 quint32 RecordColumn::add(const QVariant &v)

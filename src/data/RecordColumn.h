@@ -19,7 +19,14 @@ public:
     void reserve(size_t rows);
 
     // Reading a table: one value per row, in row order, then finishReading().
-    void appendText(std::string_view utf8);
+    void appendText(std::string_view utf8)
+    {
+        // The usual case, kept inline: a text of a field of mostly different texts.
+        if (m_packed && fits(utf8.size()))
+            m_spans.push_back(pack(utf8));
+        else
+            appendOtherText(utf8);
+    }
     // Appends a value of any kind (a null for a row being added, numbers and bytes read).
     void append(const QVariant &v);
     // Lets go of what only reading needed.
@@ -48,7 +55,13 @@ private:
 
     std::string_view bytes(Span s) const { return std::string_view(m_bytes.data() + s.start, s.size); }
 
-    Span pack(std::string_view utf8);
+    Span pack(std::string_view utf8)
+    {
+        const Span s{quint32(m_bytes.size()), quint32(utf8.size())};
+        m_bytes.insert(m_bytes.end(), utf8.begin(), utf8.end());
+        return s;
+    }
+    void appendOtherText(std::string_view utf8);
     Span pack(const QByteArray &utf8) { return pack(std::string_view(utf8.constData(), size_t(utf8.size()))); }
     quint32 add(const QVariant &v);
     quint32 nullId();

@@ -117,12 +117,13 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         }
     }
     qint64 counter = 0;
+    std::string_view text;
     while (st.step()) {
         store->rowids.push_back(hasRowid ? st.integer(0) : ++counter);
         for (int i = first; i < columns; ++i) {
             RecordColumn &column = store->columns[size_t(i - first)];
-            if (st.isText(i)) {
-                column.appendText(st.text(i));
+            if (st.text(i, text)) {
+                column.appendText(text);
             } else {
                 column.append(st.column(i));
             }

@@ -2,8 +2,6 @@
 
 #include "data/Database.h"
 
-#include <sqlite3.h>
-
 ValueKind valueKind(const QVariant &v)
 {
     switch (v.typeId()) {
@@ -106,23 +104,6 @@ QString Statement::columnName(int i) const
     return QString::fromUtf8(sqlite3_column_name(m_st, i));
 }
 
-bool Statement::isText(int i) const
-{
-    return sqlite3_column_type(m_st, i) == SQLITE_TEXT;
-}
-
-std::string_view Statement::text(int i) const
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
-    const int bytes = sqlite3_column_bytes(m_st, i);
-    return text ? std::string_view(text, size_t(bytes)) : std::string_view();
-}
-
-qint64 Statement::integer(int i) const
-{
-    return sqlite3_column_int64(m_st, i);
-}
-
 QVariant Statement::column(int i) const
 {
     switch (sqlite3_column_type(m_st, i)) {
@@ -136,7 +117,10 @@ QVariant Statement::column(int i) const
         const auto *data = static_cast<const char *>(sqlite3_column_blob(m_st, i));
         return QVariant(QByteArray(data, sqlite3_column_bytes(m_st, i)));
     }
-    default:
-        return textValue(text(i));
+    default: {
+        std::string_view utf8;
+        text(i, utf8);
+        return textValue(utf8);
+    }
     }
 }

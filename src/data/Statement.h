@@ -3,10 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <sqlite3.h>
 #include <string_view>
 
 class Database;
-struct sqlite3_stmt;
 
 // How a value is stored: as an integer, a real number, bytes or text.
 enum class ValueKind { Integer, Real, Bytes, Text };
@@ -54,9 +54,17 @@ public:
     // The columns of the result and the current row's values.
     int columnCount() const;
     QString columnName(int i) const;
-    bool isText(int i) const;
-    std::string_view text(int i) const; // the UTF-8 bytes of a text column
-    qint64 integer(int i) const;
+    // Whether column i holds a text; its UTF-8 bytes are put into utf8 (valid until the next
+    // step). Inline, as reading a long table calls it for every field of every row.
+    bool text(int i, std::string_view &utf8) const
+    {
+        if (sqlite3_column_type(m_st, i) != SQLITE_TEXT)
+            return false;
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
+        utf8 = bytes ? std::string_view(bytes, size_t(sqlite3_column_bytes(m_st, i))) : std::string_view();
+        return true;
+    }
+    qint64 integer(int i) const { return sqlite3_column_int64(m_st, i); }
     QVariant column(int i) const;
 
 private:
