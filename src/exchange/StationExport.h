@@ -14,6 +14,14 @@ class Recordset;
 class StationExport
 {
 public:
+    struct Result
+    {
+        bool written = false;
+        bool cancelled = false;
+        QString error; // why nothing was written, when it was not cancelled
+        qint64 stations = 0;
+    };
+
     enum class Format { StationFile, WebPage, M3u };
 
     struct Choices
@@ -27,14 +35,6 @@ public:
         int major = 0;
         int minor = 0;
         QString homePage;
-    };
-
-    struct Result
-    {
-        bool written = false;
-        bool cancelled = false;
-        QString error; // why nothing was written, when it was not cancelled
-        qint64 stations = 0;
     };
 
     // Walks the record set from its first row to its end. Whoever shows its current row is told
