@@ -72,6 +72,8 @@ protected:
     public:
         Work(StationListDialog *dialog, const QString &prefix);
         ~Work();
+        Work(const Work &) = delete;
+        Work &operator=(const Work &) = delete;
         void connect(ExchangeCallbacks &callbacks);
         // Once the work has started: shows the text at once and hides the bar.
         void finish(const QString &text);
