@@ -1,22 +1,19 @@
-// Times the station list exchange through the real dialogs on generated data:
+// Times the station list exchange workflows on generated data:
 //   import of a 100,000-line station file, import of a 100,000-record Corvane list,
 //   export of 100,000 stations to a station file and to a web page table.
-// Also reports the longest time the window went without handling its events while working.
+// The progress callback handles pending events as the dialogs do (every few milliseconds); the
+// longest time the event loop went unserved while working is reported too.
 //   bench_exchange [stations]        (default 100000)
 #include "TestAppDir.h"
-#include "app/Application.h"
-#include "app/CommonDialog.h"
-#include "app/Module1.h"
-#include "app/MsgBox.h"
-#include "data/DataControl.h"
-#include "exchange/frmExport.h"
-#include "exchange/frmImport.h"
+#include "app/AppInfo.h"
+#include "data/Database.h"
+#include "data/Recordset.h"
+#include "exchange/ExchangeProgress.h"
+#include "exchange/StationExport.h"
+#include "exchange/StationImport.h"
 
-#include <QCheckBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
@@ -91,97 +88,125 @@ struct Responsiveness
 
 struct Timing
 {
-    qint64 openMs = 0; // showing the dialog, whose data control reads the Station table
-    qint64 wallMs = 0; // OK pressed until the work is done
+    qint64 openMs = 0; // reading the Station table into the record set that is exported
+    qint64 wallMs = 0; // the work from start to end
     qint64 cpuMs = 0;  // the same in processor time
     qint64 longestPauseMs = 0;
+    int updates = 0; // how often the progress was shown
 };
 
-// Opens the dialog, sets it up and presses OK, timing the opening and the work.
-Timing timeOk(StationListDialog &dlg, Responsiveness &watch, const std::function<void()> &setUp)
+// Progress as a dialog shows it: pending events handled when some milliseconds have passed.
+ExchangeCallbacks progressLike(Timing &timing, QElapsedTimer &clock)
 {
-    Timing timing;
+    ExchangeCallbacks callbacks;
+    callbacks.started = [&clock](qint64) { clock.start(); };
+    callbacks.progress = [&timing, &clock](qint64, const QString &) {
+        if (clock.elapsed() < ExchangeProgress::IntervalMs)
+            return;
+        ++timing.updates;
+        QCoreApplication::processEvents();
+        clock.restart();
+    };
+    return callbacks;
+}
+
+// Times the work, watching the event loop meanwhile.
+void timeWork(Timing &timing, Responsiveness &watch, const std::function<void()> &work)
+{
     QElapsedTimer t;
     t.start();
-    dlg.show();
-    dlg.Data1->Recordset();
-    timing.openMs = t.elapsed();
-    setUp();
-    t.restart();
     watch.start();
     const qint64 cpu = cpuMs();
-    dlg.Command3->click();
+    work();
     timing.cpuMs = cpuMs() - cpu;
     timing.wallMs = t.elapsed();
     watch.stop();
     timing.longestPauseMs = watch.longest;
-    return timing;
 }
 
 void report(const char *what, const Timing &timing, const QString &extra)
 {
-    out << QString("%1 %2 ms wall, %3 ms processor  (longest pause of the window %4 ms; dialog opened in %5 ms)  %6\n")
+    out << QString("%1 %2 ms wall, %3 ms processor  (longest pause of the event loop %4 ms, %5 progress updates; "
+                   "record set read in %6 ms)  %7\n")
                .arg(QString::fromLatin1(what), -40)
                .arg(timing.wallMs, 5)
                .arg(timing.cpuMs, 5)
                .arg(timing.longestPauseMs)
+               .arg(timing.updates)
                .arg(timing.openMs)
                .arg(extra);
     out.flush();
 }
 
-Timing importRun(const QString &file, bool corvane, bool replace, Responsiveness &watch, int *count)
+Timing importRun(const QString &dbPath, const QString &file, bool corvane, bool replace, Responsiveness &watch,
+                 int *count)
 {
-    frmImport dlg;
-    const Timing timing = timeOk(dlg, watch, [&] {
-        dlg.txtFile->setText(file);
-        dlg.optFileType[corvane ? 1 : 0]->setChecked(true);
-        dlg.optAction[replace ? 1 : 0]->setChecked(true);
+    Timing timing;
+    QElapsedTimer clock;
+    StationImport::Callbacks callbacks;
+    static_cast<ExchangeCallbacks &>(callbacks) = progressLike(timing, clock);
+    StationImport::Choices choices;
+    choices.fileName = file;
+    choices.format = corvane ? StationImport::Format::Corvane : StationImport::Format::StationFile;
+    choices.replace = replace;
+    StationImport import(choices, callbacks);
+    timeWork(timing, watch, [&] {
+        if (!import.store(Database::open(dbPath)))
+            out << "import failed: " << import.error() << "\n";
     });
-    *count = dlg.lastCounts().added + dlg.lastCounts().replaced;
+    *count = import.counts().added + import.counts().replaced;
     return timing;
 }
 
-Timing exportRun(const QString &file, bool webPage, Responsiveness &watch)
+Timing exportRun(const QString &dbPath, const QString &file, bool webPage, Responsiveness &watch)
 {
-    frmExport dlg;
-    return timeOk(dlg, watch, [&] {
-        dlg.txtFile->setText(file);
-        dlg.optFileType[webPage ? 1 : 0]->setChecked(true);
-        dlg.Check1->setChecked(webPage);
+    Timing timing;
+    QElapsedTimer clock;
+    const ExchangeCallbacks callbacks = progressLike(timing, clock);
+    QElapsedTimer t;
+    t.start();
+    const RecordsetPtr stations = Recordset::open(Database::open(dbPath), "Station", true);
+    timing.openMs = t.elapsed();
+    StationExport::Choices choices;
+    choices.fileName = file;
+    choices.format = webPage ? StationExport::Format::WebPage : StationExport::Format::StationFile;
+    choices.liveLink = webPage;
+    choices.product = App::title();
+    choices.major = App::major();
+    choices.minor = App::minor();
+    choices.homePage = App::homePage();
+    timeWork(timing, watch, [&] {
+        const StationExport::Result result = StationExport::run(choices, stations, callbacks);
+        if (!result.written)
+            out << "export failed: " << result.error << "\n";
     });
+    return timing;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Application app(argc, argv);
-    MsgBox::setRecording(true);
+    QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     Responsiveness watch;
     int count = 0;
 
     TestAppDir dir;
-    Module1::DatabasePath = dir.dbPath();
     dir.writeFile("big.hcs", stationFile(n));
-    Timing t = importRun(dir.filePath("big.hcs"), false, false, watch, &count);
+    Timing t = importRun(dir.dbPath(), dir.filePath("big.hcs"), false, false, watch, &count);
     report("import station file (keep, empty table)", t, QString("%1 stations").arg(count));
-    t = importRun(dir.filePath("big.hcs"), false, true, watch, &count);
+    t = importRun(dir.dbPath(), dir.filePath("big.hcs"), false, true, watch, &count);
     report("import station file again (replace all)", t, QString("%1 stations").arg(count));
 
-    t = exportRun(dir.filePath("out.hcs"), false, watch);
+    t = exportRun(dir.dbPath(), dir.filePath("out.hcs"), false, watch);
     report("export station file", t, QString("%1 bytes").arg(QFileInfo(dir.filePath("out.hcs")).size()));
-    t = exportRun(dir.filePath("out.html"), true, watch);
+    t = exportRun(dir.dbPath(), dir.filePath("out.html"), true, watch);
     report("export web page table", t, QString("%1 bytes").arg(QFileInfo(dir.filePath("out.html")).size()));
 
     TestAppDir corvane;
-    Module1::DatabasePath = corvane.dbPath();
     corvane.writeFile("big.lst", corvaneFile(n));
-    t = importRun(corvane.filePath("big.lst"), true, false, watch, &count);
+    t = importRun(corvane.dbPath(), corvane.filePath("big.lst"), true, false, watch, &count);
     report("import Corvane list (keep, empty table)", t, QString("%1 stations").arg(count));
-
-    if (!MsgBox::shown().isEmpty())
-        out << "messages: " << MsgBox::shown().join(" | ") << "\n";
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "data/Recordset.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
+#include "tuner/StationRecord.h"
 #include "tuner/UpDown.h"
 #include "tuner/frmMain.h"
 
@@ -24,11 +25,6 @@ namespace {
 const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-
-bool onRow(const RecordsetPtr &rs)
-{
-    return rs && !rs->EOF_() && !rs->BOF() && rs->hasCurrentRow();
-}
 
 } // namespace
 
@@ -102,8 +98,9 @@ void MprisService::sourceChanged(const QString &source)
                 if (!m_window.databaseAvailable())
                     break;
                 const RecordsetPtr rs = data->Recordset();
-                if (onRow(rs) && rs->Fields(5).toString().trimmed() == source) {
-                    m_station = {rs->Fields(0).toString(), rs->Fields(5).toString()};
+                if (StationRecord::onRow(rs) && rs->Fields(StationColumn::RAMFile).toString().trimmed() == source) {
+                    m_station = {rs->Fields(StationColumn::SName).toString(),
+                                 rs->Fields(StationColumn::RAMFile).toString()};
                     break;
                 }
             } catch (const std::exception &) {

@@ -37,30 +37,15 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
     Kind kind = Metafile::kindFromContent(bytes);
     if (kind == Kind::None && !Metafile::looksLikeMedia(bytes))
         kind = Metafile::kindFromName(fileName);
-    QList<Metafile::TitledEntry> entries;
-    switch (kind) {
-    case Kind::M3u:
-    case Kind::Ram: // an m3u without its header is a plain list of addresses
-        entries = Metafile::parseM3uEntries(bytes);
-        break;
-    case Kind::Pls:
-        entries = Metafile::parsePlsEntries(bytes);
-        break;
-    case Kind::Xspf:
-        entries = Metafile::parseXspfEntries(bytes);
-        break;
-    case Kind::Asx:
-        for (const QString &address : Metafile::parseAsx(bytes))
-            entries.append({address, QString()});
-        break;
-    case Kind::Hls: // one stream cut in pieces, not a list of stations
-    case Kind::None:
-        result.isList = false;
+    if (kind == Kind::Hls || kind == Kind::None) {
+        result.isList = false; // a stream, or one stream cut in pieces: no list of stations
         return result;
     }
+    // An m3u without its header is a plain list of addresses.
+    const QList<Metafile::TitledEntry> entries = Metafile::parseEntries(kind == Kind::Ram ? Kind::M3u : kind, bytes);
 
     const QString base = QFileInfo(fileName).absoluteFilePath();
-    for (const Metafile::TitledEntry &entry : std::as_const(entries)) {
+    for (const Metafile::TitledEntry &entry : entries) {
         const QString address = Metafile::resolve(entry.address, base);
         if (address.isEmpty())
             continue;

@@ -154,41 +154,44 @@ bool isLinkAddress(QStringView address)
     return followed.contains(m.captured(1).toLower());
 }
 
+namespace {
+
+// Text linked to an address. An address that may not become a link is written as text: after the
+// linked text when keepText is set, else in its place.
+void appendLink(QByteArray &out, const QString &address, QStringView text, bool keepText, const char *closeTag)
+{
+    if (isLinkAddress(address)) {
+        out += "<A HREF='";
+        appendHtmlText(out, address);
+        out += "'>";
+        appendHtmlText(out, text);
+        out += closeTag;
+    } else if (keepText) {
+        appendHtmlText(out, text);
+        out += " (";
+        appendHtmlText(out, address);
+        out += ')';
+    } else {
+        appendHtmlText(out, address);
+    }
+}
+
+} // namespace
+
 void appendWebPageRow(QByteArray &out, const Station &s, bool liveLink)
 {
-    if (!s.WebPage.isEmpty() && !isLinkAddress(s.WebPage)) {
-        out += "<TR><TD>";
+    out += "<TR><TD>";
+    if (s.WebPage.isEmpty())
         appendHtmlText(out, s.SName);
-        out += " (";
-        appendHtmlText(out, s.WebPage);
-        out += ")</TD><TD>";
-    } else if (!s.WebPage.isEmpty()) {
-        out += "<TR><TD><A HREF='";
-        appendHtmlText(out, s.WebPage);
-        out += "'>";
-        appendHtmlText(out, s.SName);
-        out += "</A></TD><TD>";
-    } else {
-        out += "<TR><TD>";
-        appendHtmlText(out, s.SName);
+    else
+        appendLink(out, s.WebPage, s.SName, true, "</A>");
+    for (const QString *field : {&s.Location, &s.CallLetters, &s.Frequency, &s.Type}) {
         out += "</TD><TD>";
+        appendHtmlText(out, *field);
     }
-    appendHtmlText(out, s.Location);
     out += "</TD><TD>";
-    appendHtmlText(out, s.CallLetters);
-    out += "</TD><TD>";
-    appendHtmlText(out, s.Frequency);
-    out += "</TD><TD>";
-    appendHtmlText(out, s.Type);
-    if (liveLink && !s.RAMFile.isEmpty() && !isLinkAddress(s.RAMFile)) {
-        out += "</TD><TD>";
-        appendHtmlText(out, s.RAMFile);
-        out += "</TD><TD>";
-    } else if (liveLink && !s.RAMFile.isEmpty()) {
-        out += "</TD><TD><A HREF='";
-        appendHtmlText(out, s.RAMFile);
-        out += "'>*LIVE*</a></TD><TD>";
-    } else {
+    if (liveLink && !s.RAMFile.isEmpty()) {
+        appendLink(out, s.RAMFile, u"*LIVE*", false, "</a>");
         out += "</TD><TD>";
     }
     appendHtmlText(out, s.Category);

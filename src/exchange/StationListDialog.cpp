@@ -150,17 +150,36 @@ void StationListDialog::reject()
     Command2_Click();
 }
 
-StationListDialog::Running::Running(StationListDialog *dialog) : m_dialog(dialog)
+StationListDialog::Work::Work(StationListDialog *dialog, const QString &prefix)
+    : m_dialog(dialog), m_prefix(prefix), m_progress(dialog->StatusBar1, dialog->ProgressBar1)
 {
-    m_dialog->m_running = true;
-    m_dialog->m_cancel = false;
-    m_dialog->Command1->setEnabled(false);
-    m_dialog->Command3->setEnabled(false);
 }
 
-StationListDialog::Running::~Running()
+StationListDialog::Work::~Work()
 {
+    if (!m_started)
+        return;
     m_dialog->m_running = false;
     m_dialog->Command1->setEnabled(true);
     m_dialog->Command3->setEnabled(true);
+}
+
+void StationListDialog::Work::connect(ExchangeCallbacks &callbacks)
+{
+    callbacks.started = [this](qint64 total) {
+        m_started = true;
+        m_dialog->m_running = true;
+        m_dialog->m_cancel = false;
+        m_dialog->Command1->setEnabled(false);
+        m_dialog->Command3->setEnabled(false);
+        m_progress.start(total);
+    };
+    callbacks.progress = [this](qint64 done, const QString &name) { m_progress.step(done, m_prefix, name); };
+    callbacks.cancelled = [this] { return m_dialog->m_cancel; };
+}
+
+void StationListDialog::Work::finish(const QString &text)
+{
+    if (m_started)
+        m_progress.finish(text);
 }

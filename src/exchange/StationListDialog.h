@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExchangeCallbacks.h"
+#include "ExchangeProgress.h"
 #include "app/CommonDialog.h"
 
 #include <QDialog>
@@ -18,8 +20,7 @@ class QStatusBar;
 
 // What the export and the import dialog share: the file name row with its browse button, the
 // "File Type" frame with the station file option, OK and Cancel, the status bar with a progress
-// bar beside its text, the data control over the Station table, and Cancel while the work runs
-// (it stops after the current station).
+// bar beside its text, the data control over the Station table, and Cancel while the work runs.
 class StationListDialog : public QDialog
 {
     Q_OBJECT
@@ -62,15 +63,26 @@ protected:
     // Puts the controls as a freshly loaded dialog has them.
     virtual void resetForm();
 
-    // While it lives the work runs: browse and OK are off, Cancel asks the work to stop.
-    class Running
+    // The work of OK, done by a workflow through the callbacks this fills in. From the work's
+    // start until this ends, browse and OK are off and Cancel asks the work to stop (it stops
+    // after the current station); the status bar shows prefix + the station at hand beside a
+    // progress bar.
+    class Work
     {
     public:
-        explicit Running(StationListDialog *dialog);
-        ~Running();
+        Work(StationListDialog *dialog, const QString &prefix);
+        ~Work();
+        Work(const Work &) = delete;
+        Work &operator=(const Work &) = delete;
+        void connect(ExchangeCallbacks &callbacks);
+        // Once the work has started: shows the text at once and hides the bar.
+        void finish(const QString &text);
 
     private:
         StationListDialog *m_dialog;
+        QString m_prefix;
+        ExchangeProgress m_progress;
+        bool m_started = false;
     };
 
     bool m_cancel = false;

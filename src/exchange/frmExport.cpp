@@ -1,8 +1,6 @@
 #include "frmExport.h"
 #include "app/PlainText.h"
 
-#include "ExchangeProgress.h"
-#include "Playlist.h"
 #include "StationFormats.h"
 #include "app/AppInfo.h"
 #include "app/MsgBox.h"
@@ -18,18 +16,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <tuple>
-
-namespace {
-
-// Output is handed to the file in pieces of about this size.
-constexpr qsizetype kChunk = 1 << 20;
-
-} // namespace
 
 frmExport::frmExport(QWidget *parent)
     : StationListDialog(QStringLiteral("Export To File"), QStringLiteral("Export to File:"),
@@ -105,9 +94,17 @@ void frmExport::Command3_Click()
         accept();
         return;
     }
-    const bool written = exportTo(fileName, optFileType[1]->isChecked()   ? WebPage
-                                            : optFileType[2]->isChecked() ? M3u
-                                                                          : StationFile);
+    StationExport::Choices choices;
+    choices.fileName = fileName;
+    choices.format = optFileType[1]->isChecked()   ? StationExport::Format::WebPage
+                     : optFileType[2]->isChecked() ? StationExport::Format::M3u
+                                                   : StationExport::Format::StationFile;
+    choices.liveLink = Check1->checkState() != Qt::Unchecked;
+    choices.product = App::title();
+    choices.major = App::major();
+    choices.minor = App::minor();
+    choices.homePage = App::homePage();
+    const bool written = exportTo(choices);
     if (m_cancel)
         QDialog::reject();
     else if (written)
@@ -115,91 +112,15 @@ void frmExport::Command3_Click()
     // A file that could not be written was reported; the dialog stays for another name.
 }
 
-bool frmExport::exportTo(const QString &fileName, Format format)
+bool frmExport::exportTo(const StationExport::Choices &choices)
 {
-    const bool webPage = format == WebPage;
-    RecordsetPtr rs = Data1->Recordset();
-    if (!rs) {
-        MsgBox::show(QStringLiteral("The station database could not be opened, so nothing was exported."), this);
-        return false;
-    }
-
-    // The file is written beside its final place and takes that place only when complete, so
-    // a failure or a cancel leaves an earlier file of that name as it was.
-    QSaveFile file(fileName);
-    auto failed = [&](const QString &reason) {
-        file.cancelWriting();
-        MsgBox::show(QStringLiteral("Could not write the file \"%1\":\n%2").arg(fileName, reason), this);
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-
-    const Running running(this);
-
-    ExchangeProgress progress(StatusBar1, ProgressBar1);
-    const qint64 total = rs->RecordCount();
-    progress.start(total);
-
-    QByteArray out;
-    out.reserve(kChunk + 4096);
-    if (webPage)
-        out += StationList::webPageHeader();
-    else if (format == M3u)
-        out += Playlist::m3uHeader();
-    const bool live = Check1->checkState() != Qt::Unchecked;
-
-    // The hidden bound boxes need not follow every station; they catch up once at the end.
-    struct Quiet
-    {
-        RecordsetPtr rs;
-        QSignalBlocker blocker;
-        ~Quiet()
-        {
-            blocker.unblock();
-            emit rs->currentChanged();
-        }
-    } quiet{rs, QSignalBlocker(rs.get())};
-    if (total > 0) {
-        rs->MoveLast();
-        rs->MoveFirst();
-    }
-    StationList::Station s;
-    qint64 n = 0;
-    while (total > 0 && !rs->EOF_()) {
-        auto text = [&rs](int i) { return rs->Fields(i).toString(); };
-        s.SName = text(0);
-        s.Frequency = text(1);
-        s.Type = text(2);
-        s.CallLetters = text(3);
-        s.Location = text(4);
-        s.RAMFile = text(5);
-        s.Category = text(6);
-        s.WebPage = text(7);
-        if (webPage)
-            StationList::appendWebPageRow(out, s, live);
-        else if (format == M3u)
-            Playlist::appendM3uEntry(out, s); // a station without a metafile has no entry
-        else
-            StationList::appendStationLine(out, s);
-        progress.step(n++, QStringLiteral("Exporting..."), s.SName);
-        if (m_cancel) {
-            file.cancelWriting();
-            return false;
-        }
-        if (out.size() >= kChunk) {
-            if (file.write(out) != out.size())
-                return failed(file.errorString());
-            out.resize(0); // keeps the buffer for the next piece
-        }
-        rs->MoveNext();
-    }
-    progress.finish(QStringLiteral("Done."));
-    if (webPage)
-        out += StationList::webPageFooter(App::title(), App::major(), App::minor(), App::homePage());
-    if (file.write(out) != out.size())
-        return failed(file.errorString());
-    if (!file.commit())
-        return failed(file.errorString());
-    return true;
+    Work work(this, QStringLiteral("Exporting..."));
+    ExchangeCallbacks callbacks;
+    work.connect(callbacks);
+    const StationExport::Result result = StationExport::run(choices, Data1->Recordset(), callbacks);
+    if (result.written)
+        work.finish(QStringLiteral("Done."));
+    else if (!result.cancelled)
+        MsgBox::show(result.error, this);
+    return result.written;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StationExport.h"
 #include "StationListDialog.h"
 
 class QCheckBox;
@@ -25,7 +26,7 @@ protected:
     void resetForm() override;
 
 private:
-    enum Format { StationFile, WebPage, M3u };
-    // Writes the file; false when it failed (already reported) or was cancelled.
-    bool exportTo(const QString &fileName, Format format);
+    // Writes the file, showing the progress; false when it failed (already reported) or was
+    // cancelled.
+    bool exportTo(const StationExport::Choices &choices);
 };

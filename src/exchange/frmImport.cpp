@@ -1,20 +1,16 @@
 #include "frmImport.h"
 #include "app/PlainText.h"
 
-#include "ExchangeProgress.h"
 #include "Playlist.h"
 #include "StationFormats.h"
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
-#include "data/BulkWriter.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,20 +20,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <optional>
 #include <tuple>
-
-namespace {
-
-// The database refused this one station; anything else (a read-only or broken database)
-// would refuse every station and stops the import.
-bool refusesOneStation(int number)
-{
-    return number == DataErr::RequiredField || number == DataErr::DuplicateName || number == DataErr::ValueTooLong ||
-           number == DataErr::InvalidArgument;
-}
-
-} // namespace
 
 frmImport::frmImport(QWidget *parent)
     : StationListDialog(QStringLiteral("Import File"), QStringLiteral("File to Import:"),
@@ -169,13 +152,17 @@ void frmImport::Command3_Click()
 {
     if (running())
         return;
-    const bool replace = !optAction[0]->isChecked();
-    const Format format = optFileType[1]->isChecked()   ? Format::Corvane
-                          : optFileType[2]->isChecked() ? Format::Playlist
-                                                        : Format::StationFile;
-    const bool imported = importFile(txtFile->text(), format, replace, replace && chkPrompt->isChecked());
+    StationImport::Choices choices;
+    choices.fileName = txtFile->text();
+    choices.format = optFileType[1]->isChecked()   ? StationImport::Format::Corvane
+                     : optFileType[2]->isChecked() ? StationImport::Format::Playlist
+                                                   : StationImport::Format::StationFile;
+    choices.replace = !optAction[0]->isChecked();
+    choices.prompt = choices.replace && chkPrompt->isChecked();
+    choices.category = cboCategory->currentText();
+    const bool imported = importFile(choices);
     // A playlist's entries are named by the import, so what did not fit as it stood is told.
-    if (imported && format == Format::Playlist &&
+    if (imported && choices.format == StationImport::Format::Playlist &&
         (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
         QStringList notes;
         if (m_counts.shortened > 0)
@@ -203,135 +190,38 @@ void frmImport::Command3_Click()
     // open for another name.
 }
 
-bool frmImport::importFile(const QString &fileName, Format format, bool replace, bool prompt)
+bool frmImport::importFile(const StationImport::Choices &choices)
 {
-    m_counts = Counts();
-    auto fail = [this](const QString &text) {
-        MsgBox::show(text, this);
-        return false;
-    };
-    if (fileName.trimmed().isEmpty())
-        return fail(QStringLiteral("Choose the file to import first."));
-    if (QFileInfo(fileName).isDir())
-        return fail(QStringLiteral("\"%1\" is a folder, not a station file.").arg(fileName));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("Could not read the file \"%1\":\n%2").arg(fileName, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("Could not read the file \"%1\":\n%2").arg(fileName, file.errorString()));
-    file.close();
-
-    // The stations come one at a time from the file's reader, or from the playlist read whole
-    // (a playlist is small and names each station on one or two lines).
-    std::optional<StationList::StationReader> reader;
-    Playlist::Stations playlist;
-    size_t nextEntry = 0;
-    if (format == Format::Playlist) {
-        if (cboCategory->currentText().isEmpty())
-            return fail(QStringLiteral("There is no category to put the playlist's stations in.\n"
-                                       "Add one with Edit, Categories first."));
-        playlist = Playlist::read(bytes, fileName, cboCategory->currentText());
-        if (!playlist.isList)
-            return fail(QStringLiteral("The file \"%1\" is not a playlist of stations.").arg(fileName));
-        if (playlist.stations.empty() && playlist.leftOut == 0)
-            return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
-    } else {
-        reader.emplace(format == Format::Corvane ? StationList::StationReader::CorvaneList
-                                                 : StationList::StationReader::StationFile,
-                       bytes);
-        if (reader->atEnd())
-            return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
-    }
-    auto readStation = [&](StationList::Station &station) {
-        if (reader)
-            return reader->next(station);
-        if (nextEntry >= playlist.stations.size())
-            return false;
-        station = playlist.stations[nextEntry++];
-        return true;
-    };
-    auto position = [&]() -> qint64 { return reader ? reader->position() : qint64(nextEntry); };
-
-    RecordsetPtr rs = Data1->Recordset();
-    if (!rs)
-        return fail(QStringLiteral("The station database could not be opened, so nothing was imported."));
-
-    const Running running(this);
-
-    ExchangeProgress progress(StatusBar1, ProgressBar1);
-    progress.start(reader ? reader->size() : qint64(playlist.stations.size()));
-    try {
-        // The stations go straight to the table through statements prepared once, in one
-        // transaction; the dialog's record set only opened the database. Fields in the order
-        // of the supplied bits of a station.
-        BulkWriter writer(rs->database(), QStringLiteral("Station"),
-                          {QStringLiteral("SName"), QStringLiteral("Location"), QStringLiteral("CallLetters"),
-                           QStringLiteral("Frequency"), QStringLiteral("Type"), QStringLiteral("RAMFile"),
-                           QStringLiteral("Category")});
-        Transaction transaction(rs->database());
-        QVariantList values;
-        StationList::Station s;
-        bool askEach = prompt;
-        while (!m_cancel) {
-            values.clear(); // before reading, so the station's texts can be reused
-            if (!readStation(s))
-                break;
-            progress.step(position(), QStringLiteral("Importing..."), s.SName);
-            // Empty text stores no value, as an empty text box does.
-            for (const QString *field :
-                 {&s.SName, &s.Location, &s.CallLetters, &s.Frequency, &s.Type, &s.RAMFile, &s.Category})
-                values << (field->isEmpty() ? QVariant() : QVariant(*field));
-
-            // In replace mode a station whose name is there already has its fields replaced
-            // by those the file gives (the web page, which no file gives, stays).
-            const qint64 rowid = replace && !s.SName.isEmpty() ? writer.find(0, s.SName) : -1;
-            if (rowid >= 0 && askEach) {
-                const MsgBox::Answer answer =
-                    MsgBox::askYesNoAllCancel(QStringLiteral("The station \"%1\" is already in the list.\n"
-                                                             "Replace it with the station from the file?")
-                                                  .arg(s.SName),
-                                              this);
-                if (answer == MsgBox::Answer::Cancel) {
-                    m_cancel = true;
-                    break;
-                }
-                if (answer == MsgBox::Answer::No) {
-                    ++m_counts.passedOver;
-                    continue;
-                }
-                if (answer == MsgBox::Answer::YesToAll)
-                    askEach = false;
-            }
-            // A station the database refuses (no category, a value too long, a name that is
-            // there already) is passed over and the import goes on.
-            try {
-                if (rowid >= 0) {
-                    writer.update(rowid, values, s.supplied & 0x7Fu);
-                    ++m_counts.replaced;
-                } else {
-                    writer.insert(values);
-                    ++m_counts.added;
-                }
-            } catch (const RuntimeError &e) {
-                if (!refusesOneStation(e.number()))
-                    throw;
-                ++m_counts.passedOver;
-            }
+    Work work(this, QStringLiteral("Importing..."));
+    StationImport::Callbacks callbacks;
+    work.connect(callbacks);
+    callbacks.replace = [this](const QString &name) {
+        switch (MsgBox::askYesNoAllCancel(QStringLiteral("The station \"%1\" is already in the list.\n"
+                                                         "Replace it with the station from the file?")
+                                              .arg(name),
+                                          this)) {
+        case MsgBox::Answer::Cancel:
+            m_cancel = true;
+            return StationImport::Answer::Cancel;
+        case MsgBox::Answer::No:
+            return StationImport::Answer::No;
+        case MsgBox::Answer::YesToAll:
+            return StationImport::Answer::YesToAll;
+        default:
+            return StationImport::Answer::Yes;
         }
-        // A cancelled import keeps the stations read so far.
-        transaction.commit();
-    } catch (const RuntimeError &e) {
-        // The transaction was rolled back: nothing of this import stays.
-        m_counts = Counts();
-        progress.finish(QString());
-        MsgBox::show(QStringLiteral("The stations could not be stored, so nothing was imported:\n%1").arg(e.text()),
-                     this);
-        return false;
+    };
+
+    StationImport import(choices, callbacks);
+    bool imported = import.readFile();
+    if (imported) {
+        // The dialog's record set only opens the database.
+        RecordsetPtr rs = Data1->Recordset();
+        imported = import.store(rs ? rs->database() : nullptr);
     }
-    m_counts.cancelled = m_cancel;
-    m_counts.shortened = playlist.shortened;
-    m_counts.leftOut = playlist.leftOut;
-    progress.finish(QStringLiteral("Done."));
-    return true;
+    m_counts = import.counts();
+    work.finish(imported ? QStringLiteral("Done.") : QString());
+    if (!imported)
+        MsgBox::show(import.error(), this);
+    return imported;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StationImport.h"
 #include "StationListDialog.h"
 
 class QCheckBox;
@@ -23,16 +24,8 @@ public:
     // Bound to SName, Location, CallLetters, Frequency, Type, RAMFile, Category.
     BoundTextBox *Text1, *Text2, *Text3, *Text4, *Text5, *Text6, *Text7;
 
-    // What the last import did (shown nowhere; the tests and benchmarks read it).
-    struct Counts
-    {
-        int added = 0;
-        int replaced = 0;
-        int passedOver = 0; // refused by the database, or declined at the question
-        bool cancelled = false;
-        int shortened = 0; // playlist names shortened to fit
-        int leftOut = 0;   // playlist entries whose address does not fit
-    };
+    // What the last import did (shown nowhere; the tests read it).
+    using Counts = StationImport::Counts;
     Counts lastCounts() const { return m_counts; }
 
 public slots:
@@ -44,8 +37,8 @@ protected:
     void resetForm() override;
 
 private:
-    enum class Format { StationFile, Corvane, Playlist };
-    bool importFile(const QString &fileName, Format format, bool replace, bool prompt);
+    // Runs the import, showing its progress; false when it failed (already reported).
+    bool importFile(const StationImport::Choices &choices);
     void fillCategories();
 
     Counts m_counts;

@@ -1,6 +1,7 @@
 #include "frmCategory.h"
 #include "app/PlainText.h"
 
+#include "CategoryColumn.h"
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
 #include "app/Module1.h"
@@ -12,7 +13,6 @@
 #include "data/Recordset.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,14 +30,10 @@ QString dataErrorMessage(const QString &text)
 
 } // namespace
 
-frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
+frmCategory::frmCategory(QWidget *parent) : RecordEditor({kNoun, kNewCategory, kNoCategories}, parent)
 {
     setObjectName(QStringLiteral("frmCategory"));
     setWindowTitle(QStringLiteral("Category"));
-    setModal(true);
-
-    datPrimaryRS = new Data(this);
-    datPrimaryRS->setObjectName(QStringLiteral("datPrimaryRS"));
 
     const char *captions[] = {"Name:", "Description:"};
     const char *fields[] = {"Name", "Description"};
@@ -55,17 +51,7 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
     txtFields[1]->setFixedHeight(Screen::twipsToPixels(780));
     txtFields[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    picButtons = new QWidget(this);
-    picButtons->setObjectName(QStringLiteral("picButtons"));
-    cmdAdd = Maintenance::makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
-    cmdDelete = Maintenance::makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
-    cmdRefresh = Maintenance::makeButton("cmdRefresh", QStringLiteral("&Refresh"), picButtons);
-    cmdUpdate = Maintenance::makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
-    cmdClose = Maintenance::makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
-    auto *strip = new QHBoxLayout(picButtons);
-    strip->setContentsMargins(0, 0, 0, 0);
-    for (QPushButton *b : {cmdAdd, cmdDelete, cmdRefresh, cmdUpdate, cmdClose})
-        strip->addWidget(b);
+    cmdRefresh = makeButtonStrip("cmdRefresh", QStringLiteral("&Refresh"));
 
     auto *grid = new QGridLayout;
     grid->addWidget(lblLabels[0], 0, 0);
@@ -84,37 +70,11 @@ frmCategory::frmCategory(QWidget *parent) : QDialog(parent)
 
     resize(Screen::twipsToPixels(5535), Screen::twipsToPixels(1890));
 
-    connect(cmdAdd, &QPushButton::clicked, this, &frmCategory::cmdAdd_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmCategory::cmdDelete_Click);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmCategory::cmdRefresh_Click);
-    connect(cmdUpdate, &QPushButton::clicked, this, &frmCategory::cmdUpdate_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &frmCategory::cmdClose_Click);
-    connect(datPrimaryRS, &Data::Validate, this, &frmCategory::datPrimaryRS_Validate);
-    connect(datPrimaryRS, &Data::Reposition, this, &frmCategory::datPrimaryRS_Reposition);
-    connect(datPrimaryRS, &Data::Error, this, &frmCategory::datPrimaryRS_Error);
+    connectHandlers();
 
     Form_Initialize();
     PlainText::apply(this); // what the labels show is data, never markup
-}
-
-void frmCategory::setVisible(bool visible)
-{
-    if (visible && !m_loaded) {
-        m_loaded = true;
-        Form_Load();
-    }
-    QDialog::setVisible(visible);
-}
-
-void frmCategory::done(int result)
-{
-    if (m_loaded) {
-        m_loaded = false;
-        datPrimaryRS->unloadForm(); // Validate with action 11; a changed row is saved
-        int cancel = 0;
-        Form_Unload(cancel);
-    }
-    QDialog::done(result);
 }
 
 void frmCategory::Form_Initialize()
@@ -134,28 +94,13 @@ void frmCategory::Form_Load()
     }
 }
 
-void frmCategory::Form_Unload(int &Cancel)
-{
-    Q_UNUSED(Cancel);
-    Screen::setMousePointer(Screen::Default);
-}
-
-void frmCategory::cmdAdd_Click()
-{
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
-        return;
-    rs->AddNew();
-    datPrimaryRS->setCaption(kNewCategory);
-}
-
 void frmCategory::cmdDelete_Click()
 {
     const RecordsetPtr rs = datPrimaryRS->Recordset();
     if (!rs)
         return;
     try {
-        if (rs->EditMode() == 2) {
+        if (rs->EditMode() == Recordset::EditAdd) {
             // A new category not yet saved has nothing stored to delete: it is dropped.
             rs->CancelUpdate();
             return;
@@ -163,7 +108,8 @@ void frmCategory::cmdDelete_Click()
         if (!rs->hasCurrentRow())
             return; // no saved category is current: nothing to delete
         // The name as stored counts, not one typed over it and refused.
-        if (Maintenance::isInViewCategories(rs->OriginalValue(0).toString(), Module1::ViewCategories)) {
+        if (Maintenance::isInViewCategories(rs->OriginalValue(CategoryColumn::Name).toString(),
+                                            Module1::ViewCategories)) {
             MsgBox::show(kInUse, this);
             return;
         }
@@ -188,55 +134,10 @@ void frmCategory::cmdRefresh_Click()
     }
 }
 
-void frmCategory::cmdUpdate_Click()
+QString frmCategory::saveErrorMessage(const RuntimeError &error) const
 {
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
-        return;
-    try {
-        datPrimaryRS->UpdateRecord();
-        rs->setBookmark(rs->LastModified());
-    } catch (const RuntimeError &e) {
-        // A name the database refuses (empty, too long, taken) stays pending as typed.
-        Screen::setMousePointer(Screen::Default);
-        MsgBox::show(dataErrorMessage(e.text()), this);
-    }
-}
-
-void frmCategory::cmdClose_Click()
-{
-    Screen::setMousePointer(Screen::Default);
-    close();
-}
-
-void frmCategory::datPrimaryRS_Validate(int Action, int &Save)
-{
-    Q_UNUSED(Save);
-    if (Action == 5) {
-        AddingRecord = true;
-        datPrimaryRS->setCaption(kNewCategory);
-    } else if (Action == 10) {
-        Screen::setMousePointer(Screen::Default);
-    }
-    Screen::setMousePointer(Screen::Hourglass);
-}
-
-void frmCategory::datPrimaryRS_Reposition()
-{
-    Screen::setMousePointer(Screen::Default);
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs) {
-        datPrimaryRS->setCaption(kNoCategories); // the database could not be opened
-        return;
-    }
-    datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
-    if (rs->EOF_())
-        datPrimaryRS->setCaption(kNewCategory);
-    if (rs->BOF() && rs->EOF_()) {
-        datPrimaryRS->setCaption(kNoCategories);
-        if (!AddingRecord)
-            rs->AddNew();
-    }
+    // A name the database refuses (empty, too long, taken) stays pending as typed.
+    return dataErrorMessage(error.text());
 }
 
 void frmCategory::datPrimaryRS_Error(int DataErr, int &Response)

@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "RecordEditor.h"
+
 #include <array>
 
 class BoundTextBox;
-class Data;
 class QLabel;
 class QPushButton;
-class QWidget;
 
 // "Category": browses, adds, renames, describes and deletes categories, in name order.
 // A category chosen for viewing in the radio band cannot be deleted.
-class frmCategory : public QDialog
+class frmCategory : public RecordEditor
 {
     Q_OBJECT
 public:
@@ -19,33 +18,15 @@ public:
 
     std::array<BoundTextBox *, 2> txtFields{}; // (0) name, (1) description
     std::array<QLabel *, 2> lblLabels{};
-    QWidget *picButtons;
-    QPushButton *cmdAdd;
-    QPushButton *cmdDelete;
     QPushButton *cmdRefresh;
-    QPushButton *cmdUpdate;
-    QPushButton *cmdClose;
-    Data *datPrimaryRS;
-
-    // Set when a new row is begun, never cleared while this object lives.
-    bool AddingRecord = false;
-
-    void setVisible(bool visible) override;
-    void done(int result) override;
 
 public slots:
     void Form_Initialize();
-    void Form_Load();
-    void Form_Unload(int &Cancel);
-    void cmdAdd_Click();
-    void cmdDelete_Click();
+    void Form_Load() override;
+    void cmdDelete_Click() override;
     void cmdRefresh_Click();
-    void cmdUpdate_Click();
-    void cmdClose_Click();
-    void datPrimaryRS_Validate(int Action, int &Save);
-    void datPrimaryRS_Reposition();
-    void datPrimaryRS_Error(int DataErr, int &Response);
+    void datPrimaryRS_Error(int DataErr, int &Response) override;
 
-private:
-    bool m_loaded = false;
+protected:
+    QString saveErrorMessage(const RuntimeError &error) const override;
 };

@@ -25,14 +25,12 @@ const QString kNeedCategory = QStringLiteral("Must specify a Category.");
 
 } // namespace
 
-frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m_mainStations(mainStations)
+frmStation::frmStation(Data *mainStations, QWidget *parent)
+    : RecordEditor({kNoun, kNewStation, kNoStations}, parent), m_mainStations(mainStations)
 {
     setObjectName(QStringLiteral("frmStation"));
     setWindowTitle(QStringLiteral("Edit Stations"));
-    setModal(true);
 
-    datPrimaryRS = new Data(this);
-    datPrimaryRS->setObjectName(QStringLiteral("datPrimaryRS"));
     datPrimaryRS->setRecordSource(QStringLiteral("Station"));
 
     Data1 = new Data(this);
@@ -42,18 +40,19 @@ frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m
     Data1->setVisible(false);
 
     // Box index, label caption, bound field, most characters.
-    struct Box
+    struct BoxSpec
     {
         int index;
         const char *caption;
         const char *field;
         int maxLength;
     };
-    const Box boxes[] = {
-        {0, "Station Name:", "SName", 30},      {1, "Frequency:", "Frequency", 5}, {2, "Web Page:", "WebPage", 100},
-        {3, "Call Letters:", "CallLetters", 4}, {4, "Location:", "Location", 50},  {5, ".RAM File:", "RAMFile", 100},
+    const BoxSpec boxes[] = {
+        {NameBox, "Station Name:", "SName", 30},    {FrequencyBox, "Frequency:", "Frequency", 5},
+        {WebPageBox, "Web Page:", "WebPage", 100},  {CallLettersBox, "Call Letters:", "CallLetters", 4},
+        {LocationBox, "Location:", "Location", 50}, {RAMFileBox, ".RAM File:", "RAMFile", 100},
     };
-    for (const Box &b : boxes) {
+    for (const BoxSpec &b : boxes) {
         auto *box = new BoundTextBox(this);
         box->setObjectName(QStringLiteral("txtFields(%1)").arg(b.index));
         box->setCharacterLimit(b.maxLength);
@@ -91,53 +90,44 @@ frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m
     Label2 = new QLabel(QStringLiteral("Web Page:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
 
-    Maintenance::labelFor(lblLabels[0], txtFields[0]);
-    Maintenance::labelFor(lblLabels[1], txtFields[1]);
+    Maintenance::labelFor(lblLabels[0], txtFields[NameBox]);
+    Maintenance::labelFor(lblLabels[1], txtFields[FrequencyBox]);
     Maintenance::labelFor(lblLabels[2], Combo1);
-    Maintenance::labelFor(lblLabels[3], txtFields[3]);
-    Maintenance::labelFor(lblLabels[4], txtFields[4]);
-    Maintenance::labelFor(lblLabels[5], txtFields[5]);
+    Maintenance::labelFor(lblLabels[3], txtFields[CallLettersBox]);
+    Maintenance::labelFor(lblLabels[4], txtFields[LocationBox]);
+    Maintenance::labelFor(lblLabels[5], txtFields[RAMFileBox]);
     Maintenance::labelFor(Label1, DBCombo1);
-    Maintenance::labelFor(Label2, txtFields[2]);
+    Maintenance::labelFor(Label2, txtFields[WebPageBox]);
 
-    picButtons = new QWidget(this);
-    picButtons->setObjectName(QStringLiteral("picButtons"));
-    cmdAdd = Maintenance::makeButton("cmdAdd", QStringLiteral("&Add"), picButtons);
-    cmdDelete = Maintenance::makeButton("cmdDelete", QStringLiteral("&Delete"), picButtons);
-    cmdUpdate = Maintenance::makeButton("cmdUpdate", QStringLiteral("&Update"), picButtons);
-    cmdClose = Maintenance::makeButton("cmdClose", QStringLiteral("&Close"), picButtons);
-    auto *strip = new QHBoxLayout(picButtons);
-    strip->setContentsMargins(0, 0, 0, 0);
-    for (QPushButton *b : {cmdAdd, cmdDelete, cmdUpdate, cmdClose})
-        strip->addWidget(b);
+    makeButtonStrip();
 
     // Rows: name; call letters, frequency and type; location; metafile and browse;
     // category; web page; the buttons; the navigation bar.
     auto *grid = new QGridLayout;
     grid->addWidget(lblLabels[0], 0, 0);
-    grid->addWidget(txtFields[0], 0, 1, 1, 2);
+    grid->addWidget(txtFields[NameBox], 0, 1, 1, 2);
     // Call letters and frequency get room for what they hold; the type box takes the rest.
     const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('W'));
-    txtFields[3]->setMinimumWidth(charWidth * 5);
-    txtFields[1]->setMinimumWidth(charWidth * 5);
+    txtFields[CallLettersBox]->setMinimumWidth(charWidth * 5);
+    txtFields[FrequencyBox]->setMinimumWidth(charWidth * 5);
     Command1->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral(" ... ")) + charWidth);
     auto *row1 = new QHBoxLayout;
-    row1->addWidget(txtFields[3]);
+    row1->addWidget(txtFields[CallLettersBox]);
     row1->addWidget(lblLabels[1]);
-    row1->addWidget(txtFields[1]);
+    row1->addWidget(txtFields[FrequencyBox]);
     row1->addWidget(lblLabels[2]);
     row1->addWidget(Combo1, 1);
     grid->addWidget(lblLabels[3], 1, 0);
     grid->addLayout(row1, 1, 1, 1, 2);
     grid->addWidget(lblLabels[4], 2, 0);
-    grid->addWidget(txtFields[4], 2, 1, 1, 2);
+    grid->addWidget(txtFields[LocationBox], 2, 1, 1, 2);
     grid->addWidget(lblLabels[5], 3, 0);
-    grid->addWidget(txtFields[5], 3, 1);
+    grid->addWidget(txtFields[RAMFileBox], 3, 1);
     grid->addWidget(Command1, 3, 2);
     grid->addWidget(Label1, 4, 0);
     grid->addWidget(DBCombo1, 4, 1, 1, 2);
     grid->addWidget(Label2, 5, 0);
-    grid->addWidget(txtFields[2], 5, 1, 1, 2);
+    grid->addWidget(txtFields[WebPageBox], 5, 1, 1, 2);
     grid->setColumnStretch(1, 1);
 
     auto *page = new QVBoxLayout(this);
@@ -145,8 +135,19 @@ frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m
     page->addWidget(picButtons);
     page->addWidget(datPrimaryRS);
 
-    QWidget *order[] = {txtFields[0], txtFields[3], txtFields[1], Combo1,    txtFields[4], txtFields[5], DBCombo1,
-                        txtFields[2], Command1,     cmdAdd,       cmdDelete, cmdUpdate,    cmdClose};
+    QWidget *order[] = {txtFields[NameBox],
+                        txtFields[CallLettersBox],
+                        txtFields[FrequencyBox],
+                        Combo1,
+                        txtFields[LocationBox],
+                        txtFields[RAMFileBox],
+                        DBCombo1,
+                        txtFields[WebPageBox],
+                        Command1,
+                        cmdAdd,
+                        cmdDelete,
+                        cmdUpdate,
+                        cmdClose};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -155,38 +156,9 @@ frmStation::frmStation(Data *mainStations, QWidget *parent) : QDialog(parent), m
     CommonDialog1.DialogTitle = QStringLiteral(".RAM File ");
     CommonDialog1.Filter = QStringLiteral("RAM Files (*.ram)|*.ram|All Files (*.*)|*.*|");
 
-    connect(cmdAdd, &QPushButton::clicked, this, &frmStation::cmdAdd_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmStation::cmdDelete_Click);
-    connect(cmdUpdate, &QPushButton::clicked, this, &frmStation::cmdUpdate_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &frmStation::cmdClose_Click);
     connect(Command1, &QPushButton::clicked, this, &frmStation::Command1_Click);
-    connect(datPrimaryRS, &Data::Validate, this, &frmStation::datPrimaryRS_Validate);
-    connect(datPrimaryRS, &Data::Reposition, this, &frmStation::datPrimaryRS_Reposition);
-    connect(datPrimaryRS, &Data::Error, this, &frmStation::datPrimaryRS_Error);
+    connectHandlers();
     PlainText::apply(this); // what the labels show is data, never markup
-}
-
-void frmStation::setVisible(bool visible)
-{
-    if (visible && !m_loaded) {
-        m_loaded = true;
-        Form_Load();
-    }
-    QDialog::setVisible(visible);
-}
-
-void frmStation::done(int result)
-{
-    if (m_loaded) {
-        m_loaded = false;
-        datPrimaryRS->unloadForm(); // Validate with action 11; a changed row is saved
-        // The record set goes back to the main window alone: moves made there while the
-        // editor is closed must not reach the editor's handlers.
-        datPrimaryRS->setRecordset(nullptr);
-        int cancel = 0;
-        Form_Unload(cancel);
-    }
-    QDialog::done(result);
 }
 
 void frmStation::Form_Load()
@@ -205,19 +177,11 @@ void frmStation::Form_Load()
 
 void frmStation::Form_Unload(int &Cancel)
 {
-    // The main window's record set is left updatable: the editor takes it over again at
-    // its next opening and must be able to save there too.
-    Q_UNUSED(Cancel);
-    Screen::setMousePointer(Screen::Default);
-}
-
-void frmStation::cmdAdd_Click()
-{
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
-        return;
-    rs->AddNew();
-    datPrimaryRS->setCaption(kNewStation);
+    // The record set goes back to the main window alone: moves made there while the editor is
+    // closed must not reach the editor's handlers. The main window's record set is left
+    // updatable: the editor takes it over again at its next opening and must save there too.
+    datPrimaryRS->setRecordset(nullptr);
+    RecordEditor::Form_Unload(Cancel);
 }
 
 void frmStation::cmdDelete_Click()
@@ -257,23 +221,12 @@ void frmStation::cmdUpdate_Click()
         MsgBox::show(kNeedCategory, this);
         return;
     }
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs)
-        return;
-    try {
-        datPrimaryRS->UpdateRecord();
-        rs->setBookmark(rs->LastModified());
-    } catch (const RuntimeError &e) {
-        // A row the database refuses (a name already taken, say) stays pending as typed.
-        Screen::setMousePointer(Screen::Default);
-        MsgBox::show(Maintenance::databaseErrorMessage(e.number(), e.text()), this);
-    }
+    RecordEditor::cmdUpdate_Click();
 }
 
-void frmStation::cmdClose_Click()
+QString frmStation::saveErrorMessage(const RuntimeError &error) const
 {
-    Screen::setMousePointer(Screen::Default);
-    close();
+    return Maintenance::databaseErrorMessage(error.number(), error.text());
 }
 
 void frmStation::Command1_Click()
@@ -283,7 +236,7 @@ void frmStation::Command1_Click()
     if (!CommonDialog1.ShowOpen(this))
         return;
     const QString path = CommonDialog1.FileName;
-    const int limit = txtFields[5]->characterLimit();
+    const int limit = txtFields[RAMFileBox]->characterLimit();
     if (limit > 0 && characterCount(path) > limit) {
         MsgBox::show(
             QStringLiteral("The file name is too long for the field .RAM File (RAMFile): at most %1 characters "
@@ -294,43 +247,20 @@ void frmStation::Command1_Click()
             this);
         return;
     }
-    txtFields[5]->setText(path);
-}
-
-void frmStation::datPrimaryRS_Validate(int Action, int &Save)
-{
-    Q_UNUSED(Save);
-    if (Action == 5) {
-        AddingRecord = true;
-        datPrimaryRS->setCaption(kNewStation);
-    } else if (Action == 10) {
-        Screen::setMousePointer(Screen::Default);
-    }
-    Screen::setMousePointer(Screen::Hourglass);
+    txtFields[RAMFileBox]->setText(path);
 }
 
 void frmStation::datPrimaryRS_Reposition()
 {
-    Screen::setMousePointer(Screen::Default);
-    const RecordsetPtr rs = datPrimaryRS->Recordset();
-    if (!rs) {
-        datPrimaryRS->setCaption(kNoStations); // the main list has no record set
-        return;
-    }
-    datPrimaryRS->setCaption(Maintenance::positionCaption(kNoun, rs->AbsolutePosition(), rs->RecordCount()));
-    if (rs->EOF_())
-        datPrimaryRS->setCaption(kNewStation);
-    if (rs->BOF() && rs->EOF_()) {
-        datPrimaryRS->setCaption(kNoStations);
-        if (!AddingRecord)
-            rs->AddNew();
-    }
-    Screen::setMousePointer(Screen::Default);
+    RecordEditor::datPrimaryRS_Reposition();
+    // A new row begun on an empty set raised the hourglass: the editor waits for typing.
+    if (datPrimaryRS->Recordset())
+        Screen::setMousePointer(Screen::Default);
 }
 
 void frmStation::datPrimaryRS_Error(int DataErr, int &Response)
 {
-    if (DataErr == 3314)
+    if (DataErr == ::DataErr::RequiredField)
         MsgBox::show(kNeedCategory, this);
     else if (DataErr != Err::ReadOnlyProperty)
         MsgBox::show(Maintenance::databaseErrorMessage(DataErr, Maintenance::engineErrorText(datPrimaryRS, DataErr)),

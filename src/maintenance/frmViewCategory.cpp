@@ -1,6 +1,7 @@
 #include "frmViewCategory.h"
 #include "app/PlainText.h"
 
+#include "CategoryColumn.h"
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
 #include "app/Module1.h"
@@ -149,7 +150,7 @@ void frmViewCategory::Form_Activate()
     if (!rs)
         return; // the database could not be opened: both lists stay empty
     while (!rs->EOF_()) {
-        const QString name = rs->Fields(0).toString();
+        const QString name = rs->Fields(CategoryColumn::Name).toString();
         addEntry(Maintenance::isInViewCategories(name, Module1::ViewCategories) ? List2 : List1, name);
         rs->MoveNext();
     }

@@ -75,6 +75,14 @@ bool looksBinary(const QByteArray &head)
     return false;
 }
 
+QStringList addressesOf(const QList<TitledEntry> &entries)
+{
+    QStringList out;
+    for (const TitledEntry &entry : entries)
+        out << entry.address;
+    return out;
+}
+
 } // namespace
 
 bool looksLikeMedia(const QByteArray &head)
@@ -195,10 +203,7 @@ QList<TitledEntry> parseM3uEntries(const QByteArray &data)
 
 QStringList parseM3u(const QByteArray &data)
 {
-    QStringList out;
-    for (const TitledEntry &entry : parseM3uEntries(data))
-        out << entry.address;
-    return out;
+    return addressesOf(parseM3uEntries(data));
 }
 
 QList<TitledEntry> parsePlsEntries(const QByteArray &data)
@@ -230,10 +235,7 @@ QList<TitledEntry> parsePlsEntries(const QByteArray &data)
 
 QStringList parsePls(const QByteArray &data)
 {
-    QStringList out;
-    for (const TitledEntry &entry : parsePlsEntries(data))
-        out << entry.address;
-    return out;
+    return addressesOf(parsePlsEntries(data));
 }
 
 QStringList parseAsx(const QByteArray &data)
@@ -304,38 +306,40 @@ QList<TitledEntry> parseXspfEntries(const QByteArray &data)
 
 QStringList parseXspf(const QByteArray &data)
 {
-    QStringList out;
-    for (const TitledEntry &entry : parseXspfEntries(data))
-        out << entry.address;
-    return out;
+    return addressesOf(parseXspfEntries(data));
 }
 
-QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress)
+QList<TitledEntry> parseEntries(Kind kind, const QByteArray &data)
 {
-    QStringList raw;
+    auto untitled = [](const QStringList &addresses) {
+        QList<TitledEntry> out;
+        for (const QString &address : addresses)
+            out.append({address, QString()});
+        return out;
+    };
     switch (kind) {
     case Kind::Ram:
-        raw = parseRam(data);
-        break;
+        return untitled(parseRam(data));
     case Kind::M3u:
-        raw = parseM3u(data);
-        break;
+        return parseM3uEntries(data);
     case Kind::Pls:
-        raw = parsePls(data);
-        break;
+        return parsePlsEntries(data);
     case Kind::Asx:
-        raw = parseAsx(data);
-        break;
+        return untitled(parseAsx(data));
     case Kind::Xspf:
-        raw = parseXspf(data);
-        break;
+        return parseXspfEntries(data);
     case Kind::Hls:
     case Kind::None:
         break;
     }
+    return {};
+}
+
+QStringList parse(Kind kind, const QByteArray &data, const QString &baseAddress)
+{
     QStringList out;
-    for (const QString &entry : std::as_const(raw))
-        out << resolve(entry, baseAddress);
+    for (const TitledEntry &entry : parseEntries(kind, data))
+        out << resolve(entry.address, baseAddress);
     return out;
 }
 

@@ -41,6 +41,10 @@ struct TitledEntry
     bool operator==(const TitledEntry &other) const = default;
 };
 
+// The entries of a metafile of that kind as they stand in it, with the titles the kinds that
+// have them give. Empty for an HLS playlist and for what is no metafile.
+QList<TitledEntry> parseEntries(Kind kind, const QByteArray &data);
+
 // The entries of an m3u (#EXTINF titles), a pls (TitleN) and an xspf list (<title>), in the
 // order the address-only readers below give them.
 QList<TitledEntry> parseM3uEntries(const QByteArray &data);

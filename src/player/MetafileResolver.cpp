@@ -1,8 +1,8 @@
 #include "player/MetafileResolver.h"
+#include "player/StatusText.h"
 
 #include "app/AppInfo.h"
 #include "player/Metafile.h"
-#include "player/Player.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -42,7 +42,7 @@ void MetafileResolver::fail(const QString &text)
 void MetafileResolver::expand(const QStringList &entries, const Entry &entry)
 {
     if (entries.isEmpty() || entry.depth >= kMaxDepth) {
-        entryFailed(Player::textNoEntries(entry.address));
+        entryFailed(StatusText::noEntries(entry.address));
         return;
     }
     // A list's entries come before the entries after it.
@@ -60,7 +60,7 @@ void MetafileResolver::next()
     while (!m_queue.isEmpty()) {
         const Entry entry = m_queue.takeFirst();
         if (!Metafile::isPlayableAddress(entry.address, entry.remote)) {
-            fail(Player::textUnsupported(entry.address));
+            fail(StatusText::unsupported(entry.address));
             continue;
         }
         const Metafile::Kind kind = Metafile::kindFromName(entry.address);
@@ -74,7 +74,7 @@ void MetafileResolver::next()
         // A local file: read its head here (small and quick) to know what it is.
         QFile file(Metafile::localPath(entry.address));
         if (!file.open(QIODevice::ReadOnly)) {
-            fail(file.exists() ? Player::textCannotConnect(entry.address) : Player::textNotFound(entry.address));
+            fail(file.exists() ? StatusText::cannotConnect(entry.address) : StatusText::notFound(entry.address));
             continue;
         }
         const QByteArray head = file.read(kMaxBytes);
@@ -89,7 +89,7 @@ void MetafileResolver::next()
         return;
     }
     // Nothing left: the last error stays on the status line.
-    emit exhausted(m_errors.isEmpty() ? Player::textNoEntries(m_source) : m_errors.last());
+    emit exhausted(m_errors.isEmpty() ? StatusText::noEntries(m_source) : m_errors.last());
 }
 
 void MetafileResolver::sniff(const Entry &entry)
@@ -128,7 +128,7 @@ void MetafileResolver::fetchProgress(QNetworkReply *reply, const Entry &entry)
     abortFetch();
     if (media) {
         if (entry.sniffed)
-            entryFailed(Player::textNotAStream(entry.address));
+            entryFailed(StatusText::notAStream(entry.address));
         else
             emit playable(entry);
         return;
@@ -144,11 +144,11 @@ void MetafileResolver::fetchFinished(QNetworkReply *reply, const Entry &entry)
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400) {
-        entryFailed(Player::textHttpError(entry.address, status));
+        entryFailed(StatusText::httpError(entry.address, status));
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        entryFailed(Player::textCannotConnect(entry.address));
+        entryFailed(StatusText::cannotConnect(entry.address));
         return;
     }
     read(reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toString(), reply->url().toString(),
@@ -164,7 +164,7 @@ void MetafileResolver::read(const QByteArray &data, const QString &contentType, 
     }
     if (Metafile::looksLikeMedia(data)) {
         if (entry.sniffed)
-            entryFailed(Player::textNotAStream(entry.address));
+            entryFailed(StatusText::notAStream(entry.address));
         else
             emit playable(entry);
         return;
@@ -173,16 +173,16 @@ void MetafileResolver::read(const QByteArray &data, const QString &contentType, 
     if (kind == Metafile::Kind::None)
         kind = Metafile::kindFromName(entry.address);
     if (kind == Metafile::Kind::None) {
-        entryFailed(Player::textNotAStream(entry.address));
+        entryFailed(StatusText::notAStream(entry.address));
         return;
     }
     const QStringList entries = Metafile::parse(kind, data, base);
     if (entries.isEmpty()) {
-        entryFailed(Player::textNoEntries(entry.address));
+        entryFailed(StatusText::noEntries(entry.address));
         return;
     }
     if (entry.depth >= kMaxDepth) {
-        entryFailed(Player::textNotAStream(entry.address));
+        entryFailed(StatusText::notAStream(entry.address));
         return;
     }
     expand(entries, Entry{base, entry.depth, entry.remote, true});

@@ -1,13 +1,12 @@
 #include "player/Player.h"
+#include "player/StatusText.h"
 
 #include "app/AppInfo.h"
 #include "player/Metafile.h"
 #include "player/MpvLibrary.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QUrl>
 
 #include <clocale>
 
@@ -32,14 +31,6 @@ void destroyPlayersAtExit()
 {
     registry().cleanupRegistered = false;
     Player::destroyAll();
-}
-
-QString hostOf(const QString &address)
-{
-    if (Metafile::isLocal(address))
-        return QFileInfo(Metafile::localPath(address)).fileName();
-    const QUrl url(address);
-    return url.host().isEmpty() ? address : url.host();
 }
 
 } // namespace
@@ -366,7 +357,7 @@ void Player::loadInMpv(const Entry &entry)
     setState(m_policy.reconnecting() ? State::Reconnecting : State::Connecting);
     if (rc < 0) {
         m_awaitingLoad = false;
-        entryFailed(textCannotConnect(entry.address));
+        entryFailed(StatusText::cannotConnect(entry.address));
     }
 }
 
@@ -402,19 +393,19 @@ void Player::refreshStatus()
         break;
     case State::Resolving:
     case State::Connecting:
-        text = textConnecting(m_currentEntry);
+        text = StatusText::connecting(m_currentEntry);
         break;
     case State::Buffering:
-        text = textBuffering(m_pausedForCache || !m_policy.isStarted() ? m_bufferPercent : 100);
+        text = StatusText::buffering(m_pausedForCache || !m_policy.isStarted() ? m_bufferPercent : 100);
         break;
     case State::Playing:
-        text = textPlaying(m_icyName, m_icyTitle);
+        text = StatusText::playing(m_icyName, m_icyTitle);
         break;
     case State::Reconnecting:
-        text = textReconnecting();
+        text = StatusText::reconnecting();
         break;
     case State::Stopped:
-        text = textStopped();
+        text = StatusText::stopped();
         break;
     case State::Failed:
         text = m_failText;
@@ -486,59 +477,4 @@ QString Player::mpvProperty(const QString &name) const
     const QString text = QString::fromUtf8(value);
     m_lib->free(value);
     return text;
-}
-
-QString Player::textConnecting(const QString &address)
-{
-    return address.isEmpty() ? tr("Connecting…") : tr("Connecting to %1…").arg(hostOf(address));
-}
-
-QString Player::textBuffering(int percent)
-{
-    return tr("Buffering %1%").arg(percent);
-}
-
-QString Player::textPlaying(const QString &name, const QString &title)
-{
-    if (!name.isEmpty() && !title.isEmpty())
-        return tr("Playing: %1 – %2").arg(name, title);
-    if (!name.isEmpty() || !title.isEmpty())
-        return tr("Playing: %1").arg(name.isEmpty() ? title : name);
-    return tr("Playing");
-}
-
-QString Player::textStopped()
-{
-    return tr("Stopped");
-}
-QString Player::textReconnecting()
-{
-    return tr("Reconnecting…");
-}
-QString Player::textCannotConnect(const QString &address)
-{
-    return tr("Cannot connect to %1").arg(address);
-}
-QString Player::textNotAStream(const QString &address)
-{
-    return tr("Not a stream: %1").arg(address);
-}
-QString Player::textNotFound(const QString &address)
-{
-    return tr("Not found: %1").arg(address);
-}
-QString Player::textUnsupported(const QString &address)
-{
-    return tr("Cannot play this kind of address: %1").arg(address);
-}
-QString Player::textNoEntries(const QString &address)
-{
-    return tr("No stream listed in %1").arg(address);
-}
-
-QString Player::textHttpError(const QString &address, int status)
-{
-    if (status == 404 || status == 410)
-        return textNotFound(address);
-    return tr("The server refused %1 (HTTP %2)").arg(address).arg(status);
 }

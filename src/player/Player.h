@@ -99,19 +99,6 @@ public:
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
 
-    // Status texts, also used by tests to recognise states.
-    static QString textConnecting(const QString &address);
-    static QString textBuffering(int percent);
-    static QString textPlaying(const QString &name, const QString &title);
-    static QString textStopped();
-    static QString textReconnecting();
-    static QString textCannotConnect(const QString &address);
-    static QString textNotAStream(const QString &address);
-    static QString textNotFound(const QString &address);
-    static QString textHttpError(const QString &address, int status);
-    static QString textUnsupported(const QString &address);
-    static QString textNoEntries(const QString &address);
-
     ~Player() override;
 
 signals:

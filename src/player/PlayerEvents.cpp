@@ -1,6 +1,7 @@
 // How the player follows what libmpv reports: the events, decoded into plain values, move the
 // player through its states; the ends of entries go to the reconnect policy and the resolver.
 #include "player/Player.h"
+#include "player/StatusText.h"
 
 #include "player/Metafile.h"
 #include "player/MpvLibrary.h"
@@ -43,7 +44,7 @@ void Player::handle(const CommandDone &done)
         return;
     m_awaitingLoad = false;
     if (!done.ok) {
-        entryFailed(textCannotConnect(m_entry.address));
+        entryFailed(StatusText::cannotConnect(m_entry.address));
         return;
     }
     m_minEntryId = done.entryId;
@@ -81,7 +82,7 @@ void Player::takePlaylist(const Answer &answer)
     const qint64 to = m_redirectFrom + m_redirectCount;
     m_redirectFrom = -1;
     if (!answer.ok) {
-        entryFailed(textNoEntries(m_entry.address));
+        entryFailed(StatusText::noEntries(m_entry.address));
         return;
     }
     // The entries libmpv found in a playlist of its own: they join the queue like any
@@ -151,7 +152,7 @@ void Player::handleEndFile(const EndFile &end)
         if (m_redirectFrom > 0 && m_redirectCount > 0)
             m_lib->get_property_async(m_mpv, request(Request::Playlist), "playlist", MPV_FORMAT_NODE);
         else
-            entryFailed(textNoEntries(m_entry.address));
+            entryFailed(StatusText::noEntries(m_entry.address));
         return;
     }
     switch (m_policy.ended(end)) {
@@ -165,8 +166,8 @@ void Player::handleEndFile(const EndFile &end)
         m_reconnectTimer.start(m_policy.delayMs());
         return;
     case ReconnectPolicy::Verdict::GiveUp:
-        failWith(m_lastLogError.contains(QLatin1String("404")) ? textNotFound(m_entry.address)
-                                                               : textCannotConnect(m_entry.address));
+        failWith(m_lastLogError.contains(QLatin1String("404")) ? StatusText::notFound(m_entry.address)
+                                                               : StatusText::cannotConnect(m_entry.address));
         return;
     case ReconnectPolicy::Verdict::Ended:
         m_minEntryId = kNoEntry;
@@ -176,7 +177,7 @@ void Player::handleEndFile(const EndFile &end)
         break;
     }
     if (end.reason == EndFile::Reason::Eof) {
-        entryFailed(textNotAStream(m_entry.address));
+        entryFailed(StatusText::notAStream(m_entry.address));
     } else if (end.error == MPV_ERROR_UNKNOWN_FORMAT && !m_entry.sniffed && !Metafile::isLocal(m_entry.address)) {
         // Perhaps a metafile behind an address that does not say so: look at its content.
         m_minEntryId = kNoEntry;
@@ -261,10 +262,10 @@ QString Player::mpvErrorText(int mpvError) const
     static const QRegularExpression httpError(QStringLiteral("HTTP error (\\d{3})"));
     const auto m = httpError.match(log);
     if (m.hasMatch())
-        return textHttpError(m_entry.address, m.captured(1).toInt());
+        return StatusText::httpError(m_entry.address, m.captured(1).toInt());
     if (Metafile::isLocal(m_entry.address) && !QFileInfo::exists(Metafile::localPath(m_entry.address)))
-        return textNotFound(m_entry.address);
+        return StatusText::notFound(m_entry.address);
     if (mpvError == MPV_ERROR_UNKNOWN_FORMAT || mpvError == MPV_ERROR_NOTHING_TO_PLAY)
-        return textNotAStream(m_entry.address);
-    return textCannotConnect(m_entry.address);
+        return StatusText::notAStream(m_entry.address);
+    return StatusText::cannotConnect(m_entry.address);
 }

@@ -1,5 +1,10 @@
-// The main window's menu commands: the windows they open, the web addresses, help, banner, exit.
+// The main window's menu bar and its commands: the windows they open, the web addresses,
+// help, banner, exit.
 #include "tuner/frmMain.h"
+
+#include "tuner/WindowLayout.h"
+
+#include "data/StationColumn.h"
 
 #include "app/AppInfo.h"
 #include "app/Shell.h"
@@ -14,12 +19,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QVariant>
 
 namespace {
-constexpr int kHeightWithBanner = 4155;
-constexpr int kHeightBannerHidden = 3345;
-
 // Makes the window on first use, then shows the one instance modally over the main window.
 template <typename Window, typename... Args> void openModal(frmMain *main, Window *&instance, Args &&...args)
 {
@@ -28,6 +32,75 @@ template <typename Window, typename... Args> void openModal(frmMain *main, Windo
     main->runModal(*instance);
 }
 } // namespace
+
+void frmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto menu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto item = [&](QMenu *m, const char *name, const QString &caption, bool shown = true) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setVisible(shown);
+        return a;
+    };
+    auto separator = [&](QMenu *m, const char *name, bool shown = true) {
+        QAction *a = m->addSeparator();
+        a->setObjectName(QLatin1String(name));
+        a->setVisible(shown);
+        return a;
+    };
+
+    mnuFile = menu("mnuFile", tr("&File"));
+    mnuFileNew = item(mnuFile, "mnuFileNew", tr("&New"), false);
+    mnuFileOpen = item(mnuFile, "mnuFileOpen", tr("&Open"), false);
+    mnuFileVoid1 = separator(mnuFile, "mnuFileVoid1", false);
+    mnuFileImport = item(mnuFile, "mnuFileImport", tr("&Import"));
+    mnuFileExport = item(mnuFile, "mnuFileExport", tr("&Export"));
+    mnuFileVoid = separator(mnuFile, "mnuFileVoid");
+    mnuFileExit = item(mnuFile, "mnuFileExit", tr("E&xit"));
+
+    mnuEdit = menu("mnuEdit", tr("&Edit"));
+    mnuEditRadioStations = item(mnuEdit, "mnuEditRadioStations", tr("&Stations"));
+    mnuEditCategories = item(mnuEdit, "mnuEditCategories", tr("&Categories"));
+
+    mnuView = menu("mnuView", tr("&View"));
+    mnuViewPing = item(mnuView, "mnuViewPing", tr("&Ping"), false);
+    mnuViewChannels = item(mnuView, "mnuViewChannels", tr("&Channels"), false);
+    mnuViewCategories = item(mnuView, "mnuViewCategories", tr("C&ategories"));
+    mnuvoid1 = separator(mnuView, "mnuvoid1");
+    mnuViewWebPage = item(mnuView, "mnuViewWebPage", tr("&Web Page"));
+    mnuViewWebPage->setEnabled(false); // until a station with a web page is tuned
+    mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
+    mnuViewBanner->setCheckable(true);
+    mnuViewBanner->setChecked(true);
+    mnuViewOptions = item(mnuView, "mnuViewOptions", tr("&Options"), false);
+
+    mnuHelp = menu("mnuHelp", tr("&Help"));
+    mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));
+    mnuHelpHelp = item(mnuHelp, "mnuHelpHelp", tr("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelpHelp->setShortcutContext(Qt::WindowShortcut);
+    mnuHelpOnlineHelp = item(mnuHelp, "mnuHelpOnlineHelp", tr("&Online Help"));
+
+    connect(mnuFileImport, &QAction::triggered, this, &frmMain::mnuFileImport_Click);
+    connect(mnuFileExport, &QAction::triggered, this, &frmMain::mnuFileExport_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuEditRadioStations, &QAction::triggered, this, &frmMain::mnuEditRadioStations_Click);
+    connect(mnuEditCategories, &QAction::triggered, this, &frmMain::mnuEditCategories_Click);
+    connect(mnuViewPing, &QAction::triggered, this, &frmMain::mnuViewPing_Click);
+    connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
+    connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
+    connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
+    connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+    connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
+    connect(mnuHelpOnlineHelp, &QAction::triggered, this, &frmMain::mnuHelpOnlineHelp_Click);
+}
 
 void frmMain::mnuFileImport_Click()
 {
@@ -73,11 +146,11 @@ void frmMain::mnuViewPing_Click() {}
 void frmMain::mnuViewWebPage_Click()
 {
     const RecordsetPtr rs = Data1 ? Data1->Recordset() : nullptr;
-    if (!rs || rs->BOF() || rs->EOF_() || rs->EditMode() == 2)
+    if (!rs || rs->BOF() || rs->EOF_() || rs->EditMode() == Recordset::EditAdd)
         return;
     QString address;
     try {
-        address = rs->Fields(7).toString();
+        address = rs->Fields(StationColumn::WebPage).toString();
     } catch (const std::exception &) {
         return; // no current station (deleted in the editor): nothing to open
     }
@@ -90,7 +163,7 @@ void frmMain::mnuViewBanner_Click()
 {
     const bool show = mnuViewBanner->isChecked();
     showBanner(show);
-    setHeight(show ? kHeightWithBanner : kHeightBannerHidden);
+    setHeight(show ? WindowLayout::HeightWithBanner : WindowLayout::HeightBannerHiddenByMenu);
 }
 
 // Shows the help file; any failure to show it is passed over.

@@ -2,9 +2,9 @@
 #include "app/PlainText.h"
 
 #include "tuner/Artwork.h"
-#include "tuner/StationFilter.h"
 #include "tuner/StatusBar.h"
 #include "tuner/UpDown.h"
+#include "tuner/WindowLayout.h"
 
 #include "app/Accessibility.h"
 #include "app/AppInfo.h"
@@ -36,18 +36,7 @@
 
 namespace {
 
-// Outer window parts that lie outside the client area: title bar, borders and menu bar.
-constexpr int kNonClientTwips = 720;
-constexpr int kClientWidthTwips = 7065;
-constexpr int kBannerTwips = 915;
-constexpr int kStatusBarTwips = 300;
-constexpr int kHeightWithBanner = 4155;
-constexpr int kHeightWithoutBanner = 3225;
-
-const QColor kBlack(0, 0, 0);
-const QColor kGreen(0, 255, 0);
-const QColor kDarkGreen(0, 128, 0);
-const QColor kLightGrey(192, 192, 192);
+using namespace WindowLayout;
 
 void setColours(QWidget *widget, const QColor &fore, const QColor &back)
 {
@@ -75,15 +64,14 @@ QFont pointFont(qreal points, bool bold = false, const QString &family = QString
     return font;
 }
 
-bool isEmptyField(const QVariant &value)
+// A data control the window reads its rows through; its navigation bar is never shown.
+Data *hiddenDataControl(const char *name, const QString &table, QWidget *parent)
 {
-    return value.isNull() || !value.isValid() || value.toString().isEmpty();
-}
-
-// Neither before the first nor after the last row, nor on a row just deleted.
-bool hasCurrentRow(const RecordsetPtr &rs)
-{
-    return rs && !rs->EOF_() && !rs->BOF() && rs->hasCurrentRow();
+    auto *data = new Data(parent);
+    data->setObjectName(QLatin1String(name));
+    data->setRecordSource(table);
+    data->setVisible(false);
+    return data;
 }
 
 // The radio's faceplate: a brushed-metal gradient behind the controls.
@@ -119,7 +107,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildMenus();
     buildControls();
-    setHeight(kHeightWithBanner);
+    setHeight(HeightWithBanner);
     PlainText::apply(this); // what the labels show is data, never markup
 }
 
@@ -128,75 +116,6 @@ frmMain::~frmMain() = default;
 QString frmMain::startCaption()
 {
     return QStringLiteral("%1 v%2.%3.%4").arg(App::title()).arg(App::major()).arg(App::minor()).arg(App::revision());
-}
-
-void frmMain::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    auto menu = [&](const char *name, const QString &caption) {
-        QMenu *m = bar->addMenu(caption);
-        m->setObjectName(QLatin1String(name));
-        m->menuAction()->setObjectName(QLatin1String(name));
-        return m;
-    };
-    auto item = [&](QMenu *m, const char *name, const QString &caption, bool shown = true) {
-        QAction *a = m->addAction(caption);
-        a->setObjectName(QLatin1String(name));
-        a->setVisible(shown);
-        return a;
-    };
-    auto separator = [&](QMenu *m, const char *name, bool shown = true) {
-        QAction *a = m->addSeparator();
-        a->setObjectName(QLatin1String(name));
-        a->setVisible(shown);
-        return a;
-    };
-
-    mnuFile = menu("mnuFile", tr("&File"));
-    mnuFileNew = item(mnuFile, "mnuFileNew", tr("&New"), false);
-    mnuFileOpen = item(mnuFile, "mnuFileOpen", tr("&Open"), false);
-    mnuFileVoid1 = separator(mnuFile, "mnuFileVoid1", false);
-    mnuFileImport = item(mnuFile, "mnuFileImport", tr("&Import"));
-    mnuFileExport = item(mnuFile, "mnuFileExport", tr("&Export"));
-    mnuFileVoid = separator(mnuFile, "mnuFileVoid");
-    mnuFileExit = item(mnuFile, "mnuFileExit", tr("E&xit"));
-
-    mnuEdit = menu("mnuEdit", tr("&Edit"));
-    mnuEditRadioStations = item(mnuEdit, "mnuEditRadioStations", tr("&Stations"));
-    mnuEditCategories = item(mnuEdit, "mnuEditCategories", tr("&Categories"));
-
-    mnuView = menu("mnuView", tr("&View"));
-    mnuViewPing = item(mnuView, "mnuViewPing", tr("&Ping"), false);
-    mnuViewChannels = item(mnuView, "mnuViewChannels", tr("&Channels"), false);
-    mnuViewCategories = item(mnuView, "mnuViewCategories", tr("C&ategories"));
-    mnuvoid1 = separator(mnuView, "mnuvoid1");
-    mnuViewWebPage = item(mnuView, "mnuViewWebPage", tr("&Web Page"));
-    mnuViewWebPage->setEnabled(false); // until a station with a web page is tuned
-    mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
-    mnuViewBanner->setCheckable(true);
-    mnuViewBanner->setChecked(true);
-    mnuViewOptions = item(mnuView, "mnuViewOptions", tr("&Options"), false);
-
-    mnuHelp = menu("mnuHelp", tr("&Help"));
-    mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));
-    mnuHelpHelp = item(mnuHelp, "mnuHelpHelp", tr("&Help"));
-    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    mnuHelpHelp->setShortcutContext(Qt::WindowShortcut);
-    mnuHelpOnlineHelp = item(mnuHelp, "mnuHelpOnlineHelp", tr("&Online Help"));
-
-    connect(mnuFileImport, &QAction::triggered, this, &frmMain::mnuFileImport_Click);
-    connect(mnuFileExport, &QAction::triggered, this, &frmMain::mnuFileExport_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
-    connect(mnuEditRadioStations, &QAction::triggered, this, &frmMain::mnuEditRadioStations_Click);
-    connect(mnuEditCategories, &QAction::triggered, this, &frmMain::mnuEditCategories_Click);
-    connect(mnuViewPing, &QAction::triggered, this, &frmMain::mnuViewPing_Click);
-    connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
-    connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
-    connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
-    connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
-    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
-    connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
-    connect(mnuHelpOnlineHelp, &QAction::triggered, this, &frmMain::mnuHelpOnlineHelp_Click);
 }
 
 void frmMain::buildControls()
@@ -209,7 +128,7 @@ void frmMain::buildControls()
     // The station display: a black panel with green text and four band lights.
     Label2 = new QLabel(QStringLiteral("Label2"), face);
     Label2->setObjectName(QStringLiteral("Label2"));
-    setColours(Label2, kBlack, kBlack);
+    setColours(Label2, Black, Black);
     Label2->setFrameShape(QFrame::Box);
     Label2->setLineWidth(1);
     {
@@ -224,7 +143,7 @@ void frmMain::buildControls()
     lblFrequency = new QLabel(face);
     lblFrequency->setObjectName(QStringLiteral("lblFrequency"));
     Accessibility::readAsShown(lblFrequency, tr("Frequency"));
-    setColours(lblFrequency, kGreen, kBlack);
+    setColours(lblFrequency, Green, Black);
     lblFrequency->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblFrequency->setFont(pointFont(24, false, QStringLiteral("DejaVu Sans Mono")));
     place(lblFrequency, 120, 120, 1770, 540);
@@ -234,7 +153,7 @@ void frmMain::buildControls()
     for (int i = 0; i < 4; ++i) {
         QLabel *light = new QLabel(QLatin1String(bands[i]), face);
         light->setObjectName(QStringLiteral("lblType(%1)").arg(i));
-        setColours(light, i == 0 ? kGreen : kDarkGreen, kBlack);
+        setColours(light, i == 0 ? Green : DarkGreen, Black);
         // A narrow face, so the lights that touch each other stay apart.
         light->setFont(i < 3 ? pointFont(9.75, true, QStringLiteral("Nimbus Sans Narrow"))
                              : pointFont(8.25, true, QStringLiteral("Nimbus Sans Narrow")));
@@ -248,14 +167,14 @@ void frmMain::buildControls()
     lblLocation = new QLabel(face);
     lblLocation->setObjectName(QStringLiteral("lblLocation"));
     Accessibility::readAsShown(lblLocation, tr("Location"));
-    setColours(lblLocation, kGreen, kBlack);
+    setColours(lblLocation, Green, Black);
     lblLocation->setAlignment(Qt::AlignCenter);
     place(lblLocation, 105, 615, 2550, 270);
 
     // A fixed text that lies behind the player's status line.
     Label1 = new QLabel(QStringLiteral("00:00.1 / 00:00.0"), face);
     Label1->setObjectName(QStringLiteral("Label1"));
-    setColours(Label1, kGreen, kBlack);
+    setColours(Label1, Green, Black);
     Label1->setFont(pointFont(8.25, false, QStringLiteral("Arial")));
     place(Label1, 2940, 960, 1275, 225);
 
@@ -264,13 +183,10 @@ void frmMain::buildControls()
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(tr("Unused list"));
     List1->setFocusPolicy(Qt::NoFocus);
-    setColours(List1, kGreen, kBlack);
+    setColours(List1, Green, Black);
     place(List1, 2715, 75, 1680, 480);
 
-    Data1 = new Data(this);
-    Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setRecordSource(QStringLiteral("Station"));
-    Data1->setVisible(false);
+    Data1 = hiddenDataControl("Data1", QStringLiteral("Station"), this);
 
     DBList1 = new DBList(face);
     DBList1->setObjectName(QStringLiteral("DBList1"));
@@ -278,7 +194,7 @@ void frmMain::buildControls()
     DBList1->setRowSource(Data1);
     DBList1->setListField(QStringLiteral("SName"));
     DBList1->setDataSource(Data1);
-    setColours(DBList1, kGreen, kBlack);
+    setColours(DBList1, Green, Black);
     showListFocus(false);
     DBList1->installEventFilter(this);
     place(DBList1, 2730, 75, 1650, 840);
@@ -286,7 +202,7 @@ void frmMain::buildControls()
     // The player: picture, volume and status line of the console "Radio".
     Picture1 = new QWidget(face);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    setColours(Picture1, kBlack, kBlack);
+    setColours(Picture1, Black, Black);
     place(Picture1, 4410, 75, 2610, 2145);
     RealAudio1[7] = new RealAudio(QStringLiteral("ImageWindow"), QStringLiteral("Radio"), Picture1);
     place(RealAudio1[7], 0, 15, 2505, 2025);
@@ -297,7 +213,7 @@ void frmMain::buildControls()
     RealAudio1[5] = new RealAudio(QStringLiteral("StatusBar"), QStringLiteral("Radio"), face);
     RealAudio1[5]->setAccessibleName(tr("Player status"));
     // The status line reads like a second line of the display, and covers the fixed text below it.
-    setColours(RealAudio1[5], kGreen, kBlack);
+    setColours(RealAudio1[5], Green, Black);
     place(RealAudio1[5], 90, 915, 4300, 330);
     for (int i : {5, 7, 8})
         RealAudio1[i]->setObjectName(QStringLiteral("RealAudio1(%1)").arg(i));
@@ -356,15 +272,12 @@ void frmMain::buildControls()
     picBanner = new QLabel(face);
     picBanner->setObjectName(QStringLiteral("picBanner"));
     picBanner->setAccessibleName(App::title());
-    setColours(picBanner, kBlack, kLightGrey);
-    Data2 = new Data(picBanner);
-    Data2->setObjectName(QStringLiteral("Data2"));
-    Data2->setRecordSource(QStringLiteral("Preset"));
-    Data2->setVisible(false);
+    setColours(picBanner, Black, LightGrey);
+    Data2 = hiddenDataControl("Data2", QStringLiteral("Preset"), picBanner);
 
     StatusBar1 = new StatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setFixedHeight(Screen::twipsToPixels(kStatusBarTwips));
+    StatusBar1->setFixedHeight(Screen::twipsToPixels(StatusBarTwips));
     setStatusBar(StatusBar1);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -408,8 +321,8 @@ void frmMain::setHeight(int twips)
 {
     m_heightTwips = twips;
     const int menuHeight = menuBar()->sizeHint().height();
-    const int clientHeight = Screen::twipsToPixels(twips - kNonClientTwips);
-    setFixedSize(Screen::twipsToPixels(kClientWidthTwips), menuHeight + clientHeight);
+    const int clientHeight = Screen::twipsToPixels(twips - NonClientTwips);
+    setFixedSize(Screen::twipsToPixels(ClientWidthTwips), menuHeight + clientHeight);
     layoutBanner();
 }
 
@@ -425,7 +338,7 @@ void frmMain::layoutBanner()
         return;
     // Docked to the bottom of the client area, directly above the status bar, full width.
     const int faceHeight = height() - menuBar()->sizeHint().height() - StatusBar1->height();
-    const int bannerHeight = Screen::twipsToPixels(kBannerTwips);
+    const int bannerHeight = Screen::twipsToPixels(BannerTwips);
     const QRect area(0, faceHeight - bannerHeight, width(), bannerHeight);
     if (picBanner->geometry() != area || picBanner->pixmap().isNull()) {
         picBanner->setGeometry(area);
@@ -449,7 +362,7 @@ void frmMain::Form_Load()
     const bool banner = IniFile::toBool(Module1::vbReadIni(QStringLiteral("ShowBanner")));
     mnuViewBanner->setChecked(banner);
     showBanner(banner);
-    setHeight(banner ? kHeightWithBanner : kHeightWithoutBanner);
+    setHeight(banner ? HeightWithBanner : HeightWithoutBannerAtLoad);
     mnuViewBanner->setChecked(banner);
 
     Module1::FilterField = QStringLiteral("Category");
@@ -487,7 +400,7 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Activate()
 {
-    QString categories = Module1::RadioMode ? Module1::ViewCategories : QStringLiteral("Television");
+    QString categories = bandCategories();
     vbFilter(categories);
     vbGetPreset();
     DBList1->ReFill();
@@ -537,16 +450,6 @@ void frmMain::closeEvent(QCloseEvent *event)
         Form_Unload();
 }
 
-void frmMain::showListFocus(bool focused)
-{
-    // The keyboard focus shows on the black list: its station lights up bright green while the
-    // list has the focus and stays dark green while it has not.
-    QPalette palette = DBList1->palette();
-    palette.setColor(QPalette::Highlight, focused ? kGreen : kDarkGreen);
-    palette.setColor(QPalette::HighlightedText, kBlack);
-    DBList1->setPalette(palette);
-}
-
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == DBList1 && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
@@ -565,289 +468,4 @@ RecordsetPtr frmMain::stations() const
 RecordsetPtr frmMain::presets() const
 {
     return m_databaseOk ? Data2->Recordset() : nullptr;
-}
-
-// ---- Station list filter ---------------------------------------------------------------------
-
-void frmMain::vbFilter(QString &categories)
-{
-    const QString criteria = categoryCriteria(categories, Module1::FilterField);
-    if (!m_databaseOk)
-        return;
-
-    // Each step goes on when the one before failed: criteria the parser refuses leave the
-    // list unfiltered, an empty result leaves the display as it was.
-    // The table is reread from the file when it changed, so changes made in other windows show;
-    // while it is unchanged, a band's list is filtered and sorted only the first time.
-    RecordsetPtr table;
-    try {
-        table = m_stationTable.open(Data1->DatabaseName(), Data1->RecordSource(), Data1->ReadOnly());
-    } catch (const std::exception &) {
-        // An unreadable table leaves the list as it was (checked just below).
-    }
-    if (!table)
-        return;
-    const QString byName = QStringLiteral("SName");
-    RecordsetPtr filtered;
-    try {
-        filtered = m_stationTable.derived(byName, criteria);
-    } catch (const std::exception &) {
-        // Refused criteria: every station shows, still in name order.
-        try {
-            filtered = m_stationTable.derived(byName, QString());
-        } catch (const std::exception &) {
-            filtered = table;
-        }
-    }
-    m_refreshing = true;
-    try {
-        Data1->setRecordset(filtered);
-    } catch (const std::exception &) {
-        // The list keeps the set it had; the filter never reports an error.
-    }
-    m_refreshing = false;
-    try {
-        if (RecordsetPtr rs = Data1->Recordset(); rs && !(rs->BOF() && rs->EOF_()))
-            rs->MoveFirst();
-    } catch (const std::exception &) {
-        // No first station to go to: the display keeps what it showed.
-    }
-}
-
-// ---- Tuning ----------------------------------------------------------------------------------
-
-void frmMain::DBList1_Click()
-{
-    RecordsetPtr rs = stations();
-    if (!rs)
-        return;
-    rs->FindFirst(stationNameCriteria(DBList1->Text()));
-    UpdateDisplay(rs);
-}
-
-void frmMain::DBList1_DblClick()
-{
-    vbTuneIn();
-}
-
-void frmMain::vbTuneIn()
-{
-    RecordsetPtr rs = stations();
-    if (!rs || (rs->BOF() && rs->EOF_()))
-        return;
-    if (rs->EOF_())
-        rs->MoveLast();
-    if (rs->BOF())
-        rs->MoveFirst();
-    if (!hasCurrentRow(rs))
-        return;
-
-    mnuViewWebPage->setEnabled(!isEmptyField(rs->Fields(7)));
-    const QVariant stream = rs->Fields(5);
-    if (isEmptyField(stream))
-        return;
-    setWindowTitle(startCaption() + QStringLiteral(" [") + DBList1->Text() + QLatin1Char(']'));
-    RealAudio1[7]->setSource(stream.toString());
-    RealAudio1[7]->DoPlay();
-}
-
-void frmMain::Data1_Reposition()
-{
-    if (m_refreshing)
-        return;
-    RecordsetPtr rs = stations();
-    if (!rs)
-        return;
-    UpdateDisplay(rs);
-    if (hasCurrentRow(rs)) {
-        const QVariant name = rs->Fields(0);
-        if (!isEmptyField(name))
-            DBList1->setText(name.toString());
-    }
-}
-
-// ---- Display ---------------------------------------------------------------------------------
-
-void frmMain::showCategoryOf(const RecordsetPtr &rs)
-{
-    const QVariant category = hasCurrentRow(rs) ? rs->Fields(6) : QVariant();
-    StatusBar1->setText(isEmptyField(category) ? QStringLiteral("No Category") : category.toString());
-}
-
-void frmMain::UpdateDisplay(const RecordsetPtr &rs)
-{
-    if (!hasCurrentRow(rs))
-        return;
-    showCategoryOf(rs);
-    const QVariant frequency = rs->Fields(1);
-    lblFrequency->setText(isEmptyField(frequency) ? QString() : frequency.toString());
-    const QVariant location = rs->Fields(4);
-    lblLocation->setText(isEmptyField(location) ? QString() : location.toString());
-
-    static const QString bands[4] = {QStringLiteral("FM"), QStringLiteral("AM"), QStringLiteral("TV"),
-                                     QStringLiteral("NET")};
-    const QVariant typeValue = rs->Fields(2);
-    const QString type = isEmptyField(typeValue) ? QString() : typeValue.toString();
-    int lit = -1;
-    for (int i = 0; i < 4 && lit < 0; ++i) {
-        if (type == bands[i]) // exact and case-sensitive
-            lit = i;
-    }
-    for (int i = 0; i < 4; ++i) {
-        QPalette palette = lblType[i]->palette();
-        palette.setColor(QPalette::WindowText, i == lit ? kGreen : kDarkGreen);
-        lblType[i]->setPalette(palette);
-        const QString name = Accessibility::lightName(lblType[i]->text(), i == lit);
-        if (lblType[i]->accessibleName() != name)
-            lblType[i]->setAccessibleName(name);
-    }
-}
-
-// ---- Presets ---------------------------------------------------------------------------------
-
-void frmMain::vbGetPreset()
-{
-    RecordsetPtr rs = presets();
-    int rows = 0;
-    if (rs) {
-        try {
-            if (!(rs->BOF() && rs->EOF_()))
-                rs->MoveFirst();
-            for (; rows < 10 && !rs->EOF_(); ++rows) {
-                const QVariant name = rs->Fields(0);
-                setPresetHint(rows, isEmptyField(name) ? QStringLiteral("[None]") : name.toString());
-                rs->MoveNext();
-            }
-        } catch (const RuntimeError &) {
-            // An unreadable preset row ends the labelling: the buttons from it on are disabled below.
-        }
-    }
-    // Buttons without a preset row are disabled and say so.
-    for (int i = rows; i < 10; ++i)
-        setPresetHint(i, QStringLiteral("[None]"));
-    m_presetRows = rows;
-    applyPresetStates();
-}
-
-void frmMain::setPresetHint(int index, const QString &hint)
-{
-    Preset[index]->setToolTip(PlainText::toolTip(hint));
-    // Read as its number and the station it holds: "3, BBC World Service".
-    const QString name = QStringLiteral("%1, %2").arg(index).arg(hint);
-    if (Preset[index]->accessibleName() != name)
-        Preset[index]->setAccessibleName(name);
-}
-
-void frmMain::applyPresetStates()
-{
-    for (int i = 0; i < 10; ++i)
-        Preset[i]->setEnabled(Module1::RadioMode && i < m_presetRows);
-    cmdSet->setEnabled(Module1::RadioMode);
-}
-
-void frmMain::cmdSet_Click()
-{
-    if (!Module1::PresetArmed) {
-        Module1::PresetArmed = true;
-        StatusBar1->showPrompt(QStringLiteral("Select Number To Preset..."));
-    } else {
-        Module1::PresetArmed = false;
-        showCategoryOf(stations());
-    }
-}
-
-void frmMain::Preset_Click(int Index)
-{
-    RecordsetPtr presetRows = presets();
-    if (!presetRows || Index < 0 || Index >= m_presetRows)
-        return;
-    presetRows->MoveLast();
-    presetRows->MoveFirst();
-    presetRows->Move(Index);
-
-    if (Module1::PresetArmed) {
-        RecordsetPtr station = stations();
-        if (!hasCurrentRow(station)) {
-            MsgBox::show(tr("No station is selected in the list, so nothing was stored in preset %1.\n\n"
-                            "Select a station, then press the preset button again.")
-                             .arg(Index),
-                         this);
-            return;
-        }
-        presetRows->Edit();
-        try {
-            for (int p = 0; p < 8; ++p)
-                presetRows->setField(p, station->Fields(p));
-            presetRows->Update();
-        } catch (...) {
-            presetRows->CancelUpdate();
-            throw;
-        }
-        setPresetHint(Index, presetRows->Fields(0).toString());
-        showCategoryOf(station);
-        Module1::PresetArmed = false;
-    } else {
-        UpdateDisplay(presetRows);
-        const QVariant stream = presetRows->Fields(5);
-        if (!isEmptyField(stream))
-            RealAudio1[7]->setSource(stream.toString());
-    }
-}
-
-// ---- Bands and stepping ----------------------------------------------------------------------
-
-void frmMain::optTuner_Click()
-{
-    UpDown1->setEnabled(false);
-    UpDown2->setEnabled(true);
-    Module1::RadioMode = true;
-    applyPresetStates();
-    QString categories = Module1::ViewCategories;
-    vbFilter(categories);
-}
-
-void frmMain::optTV_Click()
-{
-    UpDown1->setEnabled(true);
-    UpDown2->setEnabled(false);
-    Module1::RadioMode = false;
-    applyPresetStates();
-    QString categories = QStringLiteral("Television");
-    vbFilter(categories);
-}
-
-void frmMain::UpDown1_UpClick()
-{
-    RecordsetPtr rs = stations();
-    if (rs && !rs->BOF()) {
-        rs->MovePrevious();
-        vbTuneIn();
-    }
-}
-
-void frmMain::UpDown1_DownClick()
-{
-    RecordsetPtr rs = stations();
-    if (rs && !rs->EOF_()) {
-        rs->MoveNext();
-        vbTuneIn();
-    }
-}
-
-void frmMain::UpDown2_UpClick()
-{
-    RecordsetPtr rs = stations();
-    if (rs && !rs->EOF_()) {
-        rs->MoveNext();
-        vbTuneIn();
-    }
-}
-
-void frmMain::UpDown2_DownClick()
-{
-    RecordsetPtr rs = stations();
-    if (rs && !rs->BOF()) {
-        rs->MovePrevious();
-        vbTuneIn();
-    }
 }

@@ -61,7 +61,7 @@ public:
     void vbGetPreset();
 
     // The outer height of the window in twips (title and menu bars included), as the banner
-    // setting chooses it: 4155 with the banner, 3225 without.
+    // setting or command chooses it (see WindowLayout).
     int Height() const { return m_heightTwips; }
     void setHeight(int twips);
 
@@ -161,6 +161,12 @@ private:
     void setPresetHint(int index, const QString &hint);
     void showCategoryOf(const RecordsetPtr &rs);
     void showListFocus(bool focused);
+    // The categories the current band lists: the viewed ones for radio, "Television" for TV.
+    static QString bandCategories();
+    // Enables the band's stepper and presets and lists the band's stations.
+    void selectBand(bool radio);
+    // Moves the list one station on (or back) and tunes it; nothing past either end.
+    void stepStation(bool forward);
     RecordsetPtr stations() const;
     RecordsetPtr presets() const;
 

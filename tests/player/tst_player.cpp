@@ -4,6 +4,7 @@
 #include "app/PlainText.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
+#include "player/StatusText.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -263,7 +264,7 @@ void TestPlayer::fileThatDropsIsPlayedToTheEnd()
     player->setSource(m_http->url(QStringLiteral("/drops.mp3")));
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Player::State::Stopped, kStart * 2);
     QCOMPARE(started.count(), 1);
-    QCOMPARE(player->statusText(), Player::textStopped());
+    QCOMPARE(player->statusText(), StatusText::stopped());
     QVERIFY(m_http->hits(QStringLiteral("/drops.mp3")) >= 3);
     Player::destroyAll();
     int rate = 0;
@@ -325,9 +326,9 @@ void TestPlayer::failedEntriesAreShownAndTheNextIsTried()
     for (const auto &args : texts)
         shown << args.at(0).toString();
     // Every failed entry showed its own error, in the order tried.
-    const QStringList errors = {Player::textCannotConnect(dead), Player::textNotFound(missing),
-                                Player::textNotAStream(text), Player::textUnsupported(QStringLiteral("memory://fake")),
-                                Player::textUnsupported(QStringLiteral("file:///etc/passwd"))};
+    const QStringList errors = {StatusText::cannotConnect(dead), StatusText::notFound(missing),
+                                StatusText::notAStream(text), StatusText::unsupported(QStringLiteral("memory://fake")),
+                                StatusText::unsupported(QStringLiteral("file:///etc/passwd"))};
     qsizetype at = 0;
     for (const QString &error : errors) {
         const qsizetype found = shown.indexOf(error, at);
@@ -342,19 +343,19 @@ void TestPlayer::nothingPlayableEndsWithItsError_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("error");
     const QString dead = QStringLiteral("http://127.0.0.1:%1/x.pls").arg(m_deadPort);
-    QTest::newRow("dead metafile address") << dead << Player::textCannotConnect(dead);
+    QTest::newRow("dead metafile address") << dead << StatusText::cannotConnect(dead);
     QTest::newRow("missing metafile") << m_http->url(QStringLiteral("/nothing.ram"))
-                                      << Player::textNotFound(m_http->url(QStringLiteral("/nothing.ram")));
+                                      << StatusText::notFound(m_http->url(QStringLiteral("/nothing.ram")));
     QTest::newRow("missing stream") << m_http->url(QStringLiteral("/nothing.mp3"))
-                                    << Player::textNotFound(m_http->url(QStringLiteral("/nothing.mp3")));
+                                    << StatusText::notFound(m_http->url(QStringLiteral("/nothing.mp3")));
     QTest::newRow("server error") << m_http->url(QStringLiteral("/broken.mp3"))
-                                  << Player::textHttpError(m_http->url(QStringLiteral("/broken.mp3")), 500);
+                                  << StatusText::httpError(m_http->url(QStringLiteral("/broken.mp3")), 500);
     QTest::newRow("empty metafile") << m_http->url(QStringLiteral("/empty.m3u"))
-                                    << Player::textNoEntries(m_http->url(QStringLiteral("/empty.m3u")));
+                                    << StatusText::noEntries(m_http->url(QStringLiteral("/empty.m3u")));
     QTest::newRow("web page") << m_http->url(QStringLiteral("/about"))
-                              << Player::textNotAStream(m_http->url(QStringLiteral("/about")));
+                              << StatusText::notAStream(m_http->url(QStringLiteral("/about")));
     QTest::newRow("missing local file") << "/nonexistent/station.ram"
-                                        << Player::textNotFound("/nonexistent/station.ram");
+                                        << StatusText::notFound("/nonexistent/station.ram");
 }
 
 void TestPlayer::nothingPlayableEndsWithItsError()
@@ -390,7 +391,7 @@ void TestPlayer::droppedLiveStreamIsReconnected()
     QTRY_COMPARE(player->state(), Player::State::Playing);
 
     m_icecast->stopSource();
-    QTRY_COMPARE_WITH_TIMEOUT(line->text(), Player::textReconnecting(), kStart);
+    QTRY_COMPARE_WITH_TIMEOUT(line->text(), StatusText::reconnecting(), kStart);
     QTest::qWait(1500); // at least one attempt finds no stream
     QCOMPARE(player->state(), Player::State::Reconnecting);
     QVERIFY2(m_icecast->startSource(), qPrintable(m_icecast->errorText()));

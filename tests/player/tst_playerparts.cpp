@@ -4,6 +4,7 @@
 #include "player/MetafileResolver.h"
 #include "player/Player.h"
 #include "player/ReconnectPolicy.h"
+#include "player/StatusText.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -168,7 +169,7 @@ void TestPlayerParts::metafilesNestFourDeepAtMost()
     QVERIFY(four.entry.remote);
 
     const Outcome five = resolve(http.url(QStringLiteral("/c5/a0.m3u")));
-    QCOMPARE(five.error, Player::textNotAStream(http.url(QStringLiteral("/c5/a4.m3u"))));
+    QCOMPARE(five.error, StatusText::notAStream(http.url(QStringLiteral("/c5/a4.m3u"))));
     QCOMPARE(http.hits(QStringLiteral("/c5/a4.m3u")), 1);
 }
 
@@ -185,7 +186,7 @@ void TestPlayerParts::onlyTheHeadOfALongAnswerIsRead()
     http.serve(QStringLiteral("/long.m3u"), list(16 * MetafileResolver::kMaxBytes), "audio/x-mpegurl");
     QCOMPARE(resolve(http.url(QStringLiteral("/short.m3u"))).entry.address, QString::fromUtf8(stream));
     QCOMPARE(resolve(http.url(QStringLiteral("/long.m3u"))).error,
-             Player::textNoEntries(http.url(QStringLiteral("/long.m3u"))));
+             StatusText::noEntries(http.url(QStringLiteral("/long.m3u"))));
 
     // A local file with a list's name but longer than the limit goes to the player as it is.
     QTemporaryDir dir;

@@ -3,24 +3,21 @@
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
-#include "exchange/frmExport.h"
-#include "exchange/frmImport.h"
+#include "data/Database.h"
+#include "data/Recordset.h"
+#include "exchange/StationExport.h"
+#include "exchange/StationImport.h"
 #include "player/Player.h"
 #include "tuner/frmMain.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QtTest>
-#include <functional>
 #include <unistd.h>
 
-// Bad files handed to the real windows: each is refused with a clear message or has its
-// documented quiet outcome, and nothing already stored changes.
+// Bad files handed to the import and export while the real main window is open, and bad
+// settings files at start-up: each is refused with a clear message or has its documented quiet
+// outcome, and nothing already stored changes.
 class TestBadInput : public QObject
 {
     Q_OBJECT
@@ -36,8 +33,6 @@ private slots:
     void settingsFileThatCannotBeReadStopsStartUp();
 
 private:
-    // Opens a window of the main window's menu and works it while it is shown modally.
-    template <typename Dialog> void whileOpen(QAction *menu, const std::function<void(Dialog &)> &work);
     QList<QVariantList> stored() const;
 
     std::unique_ptr<TestAppDir> m_dir;
@@ -93,22 +88,6 @@ QList<QVariantList> TestBadInput::stored() const
     return m_dir->query(QStringLiteral("SELECT rowid, * FROM Station ORDER BY rowid"));
 }
 
-template <typename Dialog> void TestBadInput::whileOpen(QAction *menu, const std::function<void(Dialog &)> &work)
-{
-    bool found = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        found = true;
-        work(*dialog);
-        if (dialog->isVisible())
-            dialog->Command2->click(); // Cancel
-    });
-    menu->trigger();
-    QVERIFY(found);
-}
-
 void TestBadInput::importOfBadFilesChangesNothingStored_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty with isDirectory: a folder
@@ -151,20 +130,17 @@ void TestBadInput::importOfBadFilesChangesNothingStored()
     else if (!content.isEmpty() || corvane)
         m_dir->writeFile(corvane ? QStringLiteral("bad.lst") : QStringLiteral("bad.hcs"), content);
 
-    whileOpen<frmImport>(m_window->mnuFileImport, [&](frmImport &dlg) {
-        dlg.txtFile->setText(name);
-        if (corvane)
-            dlg.optFileType[1]->setChecked(true);
-        QTest::mouseClick(dlg.Command3, Qt::LeftButton);
-    });
-
-    const QStringList shown = MsgBox::takeShown();
+    StationImport::Choices choices;
+    choices.fileName = name;
+    choices.format = corvane ? StationImport::Format::Corvane : StationImport::Format::StationFile;
+    StationImport import(choices);
+    const bool done = import.store(Database::open(m_dir->dbPath()));
     if (message.isEmpty()) {
-        QCOMPARE(shown, QStringList());
+        QVERIFY2(done, qPrintable(import.error()));
     } else {
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown.first().contains(message), qPrintable(shown.first()));
-        QVERIFY2(shown.first().contains(name), qPrintable(shown.first()));
+        QVERIFY(!done);
+        QVERIFY2(import.error().contains(message), qPrintable(import.error()));
+        QVERIFY2(import.error().contains(name), qPrintable(import.error()));
     }
     const QList<QVariantList> after = stored();
     QCOMPARE(after.mid(0, before.size()), before);
@@ -182,14 +158,13 @@ void TestBadInput::importOfBadFilesChangesNothingStored()
 void TestBadInput::exportIntoAMissingFolderIsRefused()
 {
     const QString name = m_dir->filePath(QStringLiteral("no such folder/stations.hcs"));
-    whileOpen<frmExport>(m_window->mnuFileExport, [&](frmExport &dlg) {
-        dlg.txtFile->setText(name);
-        QTest::mouseClick(dlg.Command3, Qt::LeftButton);
-    });
-    const QStringList shown = MsgBox::takeShown();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.first().contains(QStringLiteral("Could not write")) && shown.first().contains(name),
-             qPrintable(shown.first()));
+    StationExport::Choices choices;
+    choices.fileName = name;
+    const StationExport::Result result =
+        StationExport::run(choices, Recordset::open(Database::open(m_dir->dbPath()), QStringLiteral("Station"), true));
+    QVERIFY(!result.written);
+    QVERIFY2(result.error.contains(QStringLiteral("Could not write")) && result.error.contains(name),
+             qPrintable(result.error));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("no such folder"))));
     QCOMPARE(stored().size(), 2);
 }

@@ -1,4 +1,5 @@
 #include "SoakRun.h"
+#include "player/StatusText.h"
 
 #include "app/Application.h"
 
@@ -47,7 +48,7 @@ void TestSoak::threeHundredTuningsLeakNothing()
     // Errors of the failed stations showed in the status line only, and the last tuning's
     // status has replaced them.
     QCOMPARE(MsgBox::shown(), QStringList());
-    QCOMPARE(run.player()->statusText(), Player::textPlaying(run.player()->icyName(), run.player()->icyTitle()));
+    QCOMPARE(run.player()->statusText(), StatusText::playing(run.player()->icyName(), run.player()->icyTitle()));
     QVERIFY2(last.rssKb - early.rssKb < 20 * 1024,
              qPrintable(QStringLiteral("memory grew by %1 kB").arg(last.rssKb - early.rssKb)));
     QVERIFY2(last.threads <= early.threads + 4,
