@@ -86,20 +86,21 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
     }
 
-    auto prepared = std::make_unique<Statement>(*db, sql);
     if (!hasRowid && !sortInMemory.isEmpty()) {
         // A query that orders by a column it does not return runs as written, in the engine's order.
+        const Statement probe(*db, sql);
         QStringList returned;
-        for (int i = 0; i < prepared->columnCount(); ++i)
-            returned << prepared->columnName(i);
-        for (const auto &field : parseSort(sortInMemory))
-            if (!returned.contains(unbracket(field.first), Qt::CaseInsensitive)) {
-                prepared = std::make_unique<Statement>(*db, source);
-                sortInMemory.clear();
-                break;
-            }
+        for (int i = 0; i < probe.columnCount(); ++i)
+            returned << probe.columnName(i);
+        const auto fields = parseSort(sortInMemory);
+        if (!std::all_of(fields.begin(), fields.end(), [&](const auto &field) {
+                return returned.contains(unbracket(field.first), Qt::CaseInsensitive);
+            })) {
+            sql = source;
+            sortInMemory.clear();
+        }
     }
-    Statement &st = *prepared;
+    Statement st(*db, sql);
     const int columns = st.columnCount();
     const int first = hasRowid ? 1 : 0;
     for (int i = first; i < columns; ++i)

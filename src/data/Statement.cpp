@@ -21,13 +21,6 @@ ValueKind valueKind(const QVariant &v)
     }
 }
 
-QVariant textValue(std::string_view utf8)
-{
-    if (utf8.empty())
-        return QVariant(QString(QLatin1String("")));
-    return QVariant(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-}
-
 Statement::Statement(Database &db, const QString &sql, bool reused) : m_db(db)
 {
     const QByteArray utf8 = sql.toUtf8();

@@ -22,7 +22,12 @@ inline bool isText(const QVariant &v)
 
 // A text value as the database gives it, in a string of its own size; an empty text is empty,
 // never null.
-QVariant textValue(std::string_view utf8);
+inline QVariant textValue(std::string_view utf8)
+{
+    if (utf8.empty())
+        return QVariant(QString(QLatin1String("")));
+    return QVariant(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+}
 
 // One prepared SQL statement of a database, finalized when it goes out of scope. Every
 // statement the program runs goes through here: values are bound as QVariants and read back as
