@@ -25,7 +25,7 @@ Statement::Statement(Database &db, const QString &sql, bool reused) : m_db(db)
 {
     const QByteArray utf8 = sql.toUtf8();
     const unsigned flags = reused ? SQLITE_PREPARE_PERSISTENT : 0;
-    if (sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()), flags, &m_st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()) + 1, flags, &m_st, nullptr) != SQLITE_OK) {
         const RuntimeError error = db.lastError();
         sqlite3_finalize(m_st);
         m_st = nullptr;
