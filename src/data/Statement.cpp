@@ -64,13 +64,8 @@ void Statement::bind(int position, const QVariant &v)
     }
 }
 
-bool Statement::step(const QStringList &fields, const QVariantList &values)
+void Statement::raise(const QStringList &fields, const QVariantList &values)
 {
-    const int rc = sqlite3_step(m_st);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
     const RuntimeError error = m_db.lastError(fields, values);
     sqlite3_reset(m_st);
     throw error;
@@ -78,7 +73,9 @@ bool Statement::step(const QStringList &fields, const QVariantList &values)
 
 void Statement::run(const QStringList &fields, const QVariantList &values)
 {
-    step(fields, values);
+    const int rc = sqlite3_step(m_st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        raise(fields, values);
     sqlite3_reset(m_st);
 }
 

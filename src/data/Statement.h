@@ -48,10 +48,19 @@ public:
     void bind(int position, const QVariant &value);
 
     // Runs the statement to its next row: true when a row is ready to read, false when there
-    // is none left. A failure resets the statement and raises the database's error; fields and
-    // values, when given, are the row that was refused (they name a duplicate in the text).
-    bool step(const QStringList &fields = {}, const QVariantList &values = {});
-    // Runs a statement that returns no rows, then resets it for the next run.
+    // is none left. A failure resets the statement and raises the database's error. Inline, as
+    // reading a long table steps once per row.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_st);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            raise({}, {});
+        return false;
+    }
+    // Runs a statement that returns no rows, then resets it for the next run. fields and
+    // values, when given, are the row that was refused (they name a duplicate in the error).
     void run(const QStringList &fields = {}, const QVariantList &values = {});
     // Makes the statement ready to run again; bindings stay.
     void reset();
@@ -73,6 +82,9 @@ public:
     QVariant column(int i) const;
 
 private:
+    // Resets the statement and raises the database's error for the failure of its last run.
+    [[noreturn]] void raise(const QStringList &fields, const QVariantList &values);
+
     Database &m_db;
     sqlite3_stmt *m_st = nullptr;
 };
