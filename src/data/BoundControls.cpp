@@ -117,22 +117,28 @@ QString BoundComboBox::boundText() const
 
 // ---- RowSourceBinding -----------------------------------------------------------------------
 
-void RowSourceBinding::linkRowSource(QObject *context, Data *source, const std::function<void()> &refill)
+void RowSourceBinding::setRowSource(Data *source)
 {
     QObject::disconnect(m_rowConnection);
     m_rowSource = source;
     if (source)
-        m_rowConnection = QObject::connect(source, &Data::recordsetReplaced, context, refill);
-    refill();
+        m_rowConnection = QObject::connect(source, &Data::recordsetReplaced, m_context, [this] { ReFill(); });
+    ReFill();
 }
 
-void RowSourceBinding::linkDataSource(Data *source)
+void RowSourceBinding::setListField(const QString &field)
+{
+    m_listField = field;
+    ReFill();
+}
+
+void RowSourceBinding::setDataSource(Data *source)
 {
     m_dataSource = source;
     bindTo(source, m_dataField);
 }
 
-void RowSourceBinding::linkDataField(const QString &field)
+void RowSourceBinding::setDataField(const QString &field)
 {
     m_dataField = field;
     bindTo(m_dataSource, field);
@@ -148,7 +154,7 @@ QStringList RowSourceBinding::rowSourceTexts() const
 
 // ---- DBList ---------------------------------------------------------------------------------
 
-DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
+DBList::DBList(QWidget *parent) : QListView(parent), RowSourceBinding(this), m_model(new QStringListModel(this))
 {
     DBListAccessible::install();
     setModel(m_model);
@@ -160,17 +166,6 @@ DBList::DBList(QWidget *parent) : QListView(parent), m_model(new QStringListMode
         emit Click();
     });
     connect(this, &QListView::doubleClicked, this, [this] { emit DblClick(); });
-}
-
-void DBList::setRowSource(Data *source)
-{
-    linkRowSource(this, source, [this] { ReFill(); });
-}
-
-void DBList::setListField(const QString &field)
-{
-    linkListField(field);
-    ReFill();
 }
 
 void DBList::ReFill()
@@ -288,19 +283,9 @@ void DBList::selectionChanged(const QItemSelection &selected, const QItemSelecti
         DBListAccessible::announceSelection(this, selected.indexes().value(0).row(), true);
 }
 
-void DBList::setBoundText(const QString &text)
-{
-    setText(text);
-}
-
-QString DBList::boundText() const
-{
-    return Text();
-}
-
 // ---- DBCombo --------------------------------------------------------------------------------
 
-DBCombo::DBCombo(QWidget *parent) : QComboBox(parent)
+DBCombo::DBCombo(QWidget *parent) : QComboBox(parent), RowSourceBinding(this)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -313,17 +298,6 @@ DBCombo::DBCombo(QWidget *parent) : QComboBox(parent)
         m_unlisted.clear();
         setPlaceholderText(QString());
     });
-}
-
-void DBCombo::setRowSource(Data *source)
-{
-    linkRowSource(this, source, [this] { ReFill(); });
-}
-
-void DBCombo::setListField(const QString &field)
-{
-    linkListField(field);
-    ReFill();
 }
 
 void DBCombo::ReFill()
@@ -355,14 +329,4 @@ void DBCombo::setText(const QString &text)
     // Without an edit field, a value missing from the list is still shown and kept.
     m_unlisted = row < 0 ? text : QString();
     setPlaceholderText(m_unlisted);
-}
-
-void DBCombo::setBoundText(const QString &text)
-{
-    setText(text);
-}
-
-QString DBCombo::boundText() const
-{
-    return Text();
 }

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
 
 class Data;
 class QStringListModel;
@@ -95,17 +94,28 @@ class RowSourceBinding : public BoundControl
 public:
     Data *RowSource() const { return m_rowSource; }
     QString ListField() const { return m_listField; }
+    // Follows source: the entries are filled now and whenever its record set is replaced.
+    void setRowSource(Data *source);
+    void setListField(const QString &field);
+    void setDataSource(Data *source);
+    void setDataField(const QString &field);
+
+    // The text shown, and showing a text.
+    virtual QString Text() const = 0;
+    virtual void setText(const QString &text) = 0;
+    // Fills the entries again from the row source's record set.
+    virtual void ReFill() = 0;
 
 protected:
-    // Follows source: refill runs now and whenever its record set is replaced.
-    void linkRowSource(QObject *context, Data *source, const std::function<void()> &refill);
-    void linkListField(const QString &field) { m_listField = field; }
-    void linkDataSource(Data *source);
-    void linkDataField(const QString &field);
+    // context: the control itself, which the row source's signal is connected to.
+    explicit RowSourceBinding(QObject *context) : m_context(context) {}
     // ListField of every row of the row source's record set, in record-set order.
     QStringList rowSourceTexts() const;
+    void setBoundText(const QString &text) override { setText(text); }
+    QString boundText() const override { return Text(); }
 
 private:
+    QObject *m_context;
     QPointer<Data> m_rowSource;
     QMetaObject::Connection m_rowConnection;
     QString m_listField;
@@ -124,15 +134,9 @@ class DBList : public QListView, public RowSourceBinding
 public:
     explicit DBList(QWidget *parent = nullptr);
 
-    void setRowSource(Data *source);
-    void setListField(const QString &field);
-    void setDataSource(Data *source) { linkDataSource(source); }
-    void setDataField(const QString &field) { linkDataField(field); }
-
-    QString Text() const;
-    void setText(const QString &text);
-    // Fills the list again from the row source's record set.
-    void ReFill();
+    QString Text() const override;
+    void setText(const QString &text) override;
+    void ReFill() override;
 
     int ListCount() const;
     QString List(int index) const;
@@ -147,8 +151,6 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
-    void setBoundText(const QString &text) override;
-    QString boundText() const override;
 
 private:
     void select(int row);
@@ -167,18 +169,9 @@ class DBCombo : public QComboBox, public RowSourceBinding
 public:
     explicit DBCombo(QWidget *parent = nullptr);
 
-    void setRowSource(Data *source);
-    void setListField(const QString &field);
-    void setDataSource(Data *source) { linkDataSource(source); }
-    void setDataField(const QString &field) { linkDataField(field); }
-
-    QString Text() const;
-    void setText(const QString &text);
-    void ReFill();
-
-protected:
-    void setBoundText(const QString &text) override;
-    QString boundText() const override;
+    QString Text() const override;
+    void setText(const QString &text) override;
+    void ReFill() override;
 
 private:
     QString m_unlisted; // the value shown without an edit field that the list lacks

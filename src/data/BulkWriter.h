@@ -2,11 +2,13 @@
 
 #include "data/Database.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <unordered_map>
+
+class Statement;
 
 // Many rows written to one table in a row, as the station import does: each kind of statement
 // is prepared once and reused, which a record set (one statement per row, rows kept in memory)
@@ -30,9 +32,7 @@ public:
     qint64 find(int field, const QString &value);
 
 private:
-    sqlite3_stmt *prepare(const QString &sql);
-    void bind(sqlite3_stmt *st, int index, const QVariant &value);
-    void run(sqlite3_stmt *st, const QVariantList &values);
+    Statement &prepare(const QString &sql);
 
     std::shared_ptr<Database> m_db;
     QString m_tableName;
@@ -40,5 +40,5 @@ private:
     int m_nameField = -1; // the position of the table's name column among fields, or -1
     QStringList m_fields;
     QString m_insertSql;
-    QHash<QString, sqlite3_stmt *> m_statements;
+    std::unordered_map<QString, std::unique_ptr<Statement>> m_statements; // by SQL text, prepared once
 };

@@ -148,10 +148,7 @@ QString nameKey(QStringView name)
 
 int compare(QStringView a, QStringView b)
 {
-    if (const int c = nameOrder(a, b))
-        return c;
-    const int c = a.compare(b, Qt::CaseSensitive);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    return nameOrder(a, b);
 }
 
 bool asciiFastPath()

@@ -23,7 +23,9 @@ bool sameName(QStringView a, QStringView b);
 QString nameKey(QStringView name);
 
 // Alphabetical comparison: negative when a comes before b, 0 for the same name, positive after.
-// Names that differ but read alike stand in a fixed order (folded text, then code points).
+// Names that are not the same name but read alike stand in the order of their folded texts,
+// code point by code point. Every sort of names orders by this comparison, keeping the same
+// names in the order they came (sort() below does exactly that).
 int compare(QStringView a, QStringView b);
 
 // Sorts order alphabetically; texts[k] is the text of the entry order[k] holds before the sort

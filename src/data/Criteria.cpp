@@ -73,29 +73,27 @@ private:
 
     std::shared_ptr<Criteria::Node> parseOr()
     {
-        auto first = parseAnd();
-        if (!keyword(QLatin1StringView("OR")))
-            return first;
-        auto node = std::make_shared<Criteria::Node>();
-        node->kind = Criteria::Node::Or;
-        node->operands.push_back(std::move(first));
-        do
-            node->operands.push_back(parseAnd());
-        while (keyword(QLatin1StringView("OR")));
-        return node;
+        return parseJoined(Criteria::Node::Or, QLatin1StringView("OR"), &Parser::parseAnd);
     }
 
     std::shared_ptr<Criteria::Node> parseAnd()
     {
-        auto first = parseTerm();
-        if (!keyword(QLatin1StringView("AND")))
+        return parseJoined(Criteria::Node::And, QLatin1StringView("AND"), &Parser::parseTerm);
+    }
+
+    // Operands read by operand, joined by word: one node of kind, or the one operand alone.
+    std::shared_ptr<Criteria::Node> parseJoined(Criteria::Node::Kind kind, QLatin1StringView word,
+                                                std::shared_ptr<Criteria::Node> (Parser::*operand)())
+    {
+        auto first = (this->*operand)();
+        if (!keyword(word))
             return first;
         auto node = std::make_shared<Criteria::Node>();
-        node->kind = Criteria::Node::And;
+        node->kind = kind;
         node->operands.push_back(std::move(first));
         do
-            node->operands.push_back(parseTerm());
-        while (keyword(QLatin1StringView("AND")));
+            node->operands.push_back((this->*operand)());
+        while (keyword(word));
         return node;
     }
 

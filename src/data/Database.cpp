@@ -1,6 +1,7 @@
 #include "data/Database.h"
 
 #include "data/Collation.h"
+#include "data/Statement.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -86,7 +87,7 @@ Database::Database(const QString &path, sqlite3 *db, bool readOnlyFile)
 
 Database::~Database()
 {
-    sqlite3_finalize(m_dataVersion);
+    m_dataVersion.reset();
     sqlite3_close_v2(m_db);
 }
 
@@ -115,28 +116,20 @@ std::shared_ptr<Database> Database::open(const QString &path)
     sqlite3_busy_timeout(db, 2000);
 
     // The file must be a database holding the three tables.
-    sqlite3_stmt *st = nullptr;
-    rc = sqlite3_prepare_v2(db,
-                            "select count(*) from sqlite_master where type = 'table' and "
-                            "name in ('Station', 'Category', 'Preset')",
-                            -1, &st, nullptr);
-    int tables = 0;
-    if (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        tables = sqlite3_column_int(st, 0);
-    else
-        rc = sqlite3_errcode(db);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_OK) {
-        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close_v2(db);
-        cannotOpen(path, QStringLiteral("it is not a station database (%1).").arg(why));
-    }
-    if (tables != 3) {
-        sqlite3_close_v2(db);
-        cannotOpen(path, QStringLiteral("it lacks the tables Station, Category and Preset."));
-    }
-
     std::shared_ptr<Database> result(new Database(key, db, readOnlyFile));
+    int tables = 0;
+    try {
+        Statement st(*result, QStringLiteral("select count(*) from sqlite_master where type = 'table' and "
+                                             "name in ('Station', 'Category', 'Preset')"));
+        if (st.step())
+            tables = int(st.integer(0));
+    } catch (const RuntimeError &) {
+        cannotOpen(path,
+                   QStringLiteral("it is not a station database (%1).").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+    }
+    if (tables != 3)
+        cannotOpen(path, QStringLiteral("it lacks the tables Station, Category and Preset."));
+
     openDatabases().insert(key, result);
     return result;
 }
@@ -172,6 +165,16 @@ void Database::rollback()
 bool Database::inTransaction() const
 {
     return sqlite3_get_autocommit(m_db) == 0;
+}
+
+qint64 Database::lastInsertedRow() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(m_db);
 }
 
 QString Database::quoteIdentifier(const QString &name)
@@ -259,12 +262,14 @@ QPair<qint64, qint64> Database::version()
     const bool inTx = inTransaction();
     if (inTx && m_txDataVersion >= 0)
         return {m_txDataVersion, sqlite3_total_changes64(m_db)};
-    if (!m_dataVersion)
-        sqlite3_prepare_v3(m_db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &m_dataVersion, nullptr);
-    if (m_dataVersion) {
-        if (sqlite3_step(m_dataVersion) == SQLITE_ROW)
-            dataVersion = sqlite3_column_int64(m_dataVersion, 0);
-        sqlite3_reset(m_dataVersion);
+    try {
+        if (!m_dataVersion)
+            m_dataVersion = std::make_unique<Statement>(*this, QStringLiteral("PRAGMA data_version"), true);
+        if (m_dataVersion->step())
+            dataVersion = m_dataVersion->integer(0);
+        m_dataVersion->reset();
+    } catch (const RuntimeError &) {
+        // An unknown version: the caller reads the names afresh.
     }
     m_txDataVersion = inTx ? dataVersion : -1;
     return {dataVersion, sqlite3_total_changes64(m_db)};
@@ -277,27 +282,22 @@ Database::NameIndex &Database::names(const QString &table)
         return *found;
     auto index = std::make_shared<NameIndex>();
     index->table = table;
-    // The column of a unique index over one column.
-    sqlite3_stmt *list = nullptr;
-    const QByteArray listSql = "PRAGMA index_list(" + quoteIdentifier(table).toUtf8() + ")";
-    if (sqlite3_prepare_v2(m_db, listSql.constData(), -1, &list, nullptr) == SQLITE_OK) {
-        while (index->column.isEmpty() && sqlite3_step(list) == SQLITE_ROW) {
-            if (sqlite3_column_int(list, 2) != 1)
+    // The column of a unique index over one column. A table the engine cannot describe has none.
+    try {
+        Statement list(*this, "PRAGMA index_list(" + quoteIdentifier(table) + ")");
+        while (index->column.isEmpty() && list.step()) {
+            if (list.integer(2) != 1)
                 continue;
-            const QString name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(list, 1)));
-            sqlite3_stmt *info = nullptr;
-            const QByteArray infoSql = "PRAGMA index_info(" + quoteIdentifier(name).toUtf8() + ")";
-            if (sqlite3_prepare_v2(m_db, infoSql.constData(), -1, &info, nullptr) == SQLITE_OK) {
-                QStringList columns;
-                while (sqlite3_step(info) == SQLITE_ROW)
-                    columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(info, 2)));
-                if (columns.size() == 1 && !columns.first().isEmpty())
-                    index->column = columns.first();
-            }
-            sqlite3_finalize(info);
+            Statement info(*this, "PRAGMA index_info(" + quoteIdentifier(list.column(1).toString()) + ")");
+            QStringList columns;
+            while (info.step())
+                columns << info.column(2).toString();
+            if (columns.size() == 1 && !columns.first().isEmpty())
+                index->column = columns.first();
         }
+    } catch (const RuntimeError &) {
+        index->column.clear();
     }
-    sqlite3_finalize(list);
     m_names.insert(key, index);
     return *index;
 }
@@ -317,25 +317,16 @@ Database::NameIndex *Database::freshNames(const QString &table)
         return &index;
     index.rows.clear();
     index.keys.clear();
-    sqlite3_stmt *st = nullptr;
-    const QByteArray sql =
-        "select rowid, " + quoteIdentifier(index.column).toUtf8() + " from " + quoteIdentifier(table).toUtf8();
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
-        throw lastError();
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (sqlite3_column_type(st, 1) == SQLITE_NULL)
+    Statement st(*this, "select rowid, " + quoteIdentifier(index.column) + " from " + quoteIdentifier(table));
+    while (st.step()) {
+        const QVariant name = st.column(1);
+        if (!name.isValid())
             continue;
-        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(st, 1));
-        const int bytes = sqlite3_column_bytes16(st, 1);
-        const QString key = Collation::nameKey(QStringView(text, bytes / 2));
-        const qint64 rowid = sqlite3_column_int64(st, 0);
+        const QString key = Collation::nameKey(name.toString());
+        const qint64 rowid = st.integer(0);
         index.rows.insert(key, rowid);
         index.keys.insert(rowid, key);
     }
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        throw lastError();
     index.built = true;
     index.version = now;
     return &index;
@@ -357,16 +348,10 @@ qint64 Database::findName(const QString &table, const QString &name, qint64 exce
     if (found < 0 || index->rows.count(key) < 2)
         return found;
     // Several rows hold the name (a file made elsewhere): the one spelled exactly so first.
-    sqlite3_stmt *st = nullptr;
-    const QByteArray sql = "select rowid from " + quoteIdentifier(table).toUtf8() + " where " +
-                           quoteIdentifier(index->column).toUtf8() + " = ? collate binary order by rowid limit 1";
-    qint64 exact = -1;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text16(st, 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
-        if (sqlite3_step(st) == SQLITE_ROW)
-            exact = sqlite3_column_int64(st, 0);
-    }
-    sqlite3_finalize(st);
+    Statement st(*this, "select rowid from " + quoteIdentifier(table) + " where " + quoteIdentifier(index->column) +
+                            " = ? collate binary order by rowid limit 1");
+    st.bind(1, name);
+    const qint64 exact = st.step() ? st.integer(0) : -1;
     return exact >= 0 && exact != except ? exact : found;
 }
 

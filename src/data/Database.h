@@ -10,7 +10,7 @@
 #include <memory>
 
 struct sqlite3;
-struct sqlite3_stmt;
+class Statement;
 
 // Error numbers of the station database, as the program shows and tests them.
 namespace DataErr {
@@ -60,6 +60,10 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // The row id of the row the last insert added, and how many rows the last statement changed.
+    qint64 lastInsertedRow() const;
+    int changes() const;
+
     // The error for the engine's last failure on this connection, with a number the program
     // knows (3314 a required field left empty, 3022 a duplicate name, 3163 a value longer than
     // its field, 3027 read-only) and our own text. values, when given, are the field values of
@@ -88,6 +92,11 @@ public:
     // The error for a name that is taken: field is the name column.
     static RuntimeError duplicateName(const QString &field, const QString &name);
 
+    // The version of the file's contents: the engine's data_version, which commits of other
+    // connections change (-1 when unknown), and the count of rows this connection changed.
+    // Equal versions mean unchanged contents.
+    QPair<qint64, qint64> version();
+
     // Table and column names as SQL identifiers ("Station" -> "\"Station\"").
     static QString quoteIdentifier(const QString &name);
 
@@ -98,12 +107,11 @@ private:
     NameIndex &names(const QString &table);
     NameIndex *freshNames(const QString &table);
     void afterNameWrite(NameIndex &index);
-    QPair<qint64, qint64> version();
 
     QString m_path;
     sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_dataVersion = nullptr;
-    qint64 m_txDataVersion = -1; // data_version as read in the transaction now open, or -1
+    std::unique_ptr<Statement> m_dataVersion; // kept prepared: asked before every write of a name
+    qint64 m_txDataVersion = -1;              // data_version as read in the transaction now open, or -1
     bool m_readOnlyFile = false;
     QHash<QString, std::shared_ptr<NameIndex>> m_names; // by table name, folded
 };

@@ -1,432 +1,12 @@
 #include "data/Recordset.h"
 
-#include "data/Collation.h"
-#include "data/Criteria.h"
+#include "data/RecordStore.h"
+#include "data/Statement.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <algorithm>
-#include <deque>
-#include <sqlite3.h>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 
 namespace {
-
-// How a value is stored: as an integer, a real number, bytes or text.
-enum class ValueKind { Integer, Real, Bytes, Text };
-
-ValueKind valueKind(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return ValueKind::Integer;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return ValueKind::Real;
-    case QMetaType::QByteArray:
-        return ValueKind::Bytes;
-    default:
-        return ValueKind::Text;
-    }
-}
-
-// A text value as the database gives it, in a string of its own size; an empty text is
-// empty, never null.
-QVariant textValue(std::string_view utf8)
-{
-    if (utf8.empty())
-        return QVariant(QString(QLatin1String("")));
-    return QVariant(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-}
-
-// Decodes UTF-8 into text as textValue() does, reusing the room text already has.
-void decodeInto(QString &text, std::string_view utf8)
-{
-    text.resize(qsizetype(utf8.size())); // UTF-16 takes at most one unit per byte
-    // Most texts are ASCII: each byte is its character.
-    QChar *out = text.data();
-    size_t i = 0;
-    while (i < utf8.size() && uchar(utf8[i]) < 0x80) {
-        out[i] = QLatin1Char(utf8[i]);
-        ++i;
-    }
-    if (i == utf8.size())
-        return;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QChar *end = decoder.appendToBuffer(text.data(), QByteArrayView(utf8.data(), qsizetype(utf8.size())));
-    text.truncate(end - text.constData());
-}
-
-bool isText(const QVariant &v)
-{
-    return v.typeId() == QMetaType::QString;
-}
-
-// One field's values for every row of a store, kept compactly. A field whose values repeat
-// (categories, types, places) holds each different value once and, for each row, the number
-// of its value. A field whose texts are mostly different (names, addresses) holds them as UTF-8 one
-// after the other, with where each row's text starts and how long it is; a value of it is
-// made when asked for. Which of the two a field is, the first rows read decide; a value other
-// than a text or a null turns a field of the second form into the first.
-class Column
-{
-public:
-    void reserve(size_t rows)
-    {
-        m_reserved = rows;
-        m_ids.reserve(rows);
-    }
-
-    // Reading a table: one value per row, in row order, then finishReading().
-    void appendText(std::string_view utf8)
-    {
-        if (m_packed && fits(utf8.size())) {
-            m_spans.push_back(pack(utf8));
-            return;
-        }
-        unpack();
-        if (!m_pooling) {
-            m_ids.push_back(add(textValue(utf8)));
-            return;
-        }
-        ++m_reads;
-        if (const auto it = m_seen.find(utf8); it != m_seen.end()) {
-            m_ids.push_back(it->second);
-            return;
-        }
-        const quint32 id = add(textValue(utf8));
-        m_keys.emplace_back(utf8);
-        m_seen.emplace(std::string_view(m_keys.back()), id);
-        m_ids.push_back(id);
-        if ((m_reads >= kTrial && m_values.size() * 2 > size_t(m_reads)) || m_values.size() > kMostKept)
-            stopPooling();
-    }
-
-    // Appends a value of any kind (a null for a row being added, numbers and bytes read).
-    void append(const QVariant &v)
-    {
-        if (m_packed && !v.isValid()) {
-            m_spans.push_back(Span{0, kNull});
-            return;
-        }
-        const QByteArray utf8 = m_packed && isText(v) ? v.toString().toUtf8() : QByteArray();
-        if (m_packed && isText(v) && fits(size_t(utf8.size()))) {
-            m_spans.push_back(pack(utf8));
-            return;
-        }
-        unpack();
-        if (!v.isValid())
-            m_ids.push_back(nullId());
-        else
-            m_ids.push_back(add(v));
-    }
-
-    // Lets go of what only reading needed.
-    void finishReading()
-    {
-        m_pooling = false;
-        m_seen = {};
-        m_keys = {};
-    }
-
-    QVariant value(size_t r) const
-    {
-        if (!m_packed)
-            return m_values[m_ids[r]];
-        const Span s = m_spans[r];
-        if (s.size == kNull)
-            return QVariant();
-        return textValue(bytes(s));
-    }
-
-    // Puts row r's value into into, reusing the text into holds: a pass over many rows
-    // (filter, find, sort) decodes their texts without making a string for each.
-    void read(size_t r, QVariant &into) const
-    {
-        if (!m_packed) {
-            into = m_values[m_ids[r]];
-            return;
-        }
-        const Span s = m_spans[r];
-        if (s.size == kNull) {
-            into = QVariant();
-            return;
-        }
-        if (!isText(into))
-            into = QVariant(QString());
-        decodeInto(*static_cast<QString *>(into.data()), bytes(s));
-    }
-
-    // Changes row r's value (what the database stored for it).
-    void set(size_t r, const QVariant &v)
-    {
-        if (m_packed && !v.isValid()) {
-            m_spans[r] = Span{0, kNull};
-            return;
-        }
-        const QByteArray utf8 = m_packed && isText(v) ? v.toString().toUtf8() : QByteArray();
-        if (m_packed && isText(v) && fits(size_t(utf8.size()))) {
-            const Span old = m_spans[r];
-            if (old.size != kNull && bytes(old) == std::string_view(utf8.constData(), size_t(utf8.size())))
-                return;
-            m_spans[r] = pack(utf8);
-            return;
-        }
-        unpack();
-        const QVariant &old = m_values[m_ids[r]];
-        if (old.isValid() == v.isValid() && (!v.isValid() || (old.typeId() == v.typeId() && old == v)))
-            return; // unchanged: an Update stores every field again
-        m_ids[r] = v.isValid() ? add(v) : nullId();
-    }
-
-private:
-    struct Span
-    {
-        quint32 start;
-        quint32 size; // kNull for a null
-    };
-    static constexpr quint32 kNull = 0xffffffffu;
-    static constexpr int kTrial = 2048;        // texts read before a field can be judged
-    static constexpr size_t kMostKept = 50000; // different values a field of the first form holds
-
-    // Whether a text of that many bytes can still be packed (spans reach 4 GiB of texts; a
-    // field holding more goes back to the first form).
-    bool fits(size_t bytes) const { return bytes < kNull && m_bytes.size() < size_t(kNull) - bytes; }
-
-    std::string_view bytes(Span s) const { return std::string_view(m_bytes.data() + s.start, s.size); }
-
-    Span pack(std::string_view utf8)
-    {
-        const Span s{quint32(m_bytes.size()), quint32(utf8.size())};
-        m_bytes.insert(m_bytes.end(), utf8.begin(), utf8.end());
-        return s;
-    }
-    Span pack(const QByteArray &utf8) { return pack(std::string_view(utf8.constData(), size_t(utf8.size()))); }
-
-    quint32 add(const QVariant &v)
-    {
-        if (!v.isValid())
-            return nullId();
-        if (!isText(v))
-            m_onlyTexts = false;
-        m_values.push_back(v);
-        return quint32(m_values.size() - 1);
-    }
-
-    quint32 nullId()
-    {
-        if (m_nullId == kNull) {
-            m_nullId = quint32(m_values.size());
-            m_values.emplace_back();
-        }
-        return m_nullId;
-    }
-
-    // Mostly different texts: from now on they are packed, if texts and nulls are all there is.
-    void stopPooling()
-    {
-        finishReading();
-        if (!m_onlyTexts)
-            return;
-        m_spans.reserve(std::max(m_reserved, m_ids.size()));
-        for (const quint32 id : m_ids) {
-            const QVariant &v = m_values[id];
-            m_spans.push_back(v.isValid() ? pack(v.toString().toUtf8()) : Span{0, kNull});
-        }
-        m_ids = {};
-        m_values = {};
-        m_nullId = kNull;
-        m_packed = true;
-    }
-
-    // Back to the first form, for a value that is not a text.
-    void unpack()
-    {
-        if (!m_packed)
-            return;
-        m_ids.reserve(m_spans.size());
-        for (size_t r = 0; r < m_spans.size(); ++r)
-            m_ids.push_back(m_spans[r].size == kNull ? nullId() : add(textValue(bytes(m_spans[r]))));
-        m_spans = {};
-        m_bytes = {};
-        m_packed = false;
-    }
-
-    bool m_packed = false;
-    // The first form: every different value once, and a number into them per row.
-    std::vector<quint32> m_ids;
-    std::vector<QVariant> m_values;
-    quint32 m_nullId = kNull;
-    bool m_onlyTexts = true;
-    // The second form: each row's text as a span of bytes.
-    std::vector<Span> m_spans;
-    std::vector<char> m_bytes;
-    // While reading: the texts seen so far, so that a repeated text is kept once.
-    bool m_pooling = true;
-    int m_reads = 0;
-    size_t m_reserved = 0;
-    std::deque<std::string> m_keys; // stable storage of the keys' bytes
-    std::unordered_map<std::string_view, quint32> m_seen;
-};
-
-} // namespace
-
-// The rows a record set was read with, shared by the sets derived from it: row ids, and the
-// values one column per field, so that filtering and sorting by a field read one field only.
-// Bookmarks are row numbers in this store.
-struct Recordset::Store
-{
-    QStringList fields;
-    int fieldCount = 0;
-    QString table;      // the table written to; empty for a query we cannot write
-    int nameField = -1; // the field holding the table's unique names, or -1
-    std::vector<qint64> rowids;
-    std::vector<Column> columns;
-    std::vector<char> deleted;
-
-    int rows() const { return int(rowids.size()); }
-    QVariant cell(int r, int c) const { return columns[size_t(c)].value(size_t(r)); }
-};
-
-namespace {
-
-// Tests rows of a store against criteria, reading only the fields the criteria names.
-class RowMatcher
-{
-public:
-    RowMatcher(const Recordset::Store &store, const QString &criteria)
-        : m_store(store), m_criteria(parseCriteria(criteria)), m_row(size_t(store.fieldCount))
-    {
-        m_criteria.bind(store.fields);
-        for (const QString &name : m_criteria.fieldNames())
-            for (int i = 0; i < store.fieldCount; ++i)
-                if (store.fields[i].compare(name, Qt::CaseInsensitive) == 0 &&
-                    std::find(m_used.begin(), m_used.end(), i) == m_used.end()) {
-                    m_used.push_back(i);
-                    break;
-                }
-    }
-
-    bool matches(int r)
-    {
-        for (const int c : m_used)
-            m_store.columns[size_t(c)].read(size_t(r), m_row[size_t(c)]);
-        return m_criteria.matches(m_row.data());
-    }
-
-    // Whether the row matches() last read satisfies the criteria with every text spelled
-    // exactly as the criteria spell it, letter case included.
-    bool matchesExactly() const { return m_criteria.matchesExactly(m_row.data()); }
-
-private:
-    const Recordset::Store &m_store;
-    Criteria m_criteria;
-    std::vector<int> m_used;
-    std::vector<QVariant> m_row;
-};
-
-// A prepared statement, finalized when it goes out of scope.
-class Statement
-{
-public:
-    Statement(Database &db, const QString &sql) : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &m_st, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(m_st);
-            m_st = nullptr;
-            throw db.lastError();
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_st); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    sqlite3_stmt *get() const { return m_st; }
-
-    void bind(int index, const QVariant &v)
-    {
-        if (!v.isValid()) {
-            sqlite3_bind_null(m_st, index);
-            return;
-        }
-        switch (valueKind(v)) {
-        case ValueKind::Integer:
-            sqlite3_bind_int64(m_st, index, v.toLongLong());
-            break;
-        case ValueKind::Real:
-            sqlite3_bind_double(m_st, index, v.toDouble());
-            break;
-        case ValueKind::Bytes: {
-            const QByteArray b = v.toByteArray();
-            sqlite3_bind_blob64(m_st, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray t = v.toString().toUtf8();
-            sqlite3_bind_text64(m_st, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-            break;
-        }
-        }
-    }
-
-    // Runs a statement that returns no rows; raises the mapped engine error.
-    void run(const QStringList &fields = {}, const QVariantList &values = {})
-    {
-        const int rc = sqlite3_step(m_st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            throw m_db.lastError(fields, values);
-    }
-
-    // The value of column i of the current row.
-    QVariant column(int i) const
-    {
-        switch (sqlite3_column_type(m_st, i)) {
-        case SQLITE_NULL:
-            return QVariant();
-        case SQLITE_INTEGER:
-            return QVariant(qint64(sqlite3_column_int64(m_st, i)));
-        case SQLITE_FLOAT:
-            return QVariant(sqlite3_column_double(m_st, i));
-        case SQLITE_BLOB:
-            return QVariant(
-                QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, i)), sqlite3_column_bytes(m_st, i)));
-        default: {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_st, i));
-            const int bytes = sqlite3_column_bytes(m_st, i);
-            return textValue(std::string_view(text, size_t(bytes)));
-        }
-        }
-    }
-
-private:
-    Database &m_db;
-    sqlite3_stmt *m_st = nullptr;
-};
-
-[[noreturn]] void fail(int number, const QString &text)
-{
-    throw RuntimeError(number, text);
-}
-
-[[noreturn]] void noCurrentRecord()
-{
-    fail(DataErr::NoCurrentRecord, QStringLiteral("No current record: there is no row to read or change here."));
-}
-
-QString unbracket(QString name)
-{
-    name = name.trimmed();
-    if (name.size() >= 2 && ((name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']'))) ||
-                             (name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))))
-        name = name.mid(1, name.size() - 2);
-    return name;
-}
 
 // The table's name as the database spells it, or empty.
 QString findTable(Database &db, const QString &name)
@@ -434,134 +14,9 @@ QString findTable(Database &db, const QString &name)
     Statement st(db, QStringLiteral(
                          "select name from sqlite_master where type in ('table', 'view') and name = ? collate nocase"));
     st.bind(1, name);
-    if (sqlite3_step(st.get()) == SQLITE_ROW)
+    if (st.step())
         return st.column(0).toString();
     return QString();
-}
-
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isValid() != b.isValid())
-        return false;
-    if (!a.isValid())
-        return true;
-    return a.typeId() == b.typeId() && a == b;
-}
-
-// A key for sorting one value: nulls first, then numbers, then texts without letter case.
-struct SortKey
-{
-    int kind = 0;
-    double number = 0;
-    QString text;
-};
-
-SortKey sortKey(const QVariant &v)
-{
-    SortKey k;
-    if (!v.isValid())
-        return k;
-    const ValueKind kind = valueKind(v);
-    if (kind == ValueKind::Integer || kind == ValueKind::Real) {
-        k.kind = 1;
-        k.number = v.toDouble();
-    } else {
-        k.kind = 2;
-        k.text = v.toString();
-    }
-    return k;
-}
-
-int compareKeys(const SortKey &a, const SortKey &b)
-{
-    if (a.kind != b.kind)
-        return a.kind < b.kind ? -1 : 1;
-    if (a.kind == 1)
-        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
-    if (a.kind == 2)
-        return Collation::compare(a.text, b.text);
-    return 0;
-}
-
-struct SortPart
-{
-    int column;
-    bool descending;
-};
-
-// Sorts by keys made once per row; equal keys keep their order.
-void sortByKeys(const std::vector<Column> &columns, std::vector<int> &order, const std::vector<SortPart> &parts)
-{
-    const size_t n = order.size();
-    const size_t np = parts.size();
-    std::vector<SortKey> keys(n * np);
-    for (size_t i = 0; i < n; ++i)
-        for (size_t p = 0; p < np; ++p)
-            keys[i * np + p] = sortKey(columns[size_t(parts[p].column)].value(size_t(order[i])));
-    std::vector<int> idx(n);
-    for (size_t i = 0; i < n; ++i)
-        idx[i] = int(i);
-    std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
-        for (size_t p = 0; p < np; ++p) {
-            const int c = compareKeys(keys[size_t(a) * np + p], keys[size_t(b) * np + p]);
-            if (c != 0)
-                return parts[p].descending ? c > 0 : c < 0;
-        }
-        return false;
-    });
-    std::vector<int> sorted(n);
-    for (size_t i = 0; i < n; ++i)
-        sorted[i] = order[size_t(idx[i])];
-    order.swap(sorted);
-}
-
-// The usual sort, by one field holding texts (the station name), in alphabetical order.
-// Returns false, sorting nothing, when the field holds other values than texts.
-bool sortByOneTextField(const Column &column, std::vector<int> &order, const std::vector<SortPart> &parts)
-{
-    if (parts.size() != 1)
-        return false;
-    const size_t n = order.size();
-    std::vector<QString> values(n);
-    std::vector<const QString *> texts(n);
-    QVariant v;
-    for (size_t i = 0; i < n; ++i) {
-        column.read(size_t(order[i]), v);
-        if (!v.isValid())
-            continue;
-        if (!isText(v))
-            return false;
-        values[i] = *static_cast<const QString *>(v.constData());
-        texts[i] = &values[i];
-    }
-    Collation::sort(order, texts, parts[0].descending);
-    return true;
-}
-
-// Reads a sort text ("SName, Frequency DESC") against the fields of a set.
-template <typename FieldIndex> std::vector<SortPart> sortParts(const QString &sort, const FieldIndex &fieldIndex)
-{
-    std::vector<SortPart> parts;
-    static const QRegularExpression direction(QStringLiteral("\\s+(asc|desc)$"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    for (const QString &piece : sort.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        QString name = piece.trimmed();
-        bool desc = false;
-        if (const auto m = direction.match(name); m.hasMatch()) {
-            desc = m.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
-            name.truncate(m.capturedStart());
-        }
-        parts.push_back({fieldIndex(name), desc});
-    }
-    return parts;
-}
-
-void sortRows(const std::vector<Column> &columns, std::vector<int> &order, const std::vector<SortPart> &parts)
-{
-    if (parts.empty())
-        return;
-    if (!sortByOneTextField(columns[size_t(parts[0].column)], order, parts))
-        sortByKeys(columns, order, parts);
 }
 
 } // namespace
@@ -591,6 +46,14 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
                                                    QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression query(QStringLiteral("^\\s*(select|with)\\b"),
                                           QRegularExpression::CaseInsensitiveOption);
+    // Rows ordered by fields come in alphabetical order, as everywhere in the program (the
+    // engine knows no collation but code points and A to Z): the fields a source ends with
+    // "order by" are sorted in memory.
+    static const QRegularExpression orderBy(
+        QStringLiteral("^(.*?)\\s*\\border\\s+by\\s+((?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?"
+                       "(?:\\s*,\\s*(?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?)*)[\\s;]*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto sortText = [](QString fields) { return fields.remove(QLatin1Char('[')).remove(QLatin1Char(']')); };
 
     const auto star = selectStar.match(source);
     if (star.hasMatch() && simpleRest.match(star.captured(2)).hasMatch()) {
@@ -600,22 +63,20 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
                  QStringLiteral("The record source names the table %1, which the database does not have.")
                      .arg(star.captured(1)));
         QString rest = star.captured(2).trimmed();
-        // Rows ordered by fields come in alphabetical order, as everywhere in the program
-        // (the engine knows no collation but code points and A to Z).
-        static const QRegularExpression orderBy(
-            QStringLiteral("^(.*?)\\s*\\border\\s+by\\s+((?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?"
-                           "(?:\\s*,\\s*(?:\\[[^\\]]+\\]|\\w+)(?:\\s+(?:asc|desc))?)*)$"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
         if (const auto m = orderBy.match(rest); m.hasMatch()) {
-            sortInMemory = m.captured(2);
-            sortInMemory.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+            sortInMemory = sortText(m.captured(2));
             rest = m.captured(1).trimmed();
         }
         sql = QStringLiteral("select rowid, * from %1 %2 order by rowid")
                   .arg(Database::quoteIdentifier(store->table), rest);
     } else if (query.match(source).hasMatch()) {
+        // Any other query runs as written; its rows are then sorted in memory as well.
         sql = source;
         hasRowid = false;
+        if (const auto m = orderBy.match(source); m.hasMatch()) {
+            sortInMemory = sortText(m.captured(2));
+            sql = m.captured(1);
+        }
     } else {
         store->table = findTable(*db, unbracket(source));
         if (store->table.isEmpty())
@@ -625,36 +86,45 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
     }
 
+    if (!hasRowid && !sortInMemory.isEmpty()) {
+        // A query that orders by a column it does not return runs as written, in the engine's order.
+        const Statement probe(*db, sql);
+        QStringList returned;
+        for (int i = 0; i < probe.columnCount(); ++i)
+            returned << probe.columnName(i);
+        const auto fields = parseSort(sortInMemory);
+        if (!std::all_of(fields.begin(), fields.end(), [&](const auto &field) {
+                return returned.contains(unbracket(field.first), Qt::CaseInsensitive);
+            })) {
+            sql = source;
+            sortInMemory.clear();
+        }
+    }
     Statement st(*db, sql);
-    const int columns = sqlite3_column_count(st.get());
+    const int columns = st.columnCount();
     const int first = hasRowid ? 1 : 0;
     for (int i = first; i < columns; ++i)
-        store->fields << QString::fromUtf8(sqlite3_column_name(st.get(), i));
+        store->fields << st.columnName(i);
     store->fieldCount = int(store->fields.size());
     store->columns.resize(size_t(store->fieldCount));
     if (!store->table.isEmpty()) {
         // Room for every row of the table at once: a long table is not copied as it grows.
         Statement count(*db, QStringLiteral("select count(*) from %1").arg(Database::quoteIdentifier(store->table)));
-        if (sqlite3_step(count.get()) == SQLITE_ROW) {
-            const auto rows = size_t(std::max<sqlite3_int64>(0, sqlite3_column_int64(count.get(), 0)));
+        if (count.step()) {
+            const auto rows = size_t(std::max<qint64>(0, count.integer(0)));
             store->rowids.reserve(rows);
             for (auto &column : store->columns)
                 column.reserve(rows);
         }
     }
     qint64 counter = 0;
-    for (;;) {
-        const int rc = sqlite3_step(st.get());
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            throw db->lastError();
-        store->rowids.push_back(hasRowid ? sqlite3_column_int64(st.get(), 0) : ++counter);
+    std::string_view text;
+    while (st.step()) {
+        store->rowids.push_back(hasRowid ? st.integer(0) : ++counter);
         for (int i = first; i < columns; ++i) {
-            Column &column = store->columns[size_t(i - first)];
-            if (sqlite3_column_type(st.get(), i) == SQLITE_TEXT) {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st.get(), i));
-                column.appendText(std::string_view(text, size_t(sqlite3_column_bytes(st.get(), i))));
+            RecordColumn &column = store->columns[size_t(i - first)];
+            if (st.text(i, text)) {
+                column.appendText(text);
             } else {
                 column.append(st.column(i));
             }
@@ -679,8 +149,8 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
     for (size_t i = 0; i < rs->m_order.size(); ++i)
         rs->m_order[i] = int(i);
     if (!sortInMemory.isEmpty())
-        sortRows(store->columns, rs->m_order,
-                 sortParts(sortInMemory, [&rs](const QString &name) { return rs->requireField(name); }));
+        sortRows(store->columns, rs->m_order, sortInMemory,
+                 [&rs](const QString &name) { return rs->requireField(name); });
     rs->m_pos = rs->m_order.empty() ? -1 : 0;
     return rs;
 }
@@ -933,177 +403,6 @@ void Recordset::FindFirst(const QString &criteria)
         setPosition(first);
 }
 
-// ---- changes --------------------------------------------------------------------------------
-
-void Recordset::requireUpdatable() const
-{
-    if (m_readOnly)
-        fail(DataErr::ReadOnly,
-             QStringLiteral("This record set is read-only: its rows cannot be added, changed or deleted."));
-    if (!m_updatableSource)
-        fail(DataErr::ReadOnly, QStringLiteral("The rows of the query \"%1\" cannot be changed.").arg(m_source));
-}
-
-void Recordset::AddNew()
-{
-    requireUpdatable();
-    notify(ActionAddNew);
-    dropPending();
-    m_editMode = EditAdd;
-    m_buffer.assign(size_t(m_store->fieldCount), QVariant());
-    emit currentChanged();
-}
-
-void Recordset::Edit()
-{
-    requireUpdatable();
-    const int row = currentRow();
-    dropPending();
-    m_editMode = EditInProgress;
-    m_editRow = row;
-    m_buffer.resize(size_t(m_store->fieldCount));
-    for (int i = 0; i < m_store->fieldCount; ++i)
-        m_buffer[size_t(i)] = m_store->cell(row, i);
-}
-
-void Recordset::Update()
-{
-    notify(ActionUpdate);
-    store(true);
-}
-
-void Recordset::updateQuietly(bool announce)
-{
-    store(announce);
-}
-
-void Recordset::store(bool announce)
-{
-    if (m_editMode == EditNone)
-        fail(DataErr::NoEditInProgress, QStringLiteral("There are no changes to save: use Edit or AddNew first."));
-    requireUpdatable();
-    Store &s = *m_store;
-    const QString table = Database::quoteIdentifier(s.table);
-    const QVariantList values(m_buffer.begin(), m_buffer.end());
-
-    if (m_editMode == EditAdd) {
-        QStringList columns, marks;
-        QVariantList bound;
-        for (int i = 0; i < s.fieldCount; ++i) {
-            if (m_buffer[size_t(i)].isValid()) {
-                columns << Database::quoteIdentifier(s.fields[i]);
-                marks << QStringLiteral("?");
-                bound << m_buffer[size_t(i)];
-            }
-        }
-        if (s.nameField >= 0 && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
-            m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString());
-        const QString sql = columns.isEmpty()
-                                ? QStringLiteral("insert into %1 default values").arg(table)
-                                : QStringLiteral("insert into %1 (%2) values (%3)")
-                                      .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        {
-            Statement st(*m_db, sql);
-            for (int i = 0; i < bound.size(); ++i)
-                st.bind(i + 1, bound[i]);
-            st.run(s.fields, values);
-        }
-        const qint64 rowid = sqlite3_last_insert_rowid(m_db->handle());
-        if (s.nameField >= 0)
-            m_db->nameStored(s.table, rowid, m_buffer[size_t(s.nameField)]);
-        s.rowids.push_back(rowid);
-        s.deleted.push_back(0);
-        for (auto &column : s.columns)
-            column.append(QVariant());
-        const int r = s.rows() - 1;
-        m_order.push_back(r);
-        m_editRow = r;
-    } else {
-        if (s.deleted[size_t(m_editRow)])
-            fail(DataErr::RowDeleted, QStringLiteral("The row being changed has been deleted."));
-        QStringList sets;
-        QVariantList bound;
-        for (int i = 0; i < s.fieldCount; ++i) {
-            if (!sameValue(s.cell(m_editRow, i), m_buffer[size_t(i)])) {
-                sets << Database::quoteIdentifier(s.fields[i]) + QStringLiteral(" = ?");
-                bound << m_buffer[size_t(i)];
-            }
-        }
-        const qint64 rowid = s.rowids[size_t(m_editRow)];
-        // A row keeps the name it has, even one that another row holds in other letter case
-        // (a file made elsewhere): only a changed name must be free.
-        const bool renamed =
-            s.nameField >= 0 && !sameValue(s.cell(m_editRow, s.nameField), m_buffer[size_t(s.nameField)]);
-        if (renamed && isText(m_buffer[size_t(s.nameField)]) && !m_buffer[size_t(s.nameField)].isNull())
-            m_db->requireFreeName(s.table, m_buffer[size_t(s.nameField)].toString(), rowid);
-        if (!sets.isEmpty()) {
-            Statement st(*m_db,
-                         QStringLiteral("update %1 set %2 where rowid = ?").arg(table, sets.join(QLatin1Char(','))));
-            for (int i = 0; i < bound.size(); ++i)
-                st.bind(i + 1, bound[i]);
-            st.bind(int(bound.size()) + 1, QVariant(rowid));
-            st.run(s.fields, values);
-            if (renamed)
-                m_db->nameStored(s.table, rowid, m_buffer[size_t(s.nameField)]);
-            else if (s.nameField >= 0)
-                m_db->nameKept(s.table);
-        }
-    }
-
-    // Read the row back as the database stored it (defaults, type affinity).
-    {
-        Statement st(*m_db, QStringLiteral("select * from %1 where rowid = ?").arg(table));
-        st.bind(1, QVariant(s.rowids[size_t(m_editRow)]));
-        if (sqlite3_step(st.get()) == SQLITE_ROW) {
-            for (int i = 0; i < s.fieldCount && i < sqlite3_column_count(st.get()); ++i)
-                s.columns[size_t(i)].set(size_t(m_editRow), st.column(i));
-        }
-    }
-
-    const bool wasAdding = m_editMode == EditAdd;
-    m_lastModified = m_editRow;
-    dropPending();
-    if (wasAdding && announce)
-        emit currentChanged();
-}
-
-void Recordset::CancelUpdate()
-{
-    if (m_editMode == EditNone)
-        fail(DataErr::NoEditInProgress, QStringLiteral("There are no changes to cancel."));
-    const bool wasAdding = m_editMode == EditAdd;
-    dropPending();
-    if (wasAdding)
-        emit currentChanged();
-}
-
-void Recordset::Delete()
-{
-    requireUpdatable();
-    if (m_editMode == EditAdd)
-        fail(DataErr::NoCurrentRecord, QStringLiteral("The new row is not saved yet, so there is nothing to delete."));
-    if (!hasCurrentRow())
-        noCurrentRecord();
-    notify(ActionDelete);
-    if (!hasCurrentRow())
-        noCurrentRecord();
-    const int r = m_order[size_t(m_pos)];
-    Store &s = *m_store;
-    if (!s.deleted[size_t(r)]) {
-        Statement st(*m_db, QStringLiteral("delete from %1 where rowid = ?").arg(Database::quoteIdentifier(s.table)));
-        st.bind(1, QVariant(s.rowids[size_t(r)]));
-        st.run();
-        if (s.nameField >= 0 && sqlite3_changes(m_db->handle()) == 1)
-            m_db->nameRemoved(s.table, s.rowids[size_t(r)]);
-        s.deleted[size_t(r)] = 1;
-    }
-    dropPending();
-    m_order.erase(m_order.begin() + m_pos);
-    m_afterDelete = true;
-    if (m_lastModified == r)
-        m_lastModified = -1;
-}
-
 // ---- bookmarks ------------------------------------------------------------------------------
 
 Recordset::BookmarkValue Recordset::Bookmark() const
@@ -1156,7 +455,7 @@ RecordsetPtr Recordset::OpenRecordset(int type) const
     }
 
     if (!m_sort.trimmed().isEmpty())
-        sortRows(s.columns, order, sortParts(m_sort, [this](const QString &name) { return requireField(name); }));
+        sortRows(s.columns, order, m_sort, [this](const QString &name) { return requireField(name); });
 
     return derive(std::move(order), type);
 }

@@ -4,7 +4,7 @@
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
-#include "tuner/TableCache.h"
+#include "data/TableCache.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -4,12 +4,15 @@
 #include "data/Criteria.h"
 #include "data/Database.h"
 #include "data/Recordset.h"
+#include "data/Statement.h"
+#include "data/TableCache.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtTest>
 #include <functional>
+#include <numeric>
 
 namespace {
 
@@ -68,7 +71,9 @@ private slots:
     void criteriaOfAnyLengthAreRead();
     void querySourcesAndReadOnlySets();
     void transactionsRollBack();
+    void statementsKeepEachKindOfValue();
     void namesCompareAndSortAlikeInEveryAlphabet();
+    void everySortPathOrdersAsTheCollation();
     void namesDifferingInLetterCaseAreRefused();
     void aStoredPairOfSuchNamesStaysUsable();
     void schemaServesOtherSqliteTools();
@@ -620,6 +625,39 @@ void TestRecordset::transactionsRollBack()
     QCOMPARE(dir.query("select SName from Station"), QList<QVariantList>({{QVariant("Kept")}}));
 }
 
+void TestRecordset::statementsKeepEachKindOfValue()
+{
+    TestAppDir dir;
+    dir.exec("create table Loose (v)");
+    auto db = Database::open(dir.dbPath());
+    const QString text = QString::fromUtf8("Ünï 😀 𐌰");
+    const QByteArray bytes("\0\x01\xff", 3);
+    Statement insert(*db, "insert into Loose (v) values (?)", true);
+    for (const QVariant &v :
+         {QVariant(), QVariant::fromValue(nullptr), QVariant(true), QVariant(-7), QVariant(qint64(1) << 40),
+          QVariant(2.5), QVariant(text), QVariant(QString("")), QVariant(bytes)}) {
+        insert.bind(1, v);
+        insert.run();
+    }
+    Statement read(*db, "select v from Loose order by rowid");
+    QVariantList back;
+    while (read.step())
+        back << read.column(0);
+    QCOMPARE(back, QVariantList({QVariant(), QVariant(), qint64(1), qint64(-7), qint64(1) << 40, 2.5, text, QString(""),
+                                 bytes}));
+    QVERIFY(!back[7].toString().isNull()); // an empty text is no null
+
+    // A refusal raises the database's error; the statement can run again afterwards.
+    Statement add(*db, "insert into Category (Name) values (?)");
+    add.bind(1, "Jazz");
+    add.run();
+    QCOMPARE(errorOf([&] { add.run(); }), DataErr::DuplicateName);
+    add.bind(1, "Pop");
+    add.run();
+    QCOMPARE(dir.query("select count(*) from Category").at(0).at(0).toInt(), 2);
+    QVERIFY(errorText([&] { Statement(*db, "select from nowhere at all"); }).contains("syntax error"));
+}
+
 void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
 {
     using namespace Collation;
@@ -677,6 +715,67 @@ void TestRecordset::namesCompareAndSortAlikeInEveryAlphabet()
         QVERIFY2(Collation::compare(texts[size_t(order[i - 1])], texts[size_t(order[i])]) <= 0 ||
                      Collation::sameName(texts[size_t(order[i - 1])], texts[size_t(order[i])]),
                  qPrintable(texts[size_t(order[i - 1])] + " / " + texts[size_t(order[i])]));
+}
+
+void TestRecordset::everySortPathOrdersAsTheCollation()
+{
+    // Names from many alphabets, with accents, letter-case pairs stored apart (as a file made by
+    // another tool may hold them) and characters outside the basic plane.
+    const QStringList all =
+        QString::fromUtf8("Zürich 1|zurich 2|Émile|emile b|Öko FM|öko FM|Ärger|Blue|10 FM|Σοφία|ΣΟΦΊΑ|Москва|"
+                          "москва fm|北京|𠀀 Ext-B|𠁆 Radio|中文台|😀 Happy|😎 Cool|☺ Smile|𐌰𐌱 Gothic|𐌲 Gothic|"
+                          "𐐀 Deseret|𐐨 DESERET|ﬁne|fine 2|Ａ wide|a plain|\uE000 private|𝐀 math|ǅ title|"
+                          "Ǆ TITLE|עברית|العربية|ไทย|한국어|Ελλάδα|ελλάδα")
+            .split('|');
+    TestAppDir dir;
+    for (int i = 0; i < all.size(); ++i) // frequencies fall as the rows go on
+        dir.addStation(all[i], i % 2 ? "Jazz" : "News", QString(), "FM", QString::number(900 - i));
+
+    // The order Collation gives; the same names keep their stored order (or follow the next field).
+    const auto ordered = [&](bool descending, bool thenFrequency) {
+        std::vector<int> rows(size_t(all.size()));
+        std::iota(rows.begin(), rows.end(), 0);
+        std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+            const int c = Collation::compare(all[a], all[b]);
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+            return thenFrequency && a > b;
+        });
+        QStringList out;
+        for (int r : rows)
+            out << all[r];
+        return out;
+    };
+    const QStringList expected = ordered(false, false);
+
+    auto db = Database::open(dir.dbPath());
+    auto rs = Recordset::open(db, "Station", false);
+    rs->setSort("SName");
+    QCOMPARE(names(rs->OpenRecordset()), expected);
+    rs->setSort("SName DESC");
+    QCOMPARE(names(rs->OpenRecordset()), ordered(true, false));
+    rs->setSort("SName, Frequency");
+    QCOMPARE(names(rs->OpenRecordset()), ordered(false, true));
+    QCOMPARE(names(Recordset::open(db, "select * from [Station] order by [SName]", true)), expected);
+    QCOMPARE(names(Recordset::open(db, "select SName, Frequency from Station order by SName;", true)), expected);
+    // Ordered by a field the query does not return: the engine's order stands.
+    QStringList byFrequency = all;
+    std::reverse(byFrequency.begin(), byFrequency.end());
+    QCOMPARE(names(Recordset::open(db, "select SName from Station order by Frequency", true)), byFrequency);
+    TableCache cache;
+    cache.open(dir.dbPath(), "Station", true);
+    QCOMPARE(names(cache.derived("SName", QString())), expected);
+    // A list that sorts itself compares with Collation::compare; Collation::sort agrees with it.
+    std::vector<int> order(size_t(all.size()));
+    std::vector<const QString *> texts;
+    std::iota(order.begin(), order.end(), 0);
+    for (const QString &name : all)
+        texts.push_back(&name);
+    Collation::sort(order, texts);
+    QStringList sorted;
+    for (int r : order)
+        sorted << all[r];
+    QCOMPARE(sorted, expected);
 }
 
 void TestRecordset::namesDifferingInLetterCaseAreRefused()

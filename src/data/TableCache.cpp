@@ -1,21 +1,7 @@
-#include "TableCache.h"
+#include "data/TableCache.h"
 
 #include "app/RuntimeError.h"
 #include "data/Database.h"
-
-#include <sqlite3.h>
-
-TableCache::Version TableCache::currentVersion() const
-{
-    Version v;
-    sqlite3 *db = m_db->handle();
-    v.changes = sqlite3_total_changes64(db);
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        v.dataVersion = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return v;
-}
 
 RecordsetPtr TableCache::open(const QString &path, const QString &source, bool readOnly)
 {
@@ -24,9 +10,9 @@ RecordsetPtr TableCache::open(const QString &path, const QString &source, bool r
         m_db = Database::open(path);
         m_path = path;
     }
-    const Version now = currentVersion();
+    const auto now = m_db->version();
     // Unknown versions never count as unchanged.
-    if (m_table && source == m_source && readOnly == m_readOnly && now == m_version && now.dataVersion >= 0)
+    if (m_table && source == m_source && readOnly == m_readOnly && now == m_version && now.first >= 0)
         return m_table;
     m_table.reset();
     m_derived.clear();
@@ -62,5 +48,5 @@ void TableCache::clear()
     m_table.reset();
     m_db.reset();
     m_path.clear();
-    m_version = Version();
+    m_version = {-1, -1};
 }

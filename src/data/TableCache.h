@@ -27,19 +27,11 @@ public:
     void clear();
 
 private:
-    struct Version
-    {
-        qint64 dataVersion = -1; // bumped by commits of other connections
-        qint64 changes = -1;     // rows changed through this connection
-        bool operator==(const Version &) const = default;
-    };
-    Version currentVersion() const;
-
     std::shared_ptr<Database> m_db;
     QString m_path;
     QString m_source;
     bool m_readOnly = false;
-    Version m_version;
+    QPair<qint64, qint64> m_version{-1, -1}; // Database::version() when the table was read
     RecordsetPtr m_table;
     QHash<QPair<QString, QString>, RecordsetPtr> m_derived; // by sort and filter; never handed out themselves
 };
