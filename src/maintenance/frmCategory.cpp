@@ -1,7 +1,6 @@
 #include "frmCategory.h"
 #include "app/PlainText.h"
 
-#include "CategoryColumn.h"
 #include "FormSupport.h"
 #include "MaintenanceRules.h"
 #include "app/Module1.h"
@@ -9,6 +8,7 @@
 #include "app/RuntimeError.h"
 #include "app/Screen.h"
 #include "data/BoundControls.h"
+#include "data/CategoryColumn.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
