@@ -21,26 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const QString base = fromNetwork ? QStringLiteral("http://127.0.0.1:8000/list/station.m3u")
                                      : QStringLiteral("/tmp/lists/station.m3u");
-    QStringList entries;
-    switch (kind) {
-    case Kind::Ram:
-        entries = Metafile::parseRam(body);
-        break;
-    case Kind::M3u:
-        entries = Metafile::parseM3u(body);
-        break;
-    case Kind::Pls:
-        entries = Metafile::parsePls(body);
-        break;
-    case Kind::Asx:
-        entries = Metafile::parseAsx(body);
-        break;
-    case Kind::Xspf:
-        entries = Metafile::parseXspf(body);
-        break;
-    default:
-        break;
-    }
+    const QList<Metafile::TitledEntry> entries = Metafile::parseEntries(kind, body);
     const QStringList resolved = Metafile::parse(kind, body, base);
     for (const QString &entry : resolved) {
         // An entry that cannot be made absolute comes back empty and is never played.
@@ -54,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             Metafile::localPath(entry);
         Metafile::kindFromName(entry);
     }
-    for (const QString &entry : entries)
-        Metafile::resolve(entry, base);
+    for (const Metafile::TitledEntry &entry : entries)
+        Metafile::resolve(entry.address, base);
     return 0;
 }
