@@ -14,8 +14,6 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -225,17 +223,6 @@ bool tuneFirstStation(const QProcessEnvironment &env)
     return true;
 }
 
-int listeners(const IcecastServer &icecast)
-{
-    const QByteArray json = StreamTools::httpGet(icecast.baseUrl() + QStringLiteral("/status-json.xsl"));
-    const QJsonValue source = QJsonDocument::fromJson(json)
-                                  .object()
-                                  .value(QStringLiteral("icestats"))
-                                  .toObject()
-                                  .value(QStringLiteral("source"));
-    return source.toObject().value(QStringLiteral("listeners")).toInt(-1);
-}
-
 struct Playing
 {
     QList<double> cpu;
@@ -248,7 +235,7 @@ struct Playing
 bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
 {
     QDeadlineTimer deadline(30000);
-    while (listeners(icecast) < 1 && !deadline.hasExpired())
+    while (icecast.listeners() < 1 && !deadline.hasExpired())
         QThread::msleep(100);
     if (deadline.hasExpired() || process.state() != QProcess::Running) {
         stopProcess(process);
@@ -264,7 +251,7 @@ bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
     p.rss << rssMiB(process.processId());
     stopProcess(process);
     deadline = QDeadlineTimer(10000);
-    while (listeners(icecast) > 0 && !deadline.hasExpired())
+    while (icecast.listeners() > 0 && !deadline.hasExpired())
         QThread::msleep(100);
     return true;
 }

@@ -9,8 +9,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -431,15 +429,7 @@ void TestEndToEnd::doubleClickFirstStation()
 
 int TestEndToEnd::listeners()
 {
-    int status = 0;
-    const QByteArray json = StreamTools::httpGet(m_icecast->baseUrl() + QStringLiteral("/status-json.xsl"), &status);
-    const QJsonValue source = QJsonDocument::fromJson(json)
-                                  .object()
-                                  .value(QStringLiteral("icestats"))
-                                  .toObject()
-                                  .value(QStringLiteral("source"));
-    // One mount gives an object, several an array.
-    return source.toObject().value(QStringLiteral("listeners")).toInt(-1);
+    return m_icecast->listeners();
 }
 
 QVariant TestEndToEnd::queryValue(const QString &sql)

