@@ -28,8 +28,7 @@ void MetafileResolver::clear()
 
 void MetafileResolver::entryFailed(const QString &text)
 {
-    m_errors << text;
-    emit failed(text);
+    fail(text);
     next();
 }
 
@@ -122,7 +121,7 @@ void MetafileResolver::fetchProgress(QNetworkReply *reply, const Entry &entry)
     const bool media = Metafile::looksLikeMedia(head);
     if (!media && reply->bytesAvailable() <= kMaxBytes)
         return;
-    const QByteArray data = reply->readAll();
+    const QByteArray data = reply->read(kMaxBytes);
     const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     const QString base = reply->url().toString();
     abortFetch();

@@ -64,8 +64,3 @@ const MpvLibrary *MpvLibrary::get(QString *error)
         *error = l.error;
     return l.ok ? &l.library : nullptr;
 }
-
-bool MpvLibrary::isLoaded()
-{
-    return loaded().ok;
-}

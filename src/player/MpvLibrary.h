@@ -27,6 +27,4 @@ struct MpvLibrary
     // The library, opened on the first call and kept to the end of the process. Null when it
     // cannot be used; *error then says why, in words for the status line.
     static const MpvLibrary *get(QString *error = nullptr);
-    // True once the library has been opened by this process.
-    static bool isLoaded();
 };

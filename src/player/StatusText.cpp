@@ -13,7 +13,10 @@ QString tr(const char *text)
     return QCoreApplication::translate("Player", text);
 }
 
-// A local file is named by its file name, a network address by its host.
+} // namespace
+
+namespace StatusText {
+
 QString hostOf(const QString &address)
 {
     if (Metafile::isLocal(address))
@@ -21,10 +24,6 @@ QString hostOf(const QString &address)
     const QUrl url(address);
     return url.host().isEmpty() ? address : url.host();
 }
-
-} // namespace
-
-namespace StatusText {
 
 QString connecting(const QString &address)
 {
