@@ -5,16 +5,19 @@
 
 namespace IniFile {
 
-QStringList splitLines(const QString &text)
+namespace {
+
+// A CR, an LF or a CR LF ends a line; the last line needs no end.
+template <typename Text> QList<Text> linesOf(const Text &text)
 {
-    QStringList lines;
+    QList<Text> lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        const auto c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
             lines << text.mid(start, i - start);
-            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
                 ++i;
             start = i + 1;
         }
@@ -22,6 +25,13 @@ QStringList splitLines(const QString &text)
     if (start < n)
         lines << text.mid(start);
     return lines;
+}
+
+} // namespace
+
+QStringList splitLines(const QString &text)
+{
+    return linesOf(text);
 }
 
 bool belongsTo(const QString &line, const QString &key)
@@ -47,33 +57,14 @@ QString valueOf(const QString &line)
 
 QList<QByteArray> splitLines(const QByteArray &bytes)
 {
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = bytes.at(i);
-        if (c == '\r' || c == '\n') {
-            lines << bytes.mid(start, i - start);
-            if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines << bytes.mid(start);
-    return lines;
-}
-
-QString decodeLine(const QByteArray &line)
-{
-    return TextCodec::decode(line);
+    return linesOf(bytes);
 }
 
 std::optional<QString> read(const QByteArray &file, const QString &key)
 {
     std::optional<QString> result;
     for (const QByteArray &bytes : splitLines(file)) {
-        const QString line = decodeLine(bytes);
+        const QString line = TextCodec::decode(bytes);
         if (belongsTo(line, key))
             result = valueOf(line);
     }
@@ -84,7 +75,7 @@ QByteArray rewrite(const QByteArray &file, const QString &key, const QString &va
 {
     QByteArray out;
     for (const QByteArray &bytes : splitLines(file)) {
-        const QString line = decodeLine(bytes);
+        const QString line = TextCodec::decode(bytes);
         if (belongsTo(line, key)) {
             const qsizetype eq = line.indexOf(QLatin1Char('='));
             out += (eq < 0 ? value : line.left(eq + 1) + value).toUtf8();

@@ -21,11 +21,9 @@ QString valueOf(const QString &line);
 // The lines of a file as bytes, split the same way.
 QList<QByteArray> splitLines(const QByteArray &bytes);
 
-// One line's text: UTF-8 when the line is valid UTF-8, otherwise Windows-1252 (a file edited
-// by older Windows programs may mix both, line by line).
-QString decodeLine(const QByteArray &line);
-
-// The value of the last line of the file that belongs to key, or nothing.
+// The value of the last line of the file that belongs to key, or nothing. Each line is decoded
+// on its own: UTF-8 when it is valid UTF-8, otherwise Windows-1252 (a file edited by older
+// Windows programs may mix both, line by line).
 std::optional<QString> read(const QByteArray &file, const QString &key);
 
 // The file with the value of every line of key replaced: the text up to and including the

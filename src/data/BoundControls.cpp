@@ -77,7 +77,7 @@ private:
 void BoundTextBox::setCharacterLimit(int limit)
 {
     m_limit = limit;
-    delete validator();
+    delete dynamic_cast<const CharacterLimit *>(validator()); // only the limit this box made
     setValidator(limit > 0 ? new CharacterLimit(limit, this) : nullptr);
 }
 

@@ -110,8 +110,9 @@ private:
 
     QString m_path;
     sqlite3 *m_db = nullptr;
-    std::unique_ptr<Statement> m_dataVersion; // kept prepared: asked before every write of a name
-    qint64 m_txDataVersion = -1;              // data_version as read in the transaction now open, or -1
+    std::unique_ptr<Statement>
+        m_dataVersion;           // kept prepared: asked before every write of a name and every table-cache open
+    qint64 m_txDataVersion = -1; // data_version as read in the transaction now open, or -1
     bool m_readOnlyFile = false;
     QHash<QString, std::shared_ptr<NameIndex>> m_names; // by table name, folded
 };

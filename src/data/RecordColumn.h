@@ -143,8 +143,7 @@ public:
             return;
         }
         unpack();
-        const QVariant &old = m_values[m_ids[r]];
-        if (old.isValid() == v.isValid() && (!v.isValid() || (old.typeId() == v.typeId() && old == v)))
+        if (sameValue(m_values[m_ids[r]], v))
             return; // unchanged: an Update stores every field again
         m_ids[r] = v.isValid() ? add(v) : nullId();
     }

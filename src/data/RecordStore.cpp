@@ -45,15 +45,6 @@ QString unbracket(QString name)
     return name;
 }
 
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isValid() != b.isValid())
-        return false;
-    if (!a.isValid())
-        return true;
-    return a.typeId() == b.typeId() && a == b;
-}
-
 std::vector<std::pair<QString, bool>> parseSort(const QString &sort)
 {
     std::vector<std::pair<QString, bool>> fields;

@@ -47,8 +47,6 @@ private:
 [[noreturn]] void noCurrentRecord();
 // A table or field name without its brackets or double quotes.
 QString unbracket(QString name);
-// Whether two values are the same value of the same kind (an unchanged field).
-bool sameValue(const QVariant &a, const QVariant &b);
 
 // The fields of a sort text ("SName, Frequency DESC"), each with whether it sorts descending.
 std::vector<std::pair<QString, bool>> parseSort(const QString &sort);

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -86,21 +87,21 @@ RecordsetPtr Recordset::open(std::shared_ptr<Database> db, const QString &source
         sql = QStringLiteral("select rowid, * from %1 order by rowid").arg(Database::quoteIdentifier(store->table));
     }
 
+    std::optional<Statement> prepared(std::in_place, *db, sql);
     if (!hasRowid && !sortInMemory.isEmpty()) {
         // A query that orders by a column it does not return runs as written, in the engine's order.
-        const Statement probe(*db, sql);
         QStringList returned;
-        for (int i = 0; i < probe.columnCount(); ++i)
-            returned << probe.columnName(i);
+        for (int i = 0; i < prepared->columnCount(); ++i)
+            returned << prepared->columnName(i);
         const auto fields = parseSort(sortInMemory);
         if (!std::all_of(fields.begin(), fields.end(), [&](const auto &field) {
                 return returned.contains(unbracket(field.first), Qt::CaseInsensitive);
             })) {
-            sql = source;
+            prepared.emplace(*db, source);
             sortInMemory.clear();
         }
     }
-    Statement st(*db, sql);
+    Statement &st = *prepared;
     const int columns = st.columnCount();
     const int first = hasRowid ? 1 : 0;
     for (int i = first; i < columns; ++i)

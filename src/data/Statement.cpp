@@ -40,28 +40,33 @@ Statement::~Statement()
 
 void Statement::bind(int position, const QVariant &v)
 {
+    int rc = SQLITE_OK;
     if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(m_st, position);
-        return;
+        rc = sqlite3_bind_null(m_st, position);
+    } else {
+        switch (valueKind(v)) {
+        case ValueKind::Integer:
+            rc = sqlite3_bind_int64(m_st, position, v.toLongLong());
+            break;
+        case ValueKind::Real:
+            rc = sqlite3_bind_double(m_st, position, v.toDouble());
+            break;
+        case ValueKind::Bytes: {
+            const QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob64(m_st, position, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case ValueKind::Text: {
+            const QByteArray t = v.toString().toUtf8();
+            rc = sqlite3_bind_text64(m_st, position, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
+        }
     }
-    switch (valueKind(v)) {
-    case ValueKind::Integer:
-        sqlite3_bind_int64(m_st, position, v.toLongLong());
-        break;
-    case ValueKind::Real:
-        sqlite3_bind_double(m_st, position, v.toDouble());
-        break;
-    case ValueKind::Bytes: {
-        const QByteArray b = v.toByteArray();
-        sqlite3_bind_blob64(m_st, position, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    case ValueKind::Text: {
-        const QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text64(m_st, position, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-        break;
-    }
-    }
+    // A value the engine refuses (too big, a wrong position) would run as NULL: never silently.
+    if (rc != SQLITE_OK)
+        raise({}, {});
 }
 
 void Statement::raise(const QStringList &fields, const QVariantList &values)

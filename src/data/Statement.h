@@ -20,6 +20,14 @@ inline bool isText(const QVariant &v)
     return v.typeId() == QMetaType::QString;
 }
 
+// Whether two values are the same value of the same kind (an unchanged field).
+inline bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isValid() != b.isValid())
+        return false;
+    return !a.isValid() || (a.typeId() == b.typeId() && a == b);
+}
+
 // A text value as the database gives it, in a string of its own size; an empty text is empty,
 // never null.
 inline QVariant textValue(std::string_view utf8)
@@ -44,7 +52,8 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    // Binds value to the parameter at position (1 for the first "?").
+    // Binds value to the parameter at position (1 for the first "?"). A value the engine refuses
+    // (too big, no such position) raises the database's error.
     void bind(int position, const QVariant &value);
 
     // Runs the statement to its next row: true when a row is ready to read, false when there
