@@ -25,9 +25,9 @@ QString shortenName(const QString &name, int length)
 
 bool isPlaylistName(const QString &fileName)
 {
-    const QString ext = QFileInfo(fileName).suffix().toLower();
-    return ext == QLatin1String("m3u") || ext == QLatin1String("m3u8") || ext == QLatin1String("pls") ||
-           ext == QLatin1String("xspf");
+    using Metafile::Kind;
+    const Kind kind = Metafile::kindFromName(fileName);
+    return kind == Kind::M3u || kind == Kind::Pls || kind == Kind::Xspf;
 }
 
 Stations read(const QByteArray &bytes, const QString &fileName, const QString &category)

@@ -6,6 +6,7 @@
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "data/BoundControls.h"
+#include "data/CategoryColumn.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
 
@@ -109,7 +110,7 @@ void frmImport::fillCategories()
             table->setSort(QStringLiteral("Name")); // the program's one order of names
             RecordsetPtr rs = table->OpenRecordset();
             for (; rs && !rs->EOF_(); rs->MoveNext()) {
-                const QString name = rs->Fields(0).toString();
+                const QString name = rs->Fields(CategoryColumn::Name).toString();
                 if (!name.isEmpty())
                     names << name;
             }
