@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the settings file reader and rewrite.
 #include "app/IniFile.h"
 #include "app/RuntimeError.h"
+#include "app/TextCodec.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // A key whose lines all hold '=' reads back exactly the value written.
         bool allWithEquals = value.has_value();
         for (const QByteArray &bytes : IniFile::splitLines(text))
-            if (const QString line = IniFile::decodeLine(bytes);
+            if (const QString line = TextCodec::decode(bytes);
                 IniFile::belongsTo(line, QString::fromLatin1(key)) && !line.contains(QLatin1Char('=')))
                 allWithEquals = false;
         if (allWithEquals && IniFile::read(again, QString::fromLatin1(key)) != QStringLiteral("x=y"))
