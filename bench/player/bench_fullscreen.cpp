@@ -129,6 +129,8 @@ Result runPlayer(const QByteArray &display, const QString &url, bool fullScreen,
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--play"), url, fullScreen ? QStringLiteral("full") : QStringLiteral("small")});
+    if (!child.waitForStarted(10000))
+        return r;
     auto line = [&child](int ms) {
         QDeadlineTimer deadline(ms);
         while (!child.canReadLine() && !deadline.hasExpired() && child.state() == QProcess::Running)
