@@ -3,7 +3,7 @@
 // full screen on an X server of the benchmark's own (Xvfb, 1280 x 900, Mesa's llvmpipe for
 // OpenGL), by this program's player and by `mpv --fs`. For each: processor seconds over the
 // 20 s, and the frames libmpv counts as dropped (frame-drop-count, decoder-frame-drop-count).
-// Also the small picture of the main window, drawn with OpenGL and in software (as before).
+// Also the small picture of the main window, and each forced to OpenGL and to software.
 //
 //   bench_fullscreen [runs]   (default 1; needs Xvfb, ffmpeg, python3, mpv)
 //
@@ -119,13 +119,13 @@ QProcessEnvironment displayEnv(const QByteArray &display)
     return env;
 }
 
-Result runPlayer(const QByteArray &display, const QString &url, bool fullScreen, bool software)
+Result runPlayer(const QByteArray &display, const QString &url, bool fullScreen, const char *picture)
 {
     Result r;
     QProcess child;
     QProcessEnvironment env = displayEnv(display);
-    if (software)
-        env.insert(QStringLiteral("HALCYRIX_PICTURE"), QStringLiteral("software"));
+    if (*picture)
+        env.insert(QStringLiteral("HALCYRIX_PICTURE"), QLatin1String(picture));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--play"), url, fullScreen ? QStringLiteral("full") : QStringLiteral("small")});
@@ -274,20 +274,23 @@ int bench(int runs)
     struct Case
     {
         const char *name;
-        bool mpv, full, software;
+        bool mpv, full;
+        const char *picture; // HALCYRIX_PICTURE, empty for the program's own choice
     };
-    const Case cases[] = {{"full screen, this program", false, true, false},
-                          {"full screen, mpv --fs", true, true, false},
-                          {"full screen, this program, software path", false, true, true},
-                          {"small picture, this program (OpenGL)", false, false, false},
-                          {"small picture, this program (software, as before)", false, false, true}};
+    const Case cases[] = {{"full screen, this program", false, true, ""},
+                          {"full screen, mpv --fs", true, true, ""},
+                          {"full screen, this program, OpenGL", false, true, "opengl"},
+                          {"full screen, this program, software", false, true, "software"},
+                          {"small picture, this program", false, false, ""},
+                          {"small picture, this program, OpenGL", false, false, "opengl"},
+                          {"small picture, this program, software (as before)", false, false, "software"}};
     std::printf("%-52s %10s %8s %s\n", "20 s of 720p25 H.264 HLS", "CPU s", "dropped", "drawn with");
     for (const Case &c : cases) {
         QList<double> cpu, drops;
         QString how;
         for (int i = 0; i < runs; ++i) {
             const Result r = c.mpv ? runMpv(display, url, dir.filePath(QStringLiteral("mpv.socket")))
-                                   : runPlayer(display, url, c.full, c.software);
+                                   : runPlayer(display, url, c.full, c.picture);
             if (!r.ok) {
                 std::printf("%-52s failed\n", c.name);
                 continue;

@@ -17,8 +17,9 @@ class QWindow;
 class GlPicture
 {
 public:
-    // Null when the platform offers no OpenGL (or HALCYRIX_PICTURE=software asks for the
-    // software path).
+    // Null when the platform offers no OpenGL, when its OpenGL is drawn by the processor rather
+    // than a graphics chip (the software path then costs less), or when HALCYRIX_PICTURE=software
+    // asks for the software path. HALCYRIX_PICTURE=opengl takes any OpenGL.
     static std::unique_ptr<GlPicture> create();
     ~GlPicture();
 

@@ -66,7 +66,8 @@ bool Player::streamHasPicture() const
 }
 
 // Moves the drawing to OpenGL, once, for the first stream with a moving picture: radio listening
-// never loads the OpenGL driver. Where OpenGL cannot be used, the software path stays.
+// never loads the OpenGL driver. Where OpenGL cannot be used, or is itself drawn by the processor,
+// the software path stays.
 void Player::useOpenGL()
 {
     m_glTried = true;

@@ -82,9 +82,12 @@ void RealAudio::buildPicture()
     });
     connect(m_player, &Player::stateChanged, this, [this](Player::State state) {
         // A stream that ends, fails or plays without a picture brings the window back; between
-        // channels the full-screen picture stays, black.
+        // channels the full-screen picture stays, black. (The picture's own report may come just
+        // after the stream starts: whether it has one is asked of the stream.)
+        const bool noPicture = isFullScreen() && state == Player::State::Playing && !m_player->hasVideo() &&
+                               m_player->mpvProperty(QStringLiteral("vid")) == QLatin1String("no");
         const bool over = state == Player::State::Stopped || state == Player::State::Failed ||
-                          state == Player::State::Idle || (state == Player::State::Playing && !m_player->hasVideo());
+                          state == Player::State::Idle || noPicture;
         if (over)
             setFullScreen(false);
     });

@@ -473,6 +473,9 @@ void TestEndToEnd::startProgram()
     // No desktop: Qt's own file dialog, never one of a desktop's.
     for (const char *name : {"QT_QPA_PLATFORMTHEME", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name));
+    // Xvfb's OpenGL is drawn by the processor, where the program draws pictures in software of its
+    // own choice; the OpenGL path is taken here so that it is tried through the real window.
+    env.insert(QStringLiteral("HALCYRIX_PICTURE"), QStringLiteral("opengl"));
     m_program->setProcessEnvironment(env);
     m_program->setProcessChannelMode(QProcess::MergedChannels);
     m_program->setStandardOutputFile(m_programLog, QIODevice::Append);
