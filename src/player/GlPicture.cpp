@@ -30,7 +30,10 @@ bool drawnByProcessor(QOpenGLContext &context)
 std::unique_ptr<GlPicture> GlPicture::create()
 {
     const QString choice = qEnvironmentVariable("HALCYRIX_PICTURE");
-    if (choice == QLatin1String("software") || !qGuiApp)
+    // The offscreen and minimal platforms show nothing on a screen: no driver is loaded for them.
+    const QString platform = QGuiApplication::platformName();
+    if (choice == QLatin1String("software") || !qGuiApp || platform == QLatin1String("offscreen") ||
+        platform == QLatin1String("minimal"))
         return nullptr;
     std::unique_ptr<GlPicture> gl(new GlPicture);
     gl->m_context = std::make_unique<QOpenGLContext>();
