@@ -20,11 +20,12 @@ bool fits(const QString &address)
 
 QString location(const DirectoryStation &s)
 {
+    const QString country = s.country.isEmpty() ? s.countryCode : s.country;
     const QString both =
-        s.state.isEmpty() || s.country.isEmpty() ? s.state + s.country : s.state + QStringLiteral(", ") + s.country;
+        s.state.isEmpty() || country.isEmpty() ? s.state + country : s.state + QStringLiteral(", ") + country;
     if (both.size() <= LocationLength)
         return both;
-    return Playlist::shortenName(s.country.isEmpty() ? s.state : s.country, LocationLength);
+    return Playlist::shortenName(country.isEmpty() ? s.state : country, LocationLength);
 }
 
 QString webPage(const DirectoryStation &s)

@@ -15,6 +15,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -153,8 +154,22 @@ frmFindStations::frmFindStations(Listen listen, QWidget *parent)
             fetchPage();
     });
 
+    grdResults->installEventFilter(this);
     PlainText::apply(this);
     updateButtons();
+}
+
+bool frmFindStations::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter on a result does what a double click does: it listens.
+    if (watched == grdResults && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdListen_Click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 frmFindStations::~frmFindStations() = default;
