@@ -179,7 +179,8 @@ void DirectoryRequest::onFinished()
         return;
     }
     if (error != QNetworkReply::NoError) {
-        attemptFailed(QStringLiteral("The station directory could not be reached: %1.").arg(errorString));
+        attemptFailed(QStringLiteral("The station directory could not be reached (%1). Check the network connection.")
+                          .arg(errorString));
         return;
     }
     if (m_expect == Expect::Stations) {

@@ -2,6 +2,7 @@
 
 #include "directory/DirectoryStations.h"
 
+#include "app/Accessibility.h"
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "app/PlainText.h"
@@ -155,6 +156,8 @@ frmFindStations::frmFindStations(Listen listen, QWidget *parent)
     });
 
     grdResults->installEventFilter(this);
+    Accessibility::readAsShown(lblCount, tr("Stations shown"));
+    Accessibility::readAsShown(lblMessage, tr("Message"));
     PlainText::apply(this);
     updateButtons();
 }
