@@ -272,7 +272,11 @@ void frmFindStations::appendRow(const DirectoryStation &s)
     const int row = grdResults->rowCount();
     grdResults->insertRow(row);
     const QString country = s.country.isEmpty() ? s.countryCode : s.country;
-    const QStringList texts = {s.name, country, s.tags, formatText(s), QString::number(s.votes)};
+    QStringList tags = s.tags.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QString &tag : tags)
+        tag = tag.trimmed();
+    const QStringList texts = {s.name, country, tags.join(QStringLiteral(", ")), formatText(s),
+                               QString::number(s.votes)};
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts[column]);
         item->setToolTip(PlainText::toolTip(texts[column]));
