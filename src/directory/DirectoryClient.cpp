@@ -161,8 +161,8 @@ void DirectoryRequest::onFinished()
     if (!reply)
         return;
     onReadyRead();
-    if (!m_reply)
-        return; // failed while reading
+    if (m_reply != reply)
+        return; // failed while reading: the request has ended or gone on to the next server
     m_idle->stop();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
