@@ -280,6 +280,13 @@ void frmFindStations::appendRow(const DirectoryStation &s)
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts[column]);
         item->setToolTip(PlainText::toolTip(texts[column]));
+        // A station that did not answer the directory's last check (shown when the box to
+        // hide them is cleared) stands in grey.
+        if (!s.lastCheckOk) {
+            item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+            item->setToolTip(PlainText::toolTip(texts[column] + QLatin1Char('\n') +
+                                                tr("This station did not answer the directory's last check.")));
+        }
         if (column == ColVotes)
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grdResults->setItem(row, column, item);
