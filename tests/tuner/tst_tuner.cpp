@@ -93,7 +93,8 @@ void TestTuner::windowLayoutMenusAndBanner()
                 names << a->objectName();
         return names;
     };
-    QCOMPARE(visibleItems(w.mnuFile), QStringList({"mnuFileImport", "mnuFileExport", "mnuFileVoid", "mnuFileExit"}));
+    QCOMPARE(visibleItems(w.mnuFile),
+             QStringList({"mnuFileImport", "mnuFileExport", "mnuFileFindStations", "mnuFileVoid", "mnuFileExit"}));
     QCOMPARE(visibleItems(w.mnuEdit), QStringList({"mnuEditRadioStations", "mnuEditCategories"}));
     QCOMPARE(visibleItems(w.mnuView),
              QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage", "mnuViewFullScreen"}));
