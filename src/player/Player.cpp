@@ -478,3 +478,12 @@ QString Player::mpvProperty(const QString &name) const
     m_lib->free(value);
     return text;
 }
+
+bool Player::setRecordFile(const QString &path)
+{
+    if (!m_mpv)
+        return path.isEmpty();
+    const QByteArray file = path.toUtf8();
+    const char *value = file.constData();
+    return m_lib->set_property_async(m_mpv, 0, "stream-record", MPV_FORMAT_STRING, &value) >= 0;
+}

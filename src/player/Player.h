@@ -96,6 +96,11 @@ public:
     // picture). Returns false when there is no picture to draw.
     bool renderFrame(QImage &image);
 
+    // Keeps what the stream sends, as it arrives and without re-encoding, in the file (its ending
+    // chooses the container); another name starts another file, an empty one ends the recording.
+    // False when libmpv is not running (nothing has played yet).
+    bool setRecordFile(const QString &path);
+
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
 
@@ -113,6 +118,8 @@ signals:
     void frameReady();
     // Emitted once each time a stream's first audio is played (tests and benchmarks).
     void playbackStarted();
+    // libmpv could not open or write the recording's file; text is what it reported.
+    void recordingFailed(const QString &text);
 
 private:
     explicit Player(const QString &console);
