@@ -49,8 +49,9 @@ Listening::Listening(frmMain &window)
     lblSleep = new QLabel(&window);
     lblSleep->setObjectName(QStringLiteral("lblSleep"));
     lblSleep->setAccessibleDescription(tr("Sleep timer"));
-    window.StatusBar1->insertPermanentWidget(0, lblRecording);
-    window.StatusBar1->insertPermanentWidget(1, lblSleep);
+    // Before the date and the time.
+    window.StatusBar1->insertPermanentWidget(1, lblRecording);
+    window.StatusBar1->insertPermanentWidget(2, lblSleep);
     lblRecording->hide();
     lblSleep->hide();
 

@@ -2,8 +2,16 @@
 
 #include <QElapsedTimer>
 
-SleepTimer::SleepTimer(Clock clock, QObject *parent) : QObject(parent), m_clock(std::move(clock))
+SleepTimer::SleepTimer(Clock clock, QObject *parent) : QObject(parent)
 {
+    setClock(std::move(clock));
+    m_timer.setInterval(200);
+    connect(&m_timer, &QTimer::timeout, this, &SleepTimer::tick);
+}
+
+void SleepTimer::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
     if (!m_clock) {
         m_clock = [started = [] {
             QElapsedTimer t;
@@ -11,8 +19,6 @@ SleepTimer::SleepTimer(Clock clock, QObject *parent) : QObject(parent), m_clock(
             return t;
         }()] { return started.elapsed(); };
     }
-    m_timer.setInterval(200);
-    connect(&m_timer, &QTimer::timeout, this, &SleepTimer::tick);
 }
 
 void SleepTimer::start(int minutes)

@@ -21,6 +21,9 @@ public:
 
     explicit SleepTimer(Clock clock = {}, QObject *parent = nullptr);
 
+    // Another clock from now on (tests), as for the constructor.
+    void setClock(Clock clock);
+
     void start(int minutes);
     // Stops counting; a fade under way ends with fading(1.0), the volume as it was.
     void cancel();

@@ -163,7 +163,9 @@ bool Player::ensureMpv()
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("network-timeout"), QString::number(MetafileResolver::kNetworkTimeoutMs / 1000)},
         {QStringLiteral("demuxer-lavf-analyzeduration"), QStringLiteral("0.1")},
-        {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("nostreams")},
+        // The stream's parameters (such as its sample rate) are read from its first 0.1 s: a
+        // recording's file cannot be begun without them.
+        {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("auto")},
         {QStringLiteral("cache-pause"), QStringLiteral("yes")},
         {QStringLiteral("audio-client-name"), App::title()},
         {QStringLiteral("user-agent"), App::title() + QLatin1Char('/') + App::version()},
