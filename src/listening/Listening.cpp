@@ -173,6 +173,7 @@ void Listening::showSleepTimer()
     dialog.txtMinutes->setValue(m_sleep->isActive() ? m_sleep->remainingMinutes()
                                                     : Preferences::value(kMinutesKey, 30).toInt());
     dialog.cmdOff->setEnabled(m_sleep->isActive());
+    dialog.txtMinutes->selectAll(); // a number typed replaces the one shown
     const int result = m_window.runModal(dialog);
     if (result == QDialog::Accepted) {
         Preferences::setValue(kMinutesKey, dialog.txtMinutes->value());

@@ -54,6 +54,10 @@ frmRecentlyPlayed::frmRecentlyPlayed(const TitleHistory &history, QWidget *paren
     connect(cmdCopy, &QPushButton::clicked, this, &frmRecentlyPlayed::cmdCopy_Click);
     connect(cmdSearch, &QPushButton::clicked, this, &frmRecentlyPlayed::cmdSearch_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    auto *escape = new QAction(this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    addAction(escape);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
     connect(lstTitles, &QTreeWidget::itemActivated, this, &frmRecentlyPlayed::cmdSearch_Click);
     connect(lstTitles, &QTreeWidget::currentItemChanged, this, [this] {
         cmdCopy->setEnabled(lstTitles->currentItem());
