@@ -106,10 +106,9 @@ void TrayIcon::toggleWindow()
 
 void TrayIcon::quit()
 {
-    // The window closes as by its close box (open dialogs cancelled, settings saved); the program
-    // then ends even though the window was hidden, which Qt does not count as a last close.
+    // The window closes as by its close box (open dialogs cancelled, settings saved), and the
+    // program ends also when the window was hidden (see eventFilter).
     m_controls.quit();
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
@@ -124,6 +123,10 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
                 m_window.hide();
                 return true;
             }
+            // Closed by the program (MPRIS Quit, say) while hidden in the tray: Qt does not take
+            // the close of a hidden window for the last window closing, so the program ends here.
+            if (!event->spontaneous() && !m_window.isVisible() && m_icon)
+                QTimer::singleShot(0, qApp, &QCoreApplication::quit);
             break;
         case QEvent::Show:
         case QEvent::Hide:
