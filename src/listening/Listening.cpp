@@ -83,8 +83,9 @@ Listening::~Listening() = default;
 
 TitleHistory &Listening::history()
 {
-    // The file lies beside the database, which is known once the window has loaded.
-    const QString path = TitleHistory::pathBeside(Module1::DatabasePath);
+    // The file lies beside the database, which is known once the window has loaded; until then
+    // the titles are kept for this run only.
+    const QString path = Module1::DatabasePath.isEmpty() ? QString() : TitleHistory::pathBeside(Module1::DatabasePath);
     if (path != m_historyPath) {
         m_historyPath = path;
         m_history.load(path);
@@ -97,7 +98,8 @@ void Listening::titleHeard(const QString &station, const QString &title)
     TitleHistory &titles = history();
     if (!titles.add(title, station, QDateTime::currentDateTime()))
         return;
-    titles.save(m_historyPath); // a folder that cannot be written keeps the titles for this run
+    if (!m_historyPath.isEmpty())
+        titles.save(m_historyPath); // a folder that cannot be written keeps the titles for this run
     emit historyChanged();
     if (m_recent)
         m_recent->refill();

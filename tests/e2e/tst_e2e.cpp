@@ -139,6 +139,8 @@ void TestEndToEnd::everyWindowOpensFromItsMenu()
         {{"alt+e", "s"}, "^Edit Stations$"},
         {{"alt+e", "c"}, "^Category$"},
         {{"alt+v", "a"}, "^Select Categories to view"},
+        {{"alt+p", "p"}, "^Recently Played$"},
+        {{"alt+p", "s"}, "^Sleep Timer$"},
         {{"alt+h", "a"}, "^About Halcyrix$"},
         {{"alt+h", "h"}, "^Halcyrix Help$"},
         {{"F1"}, "^Halcyrix Help$"},
