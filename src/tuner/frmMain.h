@@ -113,6 +113,7 @@ public:
     QAction *mnuViewCategories;
     QAction *mnuvoid1;
     QAction *mnuViewWebPage;
+    QAction *mnuViewFullScreen;
     QAction *mnuViewBanner;
     QAction *mnuViewOptions;
     QMenu *mnuPlay;
@@ -150,6 +151,7 @@ public slots:
     void mnuViewPing_Click();
     void mnuViewCategories_Click();
     void mnuViewWebPage_Click();
+    void mnuViewFullScreen_Click();
     void mnuViewBanner_Click();
     void mnuViewOptions_Click();
     void mnuPlayRecent_Click();
@@ -171,6 +173,8 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // The full-screen picture: the item's state, and the channel keys it passes on.
+    void connectFullScreen();
     void layoutBanner();
     void showBanner(bool on);
     void applyPresetStates();
