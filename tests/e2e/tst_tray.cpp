@@ -156,12 +156,12 @@ void TestTray::trayItemFollowsThePlayerAndKeepsItPlaying()
                                   "_Hide Window", "_Quit"}));
 
     // The close box hides the window; the stream plays on.
-    const QByteArray windowId =
-        desktop.run("xdotool", {"search", "--onlyvisible", "--name", "^Halcyrix v3"}).trimmed().split('\n').value(0);
-    QVERIFY(!windowId.isEmpty());
+    const QString caption = "^Halcyrix v3\\.0\\.17 \\[Local Tone\\]$"; // the main window, tuned
+    const QByteArray found = desktop.run("xdotool", {"search", "--onlyvisible", "--name", caption}).trimmed();
+    QVERIFY2(!found.isEmpty() && !found.contains('\n'), found.constData());
+    const QByteArray windowId = found;
     QVERIFY(sendCloseBox(desktop.environment().value("DISPLAY").toLatin1(), windowId.toUInt()));
-    QTRY_VERIFY_WITH_TIMEOUT(desktop.run("xdotool", {"search", "--onlyvisible", "--name", "^Halcyrix v3"}).isEmpty(),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(desktop.run("xdotool", {"search", "--onlyvisible", "--name", caption}).isEmpty(), 20000);
     QTest::qWait(2000);
     QCOMPARE(program->state(), QProcess::Running);
     QCOMPARE(icecast.listeners(), 1);
