@@ -1,6 +1,8 @@
 #include "app/Application.h"
 #include "app/Screen.h"
 #include "desktop/Mpris.h"
+#include "desktop/Notifications.h"
+#include "desktop/Tray.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
 
@@ -23,6 +25,9 @@ int main(int argc, char **argv)
         return status;
     }
     // Media keys, the sound menu and the lock screen reach the tuner through the session bus.
-    const MprisService desktopControls(*window);
+    MprisService desktopControls(*window);
+    // New titles as desktop notifications, and the icon in the tray where the desktop has one.
+    const Notifications notifications(*window);
+    const TrayIcon tray(*window, desktopControls);
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "app/Module1.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
+#include "listening/NowPlaying.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
 #include "player/StatusText.h"
@@ -90,31 +91,7 @@ QDBusObjectPath MprisService::trackId(const QString &stationName)
 
 void MprisService::sourceChanged(const QString &source)
 {
-    // A station is tuned from the list (its row is the list's current one) or from a preset
-    // button (the preset's row is current): whichever row holds the new address names it.
-    m_station = Station();
-    if (source.isEmpty()) {
-        refresh();
-        return;
-    }
-    if (m_window.databaseAvailable()) {
-        for (Data *data : {m_window.Data1, m_window.Data2}) {
-            try {
-                const RecordsetPtr rs = data->Recordset();
-                if (StationRecord::onRow(rs) && StationRecord::text(rs, StationColumn::RAMFile).trimmed() == source) {
-                    m_station = {StationRecord::text(rs, StationColumn::SName),
-                                 StationRecord::text(rs, StationColumn::RAMFile)};
-                    break;
-                }
-            } catch (const std::exception &) {
-                // A set without a current row names no station; the next one is asked.
-            }
-        }
-    }
-    if (m_station.address.isEmpty())
-        m_station.address = source;
-    if (m_station.name.isEmpty())
-        m_station.name = StatusText::hostOf(source);
+    m_station = NowPlaying::stationFor(m_window, source);
     refresh();
 }
 

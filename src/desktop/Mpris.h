@@ -1,5 +1,7 @@
 #pragma once
 
+#include "listening/NowPlaying.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -54,11 +56,6 @@ public:
     static QDBusObjectPath trackId(const QString &stationName);
 
 private:
-    struct Station
-    {
-        QString name;
-        QString address; // as stored in the station's row
-    };
     void sourceChanged(const QString &source);
     void refresh();
     void announce(const QString &interface, const QVariantMap &changed);
@@ -71,7 +68,7 @@ private:
     QDBusConnection m_bus;
     QPointer<Player> m_player;
     QString m_serviceName;
-    Station m_station;
+    NowPlaying::Station m_station;
     bool m_paused = false; // stopped by Pause rather than Stop
     // The values last announced, so that only changes are signalled.
     QString m_lastStatus;

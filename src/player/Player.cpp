@@ -164,7 +164,9 @@ bool Player::ensureMpv()
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("network-timeout"), QString::number(MetafileResolver::kNetworkTimeoutMs / 1000)},
         {QStringLiteral("demuxer-lavf-analyzeduration"), QStringLiteral("0.1")},
-        {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("nostreams")},
+        // The stream's parameters (such as its sample rate) are read from its first 0.1 s: a
+        // recording's file cannot be begun without them.
+        {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("auto")},
         {QStringLiteral("cache-pause"), QStringLiteral("yes")},
         {QStringLiteral("audio-client-name"), App::title()},
         {QStringLiteral("user-agent"), App::title() + QLatin1Char('/') + App::version()},
@@ -444,4 +446,13 @@ QString Player::mpvProperty(const QString &name) const
     const QString text = QString::fromUtf8(value);
     m_lib->free(value);
     return text;
+}
+
+bool Player::setRecordFile(const QString &path)
+{
+    if (!m_mpv)
+        return path.isEmpty();
+    const QByteArray file = path.toUtf8();
+    const char *value = file.constData();
+    return m_lib->set_property_async(m_mpv, 0, "stream-record", MPV_FORMAT_STRING, &value) >= 0;
 }

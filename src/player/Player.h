@@ -108,6 +108,11 @@ public:
     // Shows a short text over the picture for a while (the station and title in full screen).
     void showOnPicture(const QString &text, int milliseconds);
 
+    // Keeps what the stream sends, as it arrives and without re-encoding, in the file (its ending
+    // chooses the container); another name starts another file, an empty one ends the recording.
+    // False when libmpv is not running (nothing has played yet).
+    bool setRecordFile(const QString &path);
+
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
 
@@ -125,6 +130,8 @@ signals:
     void frameReady();
     // Emitted once each time a stream's first audio is played (tests and benchmarks).
     void playbackStarted();
+    // libmpv could not open or write the recording's file; text is what it reported.
+    void recordingFailed(const QString &text);
 
 private:
     explicit Player(const QString &console);

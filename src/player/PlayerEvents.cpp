@@ -196,6 +196,12 @@ void Player::handle(const LogLine &line)
         if (m_attemptLog.size() < 100)
             m_attemptLog << line.text;
     }
+    // The recorder's errors (the file cannot be opened or written), and the demuxer giving up on
+    // recording; a stream whose packets queue up is not a write error.
+    if ((line.level == QLatin1String("error") || line.level == QLatin1String("fatal")) &&
+        (line.prefix.endsWith(QLatin1String("recorder")) || line.text.contains(QLatin1String("recording"))) &&
+        !line.text.contains(QLatin1String("queued packets")))
+        emit recordingFailed(line.text.trimmed());
 }
 
 void Player::handle(const Metadata &metadata)

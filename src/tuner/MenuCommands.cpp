@@ -8,6 +8,7 @@
 #include "data/StationColumn.h"
 
 #include "app/AppInfo.h"
+#include "app/Preferences.h"
 #include "app/Shell.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/frmAbout.h"
@@ -15,6 +16,7 @@
 #include "directory/frmFindStations.h"
 #include "exchange/frmExport.h"
 #include "exchange/frmImport.h"
+#include "listening/Listening.h"
 #include "maintenance/frmCategory.h"
 #include "maintenance/frmStation.h"
 #include "maintenance/frmViewCategory.h"
@@ -90,6 +92,22 @@ void frmMain::buildMenus()
     mnuViewBanner->setChecked(true);
     mnuViewOptions = item(mnuView, "mnuViewOptions", tr("&Options"), false);
 
+    mnuPlay = menu("mnuPlay", tr("&Play"));
+    mnuPlayRecent = item(mnuPlay, "mnuPlayRecent", tr("Recently &Played"));
+    mnuPlayRecord = item(mnuPlay, "mnuPlayRecord", tr("&Record"));
+    mnuPlayRecord->setCheckable(true);
+    mnuPlayRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuPlayRecord->setShortcutContext(Qt::WindowShortcut);
+    mnuPlayRecordFolder = item(mnuPlay, "mnuPlayRecordFolder", tr("Recording &Folder..."));
+    mnuPlaySleep = item(mnuPlay, "mnuPlaySleep", tr("&Sleep Timer..."));
+    mnuPlayVoid = separator(mnuPlay, "mnuPlayVoid");
+    mnuPlayNotifications = item(mnuPlay, "mnuPlayNotifications", tr("Show &Notifications"));
+    mnuPlayNotifications->setCheckable(true);
+    mnuPlayNotifications->setChecked(Preferences::value(QStringLiteral("Notifications/Show"), false).toBool());
+    mnuPlayTray = item(mnuPlay, "mnuPlayTray", tr("Keep Playing in &Tray"));
+    mnuPlayTray->setCheckable(true);
+    mnuPlayTray->setChecked(Preferences::value(QStringLiteral("Tray/KeepPlaying"), false).toBool());
+
     mnuHelp = menu("mnuHelp", tr("&Help"));
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));
     mnuHelpHelp = item(mnuHelp, "mnuHelpHelp", tr("&Help"));
@@ -109,6 +127,12 @@ void frmMain::buildMenus()
     connect(mnuViewFullScreen, &QAction::triggered, this, &frmMain::mnuViewFullScreen_Click);
     connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
     connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
+    connect(mnuPlayRecent, &QAction::triggered, this, &frmMain::mnuPlayRecent_Click);
+    connect(mnuPlayRecord, &QAction::triggered, this, &frmMain::mnuPlayRecord_Click);
+    connect(mnuPlayRecordFolder, &QAction::triggered, this, &frmMain::mnuPlayRecordFolder_Click);
+    connect(mnuPlaySleep, &QAction::triggered, this, &frmMain::mnuPlaySleep_Click);
+    connect(mnuPlayNotifications, &QAction::triggered, this, &frmMain::mnuPlayNotifications_Click);
+    connect(mnuPlayTray, &QAction::triggered, this, &frmMain::mnuPlayTray_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
     connect(mnuHelpOnlineHelp, &QAction::triggered, this, &frmMain::mnuHelpOnlineHelp_Click);
@@ -211,4 +235,36 @@ void frmMain::mnuHelpHelp_Click()
 void frmMain::mnuHelpOnlineHelp_Click()
 {
     Shell::open(App::productPage());
+}
+
+void frmMain::mnuPlayRecent_Click()
+{
+    m_listening->showRecentlyPlayed();
+}
+
+// The item toggles its own check mark; the recording follows it (and clears it on failure).
+void frmMain::mnuPlayRecord_Click()
+{
+    m_listening->record(mnuPlayRecord->isChecked());
+}
+
+void frmMain::mnuPlayRecordFolder_Click()
+{
+    m_listening->chooseRecordingFolder();
+}
+
+void frmMain::mnuPlaySleep_Click()
+{
+    m_listening->showSleepTimer();
+}
+
+// The desktop services read the check marks; the choices are kept for the next start.
+void frmMain::mnuPlayNotifications_Click()
+{
+    Preferences::setValue(QStringLiteral("Notifications/Show"), mnuPlayNotifications->isChecked());
+}
+
+void frmMain::mnuPlayTray_Click()
+{
+    Preferences::setValue(QStringLiteral("Tray/KeepPlaying"), mnuPlayTray->isChecked());
 }

@@ -16,6 +16,7 @@
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
+#include "listening/Listening.h"
 #include "player/RealAudio.h"
 
 #include <QAction>
@@ -107,6 +108,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildMenus();
     buildControls();
+    m_listening = new Listening(*this);
     setHeight(HeightWithBanner);
     PlainText::apply(this); // what the labels show is data, never markup
 }

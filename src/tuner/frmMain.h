@@ -28,6 +28,7 @@ class frmImport;
 class frmOptions;
 class frmStation;
 class frmViewCategory;
+class Listening;
 
 // The tuner window: a radio-like display of the selected station, the station list of the
 // current band, the player, ten preset buttons, the band buttons and the two steppers.
@@ -69,6 +70,8 @@ public:
 
     // "Halcyrix v3.0.17"
     static QString startCaption();
+    // Recently played titles, recording and the sleep timer (the Play menu).
+    Listening &listening() const { return *m_listening; }
     // True when the station database was opened at load.
     bool databaseAvailable() const { return m_databaseOk; }
 
@@ -116,6 +119,14 @@ public:
     QAction *mnuViewFullScreen;
     QAction *mnuViewBanner;
     QAction *mnuViewOptions;
+    QMenu *mnuPlay;
+    QAction *mnuPlayRecent;
+    QAction *mnuPlayRecord;
+    QAction *mnuPlayRecordFolder;
+    QAction *mnuPlaySleep;
+    QAction *mnuPlayVoid;
+    QAction *mnuPlayNotifications;
+    QAction *mnuPlayTray;
     QMenu *mnuHelp;
     QAction *mnuHelpAbout;
     QAction *mnuHelpHelp;
@@ -147,6 +158,12 @@ public slots:
     void mnuViewFullScreen_Click();
     void mnuViewBanner_Click();
     void mnuViewOptions_Click();
+    void mnuPlayRecent_Click();
+    void mnuPlayRecord_Click();
+    void mnuPlayRecordFolder_Click();
+    void mnuPlaySleep_Click();
+    void mnuPlayNotifications_Click();
+    void mnuPlayTray_Click();
     void mnuHelpAbout_Click();
     void mnuHelpHelp_Click();
     void mnuHelpOnlineHelp_Click();
@@ -201,4 +218,5 @@ private:
     frmViewCategory *m_frmViewCategory = nullptr;
     frmOptions *m_frmOptions = nullptr;
     frmAbout *m_frmAbout = nullptr;
+    Listening *m_listening = nullptr;
 };

@@ -3,6 +3,7 @@
 // station list, the window closed by its close box. What it did is checked in the files it
 // leaves (database, settings, exported page) and at the local stream server it listens to.
 
+#include "CloseBox.h"
 #include "StreamServers.h"
 #include "TestAppDir.h"
 
@@ -15,9 +16,6 @@
 #include <QThread>
 #include <QtTest>
 
-#include <xcb/xcb.h>
-
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -27,34 +25,6 @@ constexpr int kWindowWaitMs = 90000;
 const QString kMainTitle = QStringLiteral("^Halcyrix v3\\.0\\.17");
 // The banner is off, written as a number: the close box writes it back as a word.
 const QByteArray kStartIni = "DataBase=Halcyrix.db\r\nShowBanner=0\r\nCategories=Local\r\n";
-
-// Asks a window to close as a window manager's close box does (WM_DELETE_WINDOW).
-bool sendCloseBox(const QByteArray &display, quint32 window)
-{
-    xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return false;
-    }
-    auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(reply);
-        return a;
-    };
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = atom("WM_PROTOCOLS");
-    event.data.data32[0] = atom("WM_DELETE_WINDOW");
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-    const bool ok = xcb_flush(c) > 0;
-    xcb_disconnect(c);
-    return ok;
-}
 
 } // namespace
 
@@ -178,6 +148,8 @@ void TestEndToEnd::everyWindowOpensFromItsMenu()
         {{"alt+e", "s"}, "^Edit Stations$"},
         {{"alt+e", "c"}, "^Category$"},
         {{"alt+v", "a"}, "^Select Categories to view"},
+        {{"alt+p", "p"}, "^Recently Played$"},
+        {{"alt+p", "s"}, "^Sleep Timer$"},
         {{"alt+h", "a"}, "^About Halcyrix$"},
         {{"alt+h", "h"}, "^Halcyrix Help$"},
         {{"F1"}, "^Halcyrix Help$"},

@@ -1,0 +1,82 @@
+#include "listening/TitleHistory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+QString clean(const QString &text)
+{
+    return text.trimmed().left(TitleHistory::MaxTextLength);
+}
+
+} // namespace
+
+bool TitleHistory::add(const QString &title, const QString &station, const QDateTime &time)
+{
+    const Title entry{clean(title), clean(station), time};
+    if (entry.title.isEmpty())
+        return false;
+    if (!m_titles.isEmpty() && m_titles.first().title == entry.title && m_titles.first().station == entry.station)
+        return false;
+    m_titles.prepend(entry);
+    if (m_titles.size() > Limit)
+        m_titles.resize(Limit);
+    return true;
+}
+
+bool TitleHistory::load(const QString &path)
+{
+    m_titles.clear();
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    const auto setAside = [&] {
+        QFile::remove(path + QStringLiteral(".bad"));
+        QFile::rename(path, path + QStringLiteral(".bad"));
+        return false;
+    };
+    if (file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
+        return setAside();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.read(MaxFileBytes), &error);
+    file.close();
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return setAside();
+    const QJsonArray entries = doc.array();
+    for (const QJsonValue &value : entries) {
+        const QJsonObject o = value.toObject();
+        const QString title = clean(o.value(QLatin1String("title")).toString());
+        const QDateTime time = QDateTime::fromString(o.value(QLatin1String("time")).toString(), Qt::ISODate);
+        if (title.isEmpty() || !time.isValid())
+            continue; // an entry damaged by hand; the others stay
+        m_titles.append({title, clean(o.value(QLatin1String("station")).toString()), time});
+        if (m_titles.size() == Limit)
+            break;
+    }
+    return true;
+}
+
+bool TitleHistory::save(const QString &path) const
+{
+    QJsonArray entries;
+    for (const Title &t : m_titles)
+        entries.append(QJsonObject{{QStringLiteral("title"), t.title},
+                                   {QStringLiteral("station"), t.station},
+                                   {QStringLiteral("time"), t.time.toString(Qt::ISODateWithMs)}});
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(entries).toJson(QJsonDocument::Indented));
+    return file.commit();
+}
+
+QString TitleHistory::pathBeside(const QString &databasePath)
+{
+    return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("RecentlyPlayed.json"));
+}
