@@ -65,6 +65,26 @@ Answer askYesNoAllCancel(const QString &text, QWidget *parent)
     return Answer::Cancel;
 }
 
+Answer askYesNo(const QString &text, QWidget *parent)
+{
+    if (g_recording) {
+        g_shown << text;
+        if (g_answers.empty())
+            return Answer::No;
+        const Answer a = g_answers.front();
+        g_answers.pop_front();
+        return a == Answer::Yes ? Answer::Yes : Answer::No;
+    }
+    QMessageBox box(QMessageBox::Question, App::title(), QString(), QMessageBox::NoButton, ownerFor(parent));
+    setPlainText(box, text);
+    QPushButton *yes = box.addButton(QMessageBox::Yes);
+    QPushButton *no = box.addButton(QMessageBox::No);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+}
+
 void setRecording(bool on)
 {
     g_recording = on;

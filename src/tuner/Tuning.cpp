@@ -98,6 +98,26 @@ void frmMain::vbTuneIn()
     RealAudio1[7]->DoPlay();
 }
 
+void frmMain::tuneStation(const QString &name, const QString &address)
+{
+    if (RecordsetPtr rs = stations(); rs && !rs->BOF_and_EOF()) {
+        try {
+            rs->FindFirst(stationNameCriteria(name));
+            if (!rs->NoMatch()) {
+                vbTuneIn();
+                return;
+            }
+        } catch (const std::exception &) {
+            // Not found in the list: played by its address below.
+        }
+    }
+    if (address.isEmpty())
+        return;
+    setWindowTitle(startCaption() + QStringLiteral(" [") + name + QLatin1Char(']'));
+    RealAudio1[7]->setSource(address);
+    RealAudio1[7]->DoPlay();
+}
+
 void frmMain::Data1_Reposition()
 {
     if (m_refreshing)
