@@ -90,9 +90,8 @@ AddressCheck::AddressCheck(QNetworkAccessManager *net, QObject *parent) : QObjec
     connect(&m_limit, &QTimer::timeout, this, [this] {
         m_resolver.clear();
         dropProbe();
-        const int seconds = (m_limit.interval() + 999) / 1000;
         finish({false, true, Failure::TimedOut, 0, reasonText(Failure::TimedOut),
-                tr("No answer within %n second(s)", nullptr, seconds)});
+                tr("No answer within %1 s").arg(m_limit.interval() / 1000.0)});
     });
     connect(&m_resolver, &MetafileResolver::playable, this, &AddressCheck::probe);
     connect(&m_resolver, &MetafileResolver::exhausted, this, [this](const QString &text) {

@@ -24,12 +24,25 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
 constexpr int kRowRole = Qt::UserRole;     // the station's row in the table
 constexpr int kAddressRole = Qt::UserRole; // on the address column: the address as stored
 constexpr int kCategoryLength = 30;        // as long as a category name may be
+
+// "1 station", "3 stations".
+QString stationCount(int n)
+{
+    return n == 1 ? frmCheckStations::tr("1 station") : frmCheckStations::tr("%1 stations").arg(n);
+}
+
+// "; 1 does not answer.", "; 3 do not answer."
+QString notAnswering(int n)
+{
+    return n == 1 ? frmCheckStations::tr("; 1 does not answer.") : frmCheckStations::tr("; %1 do not answer.").arg(n);
+}
 
 QPushButton *button(const char *name, const QString &caption, QWidget *parent)
 {
@@ -197,7 +210,7 @@ void frmCheckStations::cmdCheck_Click()
     lstFailed->clear();
     m_failed = 0;
     m_unchecked = 0;
-    m_stopped = false;
+    m_recheck = false;
     if (stations.isEmpty()) {
         prgChecked->setRange(0, 1);
         prgChecked->setValue(0);
@@ -224,6 +237,10 @@ void frmCheckStations::checked(const StationCheck::Result &result)
         ++m_unchecked;
         return;
     }
+    if (m_recheck) // a station the editor gave a new address
+        lblSummary->setText(outcome.answers
+                                ? tr("\"%1\" answers now.").arg(result.station.name)
+                                : tr("\"%1\" still does not answer: %2.").arg(result.station.name, outcome.reason));
     if (outcome.answers)
         return;
     ++m_failed;
@@ -266,21 +283,22 @@ void frmCheckStations::showProgress()
     prgChecked->setRange(0, qMax(1, m_check.total()));
     prgChecked->setValue(m_check.done());
     prgChecked->setTextVisible(true);
-    if (m_check.running())
-        lblSummary->setText(tr("Checked %1 of %2 stations; %n do not answer.", nullptr, m_failed)
-                                .arg(m_check.done())
-                                .arg(m_check.total()));
+    if (m_check.running() && !m_recheck)
+        lblSummary->setText(tr("Checked %1 of %2").arg(m_check.done()).arg(stationCount(m_check.total())) +
+                            notAnswering(m_failed));
 }
 
 void frmCheckStations::runEnded(bool stopped)
 {
-    m_stopped = stopped;
-    QString text = stopped ? tr("Stopped after %1 of %2 stations; %n do not answer.", nullptr, m_failed)
-                                 .arg(m_check.done())
-                                 .arg(m_check.total())
-                           : tr("Checked %1 stations; %n do not answer.", nullptr, m_failed).arg(m_check.total());
+    if (std::exchange(m_recheck, false)) {
+        updateButtons();
+        return; // the summary tells how the one station did
+    }
+    QString text = stopped ? tr("Stopped after %1 of %2").arg(m_check.done()).arg(stationCount(m_check.total()))
+                           : tr("Checked %1").arg(stationCount(m_check.total()));
+    text += notAnswering(m_failed);
     if (m_unchecked > 0)
-        text += QLatin1Char(' ') + tr("%n could not be checked without playing.", nullptr, m_unchecked);
+        text += QLatin1Char(' ') + tr("%1 cannot be checked without playing them.").arg(stationCount(m_unchecked));
     lblSummary->setText(text);
     updateButtons();
 }
@@ -385,6 +403,7 @@ void frmCheckStations::cmdEdit_Click()
         delete row;
     } else if (now->address != listed.address) {
         delete row;
+        m_recheck = !m_check.running();
         m_check.add(*now);
     } else if (row) {
         setRow(row, *now);
@@ -407,7 +426,7 @@ void frmCheckStations::cmdMove_Click()
         stations << stationOf(row);
     try {
         const int moved = CheckStore::moveTo(Module1::DatabasePath, stations, category);
-        lblSummary->setText(tr("Moved %n station(s) to \"%1\".", nullptr, moved).arg(category));
+        lblSummary->setText(tr("Moved %1 to \"%2\".").arg(stationCount(moved), category));
     } catch (const RuntimeError &error) {
         MsgBox::show(tr("The stations cannot be moved to \"%1\".\n\n%2").arg(category, error.text()), this);
         return;
@@ -431,7 +450,7 @@ void frmCheckStations::cmdDelete_Click()
     if (rows.isEmpty())
         return;
     const QString question = rows.size() == 1 ? tr("Delete the station \"%1\"?").arg(rows.first()->text(StationColumn))
-                                              : tr("Delete the %n chosen stations?", nullptr, int(rows.size()));
+                                              : tr("Delete the %1 chosen stations?").arg(rows.size());
     if (MsgBox::askYesNo(question, this) != MsgBox::Answer::Yes)
         return;
     QList<StationCheck::Station> stations;
@@ -439,7 +458,7 @@ void frmCheckStations::cmdDelete_Click()
         stations << stationOf(row);
     try {
         const int deleted = CheckStore::remove(Module1::DatabasePath, stations);
-        lblSummary->setText(tr("Deleted %n station(s).", nullptr, deleted));
+        lblSummary->setText(tr("Deleted %1.").arg(stationCount(deleted)));
     } catch (const RuntimeError &error) {
         MsgBox::show(tr("The stations cannot be deleted.\n\n%1").arg(error.text()), this);
         return;

@@ -82,7 +82,7 @@ private:
     StationCheck m_check;
     int m_failed = 0;
     int m_unchecked = 0;
-    bool m_stopped = false;
+    bool m_recheck = false;           // the run checks one station the editor changed
     Data *m_editorStations = nullptr; // the editor browses every station, in name order
     frmStation *m_editor = nullptr;
 };

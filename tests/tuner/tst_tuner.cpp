@@ -94,7 +94,8 @@ void TestTuner::windowLayoutMenusAndBanner()
         return names;
     };
     QCOMPARE(visibleItems(w.mnuFile), QStringList({"mnuFileImport", "mnuFileExport", "mnuFileVoid", "mnuFileExit"}));
-    QCOMPARE(visibleItems(w.mnuEdit), QStringList({"mnuEditRadioStations", "mnuEditCategories"}));
+    QCOMPARE(visibleItems(w.mnuEdit),
+             QStringList({"mnuEditRadioStations", "mnuEditCategories", "mnuEditCheckStations"}));
     QCOMPARE(visibleItems(w.mnuView), QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage"}));
     QCOMPARE(visibleItems(w.mnuHelp), QStringList({"mnuHelpAbout", "mnuHelpHelp", "mnuHelpOnlineHelp"}));
     for (const char *hidden : {"mnuFileNew", "mnuFileOpen", "mnuFileVoid1", "mnuViewPing", "mnuViewChannels",
