@@ -2,6 +2,7 @@
 
 #include "data/Collation.h"
 #include "data/Statement.h"
+#include "data/StationLinks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -129,6 +130,13 @@ std::shared_ptr<Database> Database::open(const QString &path)
     }
     if (tables != 3)
         cannotOpen(path, QStringLiteral("it lacks the tables Station, Category and Preset."));
+
+    // The directory links live in a table of their own, made when a file lacks it. A file that
+    // cannot take it now (another program holds it) opens all the same.
+    try {
+        StationLinks::ensure(*result);
+    } catch (const RuntimeError &) {
+    }
 
     openDatabases().insert(key, result);
     return result;
