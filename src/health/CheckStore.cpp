@@ -76,6 +76,16 @@ int moveTo(const QString &dbPath, const QList<StationCheck::Station> &stations, 
     return moved;
 }
 
+bool setAddress(const QString &dbPath, const StationCheck::Station &station, const QString &address)
+{
+    const std::shared_ptr<Database> db = Database::open(dbPath);
+    const qint64 row = storedRow(*db, station);
+    if (row < 0)
+        return false;
+    BulkWriter(db, kStation, {QStringLiteral("RAMFile")}).update(row, {address}, 1u);
+    return true;
+}
+
 int remove(const QString &dbPath, const QList<StationCheck::Station> &stations)
 {
     const std::shared_ptr<Database> db = Database::open(dbPath);

@@ -23,6 +23,9 @@ std::optional<StationCheck::Station> station(const QString &dbPath, qint64 rowid
 // transaction. Returns how many stations were moved (those still stored as they were listed).
 int moveTo(const QString &dbPath, const QList<StationCheck::Station> &stations, const QString &category);
 
+// Gives the station a new address. False when the station is no longer stored as listed.
+bool setAddress(const QString &dbPath, const StationCheck::Station &station, const QString &address);
+
 // Deletes the stations, in one transaction. Returns how many were deleted.
 int remove(const QString &dbPath, const QList<StationCheck::Station> &stations);
 

@@ -10,6 +10,9 @@
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/Recordset.h"
+#include "data/StationLinks.h"
+#include "directory/DirectoryClient.h"
+#include "directory/DirectoryStations.h"
 #include "maintenance/frmStation.h"
 #include "tuner/StationFilter.h"
 
@@ -96,6 +99,8 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
 
     cmdEdit = button("cmdEdit", tr("&Edit..."), this);
     cmdTune = button("cmdTune", tr("&Tune"), this);
+    cmdUpdateAddress = button("cmdUpdateAddress", tr("&Update Address"), this);
+    cmdUpdateAddress->setToolTip(tr("Asks the station directory for the address of a station added from it"));
     lblCategory = new QLabel(tr("Move to cate&gory:"), this);
     lblCategory->setObjectName(QStringLiteral("lblCategory"));
     cboCategory = new QComboBox(this);
@@ -119,6 +124,7 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     auto *actions = new QHBoxLayout;
     actions->addWidget(cmdEdit);
     actions->addWidget(cmdTune);
+    actions->addWidget(cmdUpdateAddress);
     actions->addSpacing(12);
     actions->addWidget(lblCategory);
     actions->addWidget(cboCategory, 1);
@@ -145,6 +151,7 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     connect(cmdStop, &QPushButton::clicked, this, &frmCheckStations::cmdStop_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmCheckStations::cmdEdit_Click);
     connect(cmdTune, &QPushButton::clicked, this, &frmCheckStations::cmdTune_Click);
+    connect(cmdUpdateAddress, &QPushButton::clicked, this, &frmCheckStations::cmdUpdateAddress_Click);
     connect(cmdMove, &QPushButton::clicked, this, &frmCheckStations::cmdMove_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmCheckStations::cmdDelete_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
@@ -173,6 +180,9 @@ void frmCheckStations::hideEvent(QHideEvent *event)
         m_check.stop();
         runEnded(true);
     }
+    if (m_lookup)
+        m_lookup->abort();
+    updateButtons();
     QDialog::hideEvent(event);
 }
 
@@ -321,6 +331,7 @@ void frmCheckStations::updateButtons()
     const int chosen = int(lstFailed->selectedItems().size());
     cmdEdit->setEnabled(chosen == 1);
     cmdTune->setEnabled(chosen == 1);
+    cmdUpdateAddress->setEnabled(chosen == 1 && !m_lookup && !directoryId().isEmpty());
     cmdMove->setEnabled(chosen > 0);
     cmdDelete->setEnabled(chosen > 0);
 }
@@ -403,8 +414,7 @@ void frmCheckStations::cmdEdit_Click()
         delete row;
     } else if (now->address != listed.address) {
         delete row;
-        m_recheck = !m_check.running();
-        m_check.add(*now);
+        checkAgain(*now);
     } else if (row) {
         setRow(row, *now);
     }
@@ -472,5 +482,89 @@ void frmCheckStations::cmdDelete_Click()
         }
     }
     emit stationsChanged();
+    updateButtons();
+}
+
+void frmCheckStations::checkAgain(const StationCheck::Station &station)
+{
+    m_recheck = !m_check.running();
+    m_check.add(station);
+}
+
+QString frmCheckStations::directoryId() const
+{
+    const QList<QTreeWidgetItem *> rows = lstFailed->selectedItems();
+    if (rows.size() != 1)
+        return QString();
+    try {
+        return StationLinks::uuidFor(*Database::open(Module1::DatabasePath), rows.first()->text(StationColumn));
+    } catch (const RuntimeError &) {
+        return QString();
+    }
+}
+
+void frmCheckStations::cmdUpdateAddress_Click()
+{
+    QTreeWidgetItem *item = lstFailed->currentItem();
+    const QString uuid = directoryId();
+    if (!item || uuid.isEmpty() || m_lookup)
+        return;
+    if (!m_directory)
+        m_directory = new DirectoryClient(DirectoryServers::session(), this);
+    const StationCheck::Station listed = stationOf(item);
+    DirectoryRequest *request = m_directory->stationsByUuid({uuid});
+    m_lookup = request;
+    connect(request, &DirectoryRequest::finished, this, [this, listed, request] { addressFound(listed, request); });
+    lblSummary->setText(tr("Asking the station directory for the address of \"%1\"...").arg(listed.name));
+    updateButtons();
+}
+
+void frmCheckStations::addressFound(const StationCheck::Station &listed, DirectoryRequest *request)
+{
+    m_lookup = nullptr;
+    updateButtons();
+    lblSummary->clear();
+    if (!request->succeeded()) {
+        MsgBox::show(tr("The station directory cannot be asked.\n\n%1").arg(request->errorText()), this);
+        return;
+    }
+    if (request->stations().isEmpty()) {
+        MsgBox::show(tr("The station directory no longer lists \"%1\".").arg(listed.name), this);
+        return;
+    }
+    QString reason;
+    const QString address = DirectoryStations::streamAddress(request->stations().first(), &reason);
+    if (address.isEmpty()) {
+        MsgBox::show(tr("The station directory's address for \"%1\" cannot be used: %2.").arg(listed.name, reason),
+                     this);
+        return;
+    }
+    if (address == listed.address) {
+        MsgBox::show(tr("The station directory has no other address for \"%1\".").arg(listed.name), this);
+        return;
+    }
+    if (MsgBox::askYesNo(tr("The station directory gives \"%1\" another address:\n\n%2\n\nUse it in place of the "
+                            "stored one?\n\n%3")
+                             .arg(listed.name, address, listed.address),
+                         this) != MsgBox::Answer::Yes)
+        return;
+    try {
+        if (!CheckStore::setAddress(Module1::DatabasePath, listed, address)) {
+            MsgBox::show(tr("The station \"%1\" is no longer stored.").arg(listed.name), this);
+            return;
+        }
+    } catch (const RuntimeError &error) {
+        MsgBox::show(tr("The address of \"%1\" cannot be changed.\n\n%2").arg(listed.name, error.text()), this);
+        return;
+    }
+    emit stationsChanged();
+    for (int i = 0; i < lstFailed->topLevelItemCount(); ++i)
+        if (stationOf(lstFailed->topLevelItem(i)).rowid == listed.rowid) {
+            delete lstFailed->topLevelItem(i);
+            break;
+        }
+    StationCheck::Station changed = listed;
+    changed.address = address;
+    checkAgain(changed);
     updateButtons();
 }

@@ -3,9 +3,12 @@
 #include "health/StationCheck.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <optional>
 
 class Data;
+class DirectoryClient;
+class DirectoryRequest;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -41,6 +44,7 @@ public:
     QTreeWidget *lstFailed;
     QPushButton *cmdEdit;
     QPushButton *cmdTune;
+    QPushButton *cmdUpdateAddress;
     QLabel *lblCategory;
     QComboBox *cboCategory;
     QPushButton *cmdMove;
@@ -60,6 +64,9 @@ public slots:
     void cmdStop_Click();
     void cmdEdit_Click();
     void cmdTune_Click();
+    // Asks the station directory for the chosen station's address now, and offers it in place of
+    // the stored one when they differ (stations added from the directory only).
+    void cmdUpdateAddress_Click();
     void cmdMove_Click();
     void cmdDelete_Click();
 
@@ -73,6 +80,11 @@ private:
     void showProgress();
     void updateButtons();
     void fillCategories();
+    void addressFound(const StationCheck::Station &listed, DirectoryRequest *request);
+    // Checks a station again at once (its address changed), in the run or in one of its own.
+    void checkAgain(const StationCheck::Station &station);
+    // The directory id of the chosen station, when it came from the directory.
+    QString directoryId() const;
     void setRow(QTreeWidgetItem *item, const StationCheck::Station &station);
     QList<QTreeWidgetItem *> chosenRows() const;
     static StationCheck::Station stationOf(const QTreeWidgetItem *item);
@@ -85,4 +97,6 @@ private:
     bool m_recheck = false;           // the run checks one station the editor changed
     Data *m_editorStations = nullptr; // the editor browses every station, in name order
     frmStation *m_editor = nullptr;
+    DirectoryClient *m_directory = nullptr;
+    QPointer<DirectoryRequest> m_lookup; // the directory's address being asked for
 };

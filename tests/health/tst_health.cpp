@@ -1,8 +1,11 @@
 // The station check: how each kind of dead or live address is judged, and the window's commands.
 
 #include "../tuner/TunerFixture.h"
+#include "DirectoryStub.h"
 #include "StreamServers.h"
 
+#include "data/Database.h"
+#include "data/StationLinks.h"
 #include "health/AddressCheck.h"
 #include "health/frmCheckStations.h"
 
@@ -23,6 +26,7 @@ private slots:
     void outcomes_data();
     void outcomes();
     void windowMovesAndDeletesExactlyTheChosenStations();
+    void updateAddressTakesTheDirectorysAddress();
 
 private:
     QTemporaryDir m_dir;
@@ -30,11 +34,13 @@ private:
     std::unique_ptr<IcecastServer> m_icecast;
     QTcpServer m_silent; // takes connections and never answers
     quint16 m_deadPort = 0;
+    DirectoryStub m_directory;
 };
 
 void TestHealth::initTestCase()
 {
     startTests();
+    qputenv("HALCYRIX_DIRECTORY", m_directory.base().toUtf8());
     QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed for the stream tests");
     const QString tone = m_dir.filePath(QStringLiteral("tone.mp3"));
     QVERIFY(StreamTools::makeTone(tone, 440, 2));
@@ -174,6 +180,40 @@ void TestHealth::windowMovesAndDeletesExactlyTheChosenStations()
     w->close();
     QVERIFY(!w->check().running());
     QVERIFY(MsgBox::takeShown().isEmpty());
+}
+
+void TestHealth::updateAddressTakesTheDirectorysAddress()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, iniText("Jazz"));
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/old").arg(m_deadPort);
+    dir.addStation("Found Radio", "Jazz", dead);
+    dir.addStation("Typed Radio", "Jazz", dead);
+    StationLinks::link(*Database::open(dir.dbPath()), QStringLiteral("Found Radio"), QStringLiteral("U-1"));
+    const QString live = m_http->url(QStringLiteral("/tone.mp3"));
+    m_directory.serve(QStringLiteral("/json/stations/byuuid"), DirectoryStub::stations(QStringLiteral("U"), 1, live));
+    auto main = openWindow();
+    main->mnuEditCheckStations->trigger();
+    auto *w = main->findChild<frmCheckStations *>();
+    w->cmdCheck->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->check().running(), 15000);
+    QCOMPARE(rows(*w), QStringList({"Found Radio", "Typed Radio"}));
+
+    // Only a station added from the directory can ask it.
+    choose(*w, {"Typed Radio"});
+    QVERIFY(!w->cmdUpdateAddress->isEnabled());
+    choose(*w, {"Found Radio"});
+    QVERIFY(w->cmdUpdateAddress->isEnabled());
+
+    // The directory's address is offered; taken, it is stored and checked again at once.
+    MsgBox::presetAnswer(MsgBox::Answer::Yes);
+    w->cmdUpdateAddress->click();
+    QTRY_VERIFY(!MsgBox::shown().isEmpty());
+    QVERIFY(MsgBox::takeShown().first().contains(live));
+    QCOMPARE(m_directory.requests().last().query.queryItemValue("uuids"), QString("U-1"));
+    QCOMPARE(dir.query("SELECT SName, RAMFile FROM Station ORDER BY rowid"),
+             QList<QVariantList>({{"Found Radio", live}, {"Typed Radio", dead}}));
+    QTRY_COMPARE(w->lblSummary->text(), QString("\"Found Radio\" answers now."));
+    QCOMPARE(rows(*w), QStringList({"Typed Radio"}));
 }
 
 QTEST_MAIN(TestHealth)
