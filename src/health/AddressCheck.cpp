@@ -179,6 +179,10 @@ void AddressCheck::look(QNetworkReply *reply, bool complete)
     const QString address = m_entry.address;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400) {
+        // Judged once the error answer has ended (aborted before, the network layer reports its
+        // error twice), or once it is longer than a head.
+        if (!complete && reply->bytesAvailable() < kHeadBytes)
+            return;
         probeFailed(StatusText::httpError(address, status), Failure::HttpError, status);
         return;
     }
