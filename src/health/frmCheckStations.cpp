@@ -83,6 +83,7 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
+    lblSummary->setMinimumHeight(lblSummary->fontMetrics().height()); // the list stays put when it empties
 
     lblFailed = new QLabel(tr("Stations that do &not answer:"), this);
     lblFailed->setObjectName(QStringLiteral("lblFailed"));
@@ -523,7 +524,6 @@ void frmCheckStations::addressFound(const StationCheck::Station &listed, Directo
 {
     m_lookup = nullptr;
     updateButtons();
-    lblSummary->clear();
     if (!request->succeeded()) {
         MsgBox::show(tr("The station directory cannot be asked.\n\n%1").arg(request->errorText()), this);
         return;
