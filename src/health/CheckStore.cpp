@@ -1,9 +1,12 @@
 #include "health/CheckStore.h"
 
 #include "data/BulkWriter.h"
+#include "data/Collation.h"
 #include "data/Database.h"
 #include "data/Recordset.h"
 #include "data/Statement.h"
+
+#include <QHash>
 
 namespace {
 
@@ -38,10 +41,16 @@ QList<StationCheck::Station> stations(const QString &dbPath, const QString &crit
     const QStringList names = chosen->columnTexts(QStringLiteral("SName"));
     const QStringList addresses = chosen->columnTexts(QStringLiteral("RAMFile"));
     const QStringList categories = chosen->columnTexts(QStringLiteral("Category"));
+    // The rows of the names, read in one pass (names are unique ignoring letter case).
+    QHash<QString, qint64> rows;
+    rows.reserve(names.size());
+    Statement st(*db, QStringLiteral("select rowid, SName from Station where SName is not null"));
+    while (st.step())
+        rows.insert(Collation::nameKey(st.column(1).toString()), st.integer(0));
     QList<StationCheck::Station> out;
     out.reserve(names.size());
     for (qsizetype i = 0; i < names.size(); ++i) {
-        const qint64 rowid = db->findName(kStation, names[i]);
+        const qint64 rowid = rows.value(Collation::nameKey(names[i]), -1);
         if (rowid >= 0) // a station without a name cannot be listed
             out.append({rowid, names[i], addresses[i], categories[i]});
     }
