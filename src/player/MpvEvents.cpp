@@ -134,6 +134,12 @@ Event decode(const mpv_event &event)
             return std::monostate{};
         return Changed{property, number(*prop)};
     }
+    case MPV_EVENT_HOOK: {
+        const auto *hook = static_cast<const mpv_event_hook *>(event.data);
+        if (!hook)
+            return std::monostate{};
+        return Hook{QByteArray(hook->name), hook->id};
+    }
     default:
         return std::monostate{};
     }

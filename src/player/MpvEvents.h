@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -77,8 +78,15 @@ struct Changed
     std::optional<double> value;
 };
 
-using Event =
-    std::variant<std::monostate, CommandDone, Answer, FileLoaded, PlaybackRestart, EndFile, LogLine, Metadata, Changed>;
+// libmpv waits at a point the player asked to hear of (a hook) until the player goes on.
+struct Hook
+{
+    QByteArray name;
+    quint64 id = 0;
+};
+
+using Event = std::variant<std::monostate, CommandDone, Answer, FileLoaded, PlaybackRestart, EndFile, LogLine, Metadata,
+                           Changed, Hook>;
 
 // The event as plain values; std::monostate for events the player has no use for.
 Event decode(const mpv_event &event);

@@ -2,6 +2,7 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mpv/render_gl.h>
 
 #include <QString>
 
@@ -15,7 +16,8 @@
     X(set_option_string) X(request_log_messages) X(observe_property) X(set_wakeup_callback)        \
     X(wait_event) X(command_async) X(get_property_async) X(set_property_async)                     \
     X(get_property_string) X(render_context_create) X(render_context_set_update_callback)          \
-    X(render_context_update) X(render_context_render) X(render_context_free)
+    X(render_context_update) X(render_context_render) X(render_context_free)                    \
+    X(hook_add) X(hook_continue) X(set_property_string)
 // clang-format on
 
 struct MpvLibrary

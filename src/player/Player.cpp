@@ -2,6 +2,7 @@
 #include "player/StatusText.h"
 
 #include "app/AppInfo.h"
+#include "player/GlPicture.h"
 #include "player/Metafile.h"
 #include "player/MpvLibrary.h"
 
@@ -116,7 +117,7 @@ Player::~Player()
     if (m_mpv) {
         // No callback runs once these return; then libmpv stops its threads and frees itself.
         m_lib->set_wakeup_callback(m_mpv, nullptr, nullptr);
-        if (m_render)
+        if (m_render && (!m_gl || m_gl->makeCurrent()))
             m_lib->render_context_free(m_render);
         m_render = nullptr;
         m_lib->terminate_destroy(m_mpv);
@@ -200,24 +201,8 @@ bool Player::ensureMpv()
     observe(MpvEvents::Property::Mute, "mute", MPV_FORMAT_FLAG);
     observe(MpvEvents::Property::VoConfigured, "vo-configured", MPV_FORMAT_FLAG);
 
-    if (vo == QLatin1String("libmpv")) {
-        // Pictures are drawn by the picture element itself, in software, on any Qt platform.
-        char apiType[] = MPV_RENDER_API_TYPE_SW;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
-        if (m_lib->render_context_create(&m_render, m_mpv, params) < 0) {
-            m_render = nullptr;
-            qWarning("player: the picture cannot be drawn");
-        } else {
-            m_lib->render_context_set_update_callback(
-                m_render,
-                [](void *ctx) {
-                    auto *self = static_cast<Player *>(ctx);
-                    QMetaObject::invokeMethod(
-                        self, [self] { emit self->frameReady(); }, Qt::QueuedConnection);
-                },
-                this);
-        }
-    }
+    if (vo == QLatin1String("libmpv"))
+        createSoftwareRenderer();
 
     // libmpv calls this from its own threads; the events are read on this object's thread.
     m_lib->set_wakeup_callback(
@@ -447,24 +432,6 @@ void Player::setMuted(bool muted)
         m_lib->set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
     }
     emit mutedChanged(muted);
-}
-
-bool Player::renderFrame(QImage &image)
-{
-    if (!m_render || !m_hasVideo || image.isNull() || image.format() != QImage::Format_RGB32)
-        return false;
-    m_lib->render_context_update(m_render);
-    int size[2] = {image.width(), image.height()};
-    size_t stride = size_t(image.bytesPerLine());
-    char format[] = "bgr0"; // QImage::Format_RGB32 in memory on little-endian machines
-    if (QSysInfo::ByteOrder == QSysInfo::BigEndian)
-        format[0] = '0', format[1] = 'r', format[2] = 'g', format[3] = 'b';
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
-                                 {MPV_RENDER_PARAM_SW_FORMAT, format},
-                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                                 {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
-                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
-    return m_lib->render_context_render(m_render, params) >= 0;
 }
 
 QString Player::mpvProperty(const QString &name) const

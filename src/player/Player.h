@@ -19,6 +19,8 @@
 #include <memory>
 #include <optional>
 
+class GlPicture;
+class QWindow;
 struct mpv_handle;
 struct mpv_render_context;
 struct MpvLibrary;
@@ -95,6 +97,16 @@ public:
     // Draws the current video frame into the image (its size and format Format_RGB32 decide the
     // picture). Returns false when there is no picture to draw.
     bool renderFrame(QImage &image);
+    // True once pictures are drawn with OpenGL (chosen when the first stream with a picture
+    // opens, where the platform offers OpenGL); the software path otherwise.
+    bool drawsWithOpenGL() const { return m_gl != nullptr; }
+    // With OpenGL: prepares a window (before it is shown) to be drawn on by renderFrame(window).
+    void prepareWindow(QWindow *window) const;
+    // With OpenGL: draws the current frame straight onto the whole window, black bars keeping
+    // the picture's shape, black without a picture. False when the picture is not drawn so.
+    bool renderFrame(QWindow *window);
+    // Shows a short text over the picture for a while (the station and title in full screen).
+    void showOnPicture(const QString &text, int milliseconds);
 
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
@@ -145,6 +157,11 @@ private:
     void handle(const MpvEvents::LogLine &line);
     void handle(const MpvEvents::Metadata &metadata);
     void handle(const MpvEvents::Changed &changed);
+    void handle(const MpvEvents::Hook &hook);
+    void createSoftwareRenderer();
+    void useOpenGL();
+    bool streamHasPicture() const;
+    void watchRenderer();
     void handleEndFile(const MpvEvents::EndFile &end);
     void takePlaylist(const MpvEvents::Answer &answer);
     void setState(State state);
@@ -160,6 +177,8 @@ private:
     const MpvLibrary *m_lib = nullptr;
     mpv_handle *m_mpv = nullptr;
     mpv_render_context *m_render = nullptr;
+    std::unique_ptr<GlPicture> m_gl; // set while libmpv draws with OpenGL
+    bool m_glTried = false;
     MetafileResolver *m_resolver = nullptr;
     ReconnectPolicy m_policy;
 

@@ -3,17 +3,20 @@
 #include "app/Accessibility.h"
 #include "app/AppInfo.h"
 #include "app/PlainText.h"
+#include "player/PictureWindow.h"
 #include "player/Player.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -39,29 +42,154 @@ RealAudio::RealAudio(const QString &controls, const QString &console, QWidget *p
         m_controls = QStringLiteral("StatusBar");
         buildStatus();
     } else {
-        // The picture: video when the stream has one, otherwise a black panel with a quiet mark.
         m_controls = QStringLiteral("ImageWindow");
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setAccessibleName(tr("Picture"));
-        connect(m_player, &Player::frameReady, this, [this] {
-            if (!m_player || !m_player->hasVideo() || !isVisible() || width() <= 0 || height() <= 0)
-                return;
-            if (m_frame.size() != size())
-                m_frame = QImage(size(), QImage::Format_RGB32);
-            if (m_player->renderFrame(m_frame))
-                update();
-        });
-        connect(m_player, &Player::videoChanged, this, [this](bool on) {
-            if (!on)
-                m_frame = QImage();
-            update();
-        });
-        connect(m_player, &Player::icyChanged, this, qOverload<>(&QWidget::update));
+        buildPicture();
     }
     PlainText::apply(this); // what the labels show is data, never markup
 }
 
-RealAudio::~RealAudio() = default;
+RealAudio::~RealAudio()
+{
+    delete m_fullScreen;
+}
+
+// The picture: video when the stream has one, otherwise a black panel with a quiet mark.
+void RealAudio::buildPicture()
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(tr("Picture"));
+    connect(m_player, &Player::frameReady, this, [this] {
+        // Hidden behind the full-screen picture, the small one is not drawn.
+        if (!m_player || !m_player->hasVideo() || !isVisible() || isFullScreen() || width() <= 0 || height() <= 0)
+            return;
+        if (m_frame.size() != size())
+            m_frame = QImage(size(), QImage::Format_RGB32);
+        if (m_player->renderFrame(m_frame))
+            update();
+    });
+    connect(m_player, &Player::videoChanged, this, [this](bool on) {
+        if (!on)
+            m_frame = QImage();
+        // The picture takes the keyboard (F: full screen) only while there is one.
+        setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus);
+        if (on)
+            showCaption();
+        update();
+    });
+    connect(m_player, &Player::icyChanged, this, [this] {
+        showCaption();
+        update();
+    });
+    connect(m_player, &Player::stateChanged, this, [this](Player::State state) {
+        // A stream that ends, fails or plays without a picture brings the window back; between
+        // channels the full-screen picture stays, black. (The picture's own report may come just
+        // after the stream starts: whether it has one is asked of the stream.)
+        const bool noPicture = isFullScreen() && state == Player::State::Playing && !m_player->hasVideo() &&
+                               m_player->mpvProperty(QStringLiteral("vid")) == QLatin1String("no");
+        const bool over = state == Player::State::Stopped || state == Player::State::Failed ||
+                          state == Player::State::Idle || noPicture;
+        if (over)
+            setFullScreen(false);
+    });
+}
+
+bool RealAudio::canShowFullScreen() const
+{
+    return m_controls == QLatin1String("ImageWindow") && m_player && m_player->hasVideo();
+}
+
+void RealAudio::setFullScreen(bool on)
+{
+    if (on == isFullScreen() || (on && !canShowFullScreen()))
+        return;
+    if (on) {
+        QScreen *screen = window()->screen();
+        m_fullScreen = new PictureWindow(m_player, screen);
+        if (QWindow *owner = window()->windowHandle())
+            m_fullScreen->setTransientParent(owner);
+        connect(m_fullScreen, &PictureWindow::keyPressed, this, &RealAudio::fullScreenKey);
+        connect(m_fullScreen, &PictureWindow::doubleClicked, this, [this] { setFullScreen(false); });
+        m_fullScreen->showFullScreen();
+        m_fullScreen->requestActivate();
+        showCaption();
+    } else {
+        // Deleted later: the window may be in the middle of handling the key or click that ends it.
+        m_fullScreen->hide();
+        m_fullScreen->deleteLater();
+        m_fullScreen = nullptr;
+        if (QWidget *main = window(); main->isVisible()) {
+            main->activateWindow();
+            if (focusPolicy() != Qt::NoFocus)
+                setFocus(Qt::OtherFocusReason);
+        }
+        update();
+    }
+    emit fullScreenChanged(on);
+}
+
+void RealAudio::setStationName(const QString &name)
+{
+    m_stationName = name;
+}
+
+void RealAudio::showCaption()
+{
+    if (!isFullScreen() || !m_player)
+        return;
+    const QString name = m_stationName.isEmpty() ? m_player->icyName() : m_stationName;
+    QStringList lines;
+    for (const QString &line : {name, m_player->icyTitle()})
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    m_player->showOnPicture(lines.join(QLatin1Char('\n')), 4000);
+}
+
+// The keys of the full-screen picture: leave, volume, mute and the channel keys.
+void RealAudio::fullScreenKey(QKeyEvent *event)
+{
+    if (!m_player)
+        return;
+    constexpr int kVolumeStep = 5;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_F11:
+    case Qt::Key_F:
+        setFullScreen(false);
+        break;
+    case Qt::Key_M:
+    case Qt::Key_VolumeMute:
+        m_player->setMuted(!m_player->muted());
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_VolumeUp:
+        m_player->setVolume(m_player->volume() + kVolumeStep);
+        break;
+    case Qt::Key_Minus:
+    case Qt::Key_VolumeDown:
+        m_player->setVolume(m_player->volume() - kVolumeStep);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_PageUp:
+        emit stepRequested(false);
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_PageDown:
+        emit stepRequested(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void RealAudio::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (m_controls == QLatin1String("ImageWindow")) {
+        setFullScreen(true);
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
 
 void RealAudio::buildVolume()
 {
@@ -250,6 +378,11 @@ void RealAudio::keyPressEvent(QKeyEvent *event)
 {
     if (m_controls == QLatin1String("VolumeSlider") && event->key() == Qt::Key_M && m_player) {
         m_player->setMuted(!m_player->muted());
+        return;
+    }
+    if (m_controls == QLatin1String("ImageWindow") && event->key() == Qt::Key_F &&
+        event->modifiers() == Qt::NoModifier && canShowFullScreen()) {
+        setFullScreen(true);
         return;
     }
     QWidget::keyPressEvent(event);

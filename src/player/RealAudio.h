@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class Player;
+class PictureWindow;
 class QLabel;
 class QSlider;
 class QToolButton;
@@ -33,12 +34,27 @@ public:
 
     Player *player() const;
 
+    // The picture alone on the whole screen that holds this element's window. Only while the
+    // stream shows a picture; it ends by itself when the stream stops, fails or plays without one.
+    bool canShowFullScreen() const;
+    bool isFullScreen() const { return m_fullScreen != nullptr; }
+    void setFullScreen(bool on);
+    PictureWindow *fullScreenWindow() const { return m_fullScreen; }
+    // The station's name, shown with the stream's title over the full-screen picture.
+    void setStationName(const QString &name);
+
     QSize sizeHint() const override;
+
+signals:
+    void fullScreenChanged(bool on);
+    // A channel key in full screen: the station before (false) or after (true) in the list.
+    void stepRequested(bool forward);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -46,6 +62,9 @@ private:
     void buildStatus();
     void showStatus();
     void paintPicture();
+    void buildPicture();
+    void fullScreenKey(QKeyEvent *event);
+    void showCaption();
 
     QString m_controls;
     QString m_console;
@@ -56,4 +75,6 @@ private:
     QLabel *m_time = nullptr;
     class QTimer *m_clock = nullptr;
     QImage m_frame;
+    PictureWindow *m_fullScreen = nullptr;
+    QString m_stationName;
 };

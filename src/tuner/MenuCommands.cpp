@@ -2,6 +2,7 @@
 // help, banner, exit.
 #include "tuner/frmMain.h"
 
+#include "tuner/UpDown.h"
 #include "tuner/WindowLayout.h"
 
 #include "data/StationColumn.h"
@@ -17,6 +18,8 @@
 #include "maintenance/frmCategory.h"
 #include "maintenance/frmStation.h"
 #include "maintenance/frmViewCategory.h"
+#include "player/Player.h"
+#include "player/RealAudio.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,6 +80,10 @@ void frmMain::buildMenus()
     mnuvoid1 = separator(mnuView, "mnuvoid1");
     mnuViewWebPage = item(mnuView, "mnuViewWebPage", tr("&Web Page"));
     mnuViewWebPage->setEnabled(false); // until a station with a web page is tuned
+    mnuViewFullScreen = item(mnuView, "mnuViewFullScreen", tr("&Full Screen"));
+    mnuViewFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    mnuViewFullScreen->setShortcutContext(Qt::WindowShortcut);
+    mnuViewFullScreen->setEnabled(false); // until a stream shows a picture
     mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
     mnuViewBanner->setCheckable(true);
     mnuViewBanner->setChecked(true);
@@ -98,6 +105,7 @@ void frmMain::buildMenus()
     connect(mnuViewPing, &QAction::triggered, this, &frmMain::mnuViewPing_Click);
     connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
     connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
+    connect(mnuViewFullScreen, &QAction::triggered, this, &frmMain::mnuViewFullScreen_Click);
     connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
     connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
@@ -171,6 +179,23 @@ void frmMain::mnuViewWebPage_Click()
     }
     if (!address.isEmpty())
         Shell::open(address);
+}
+
+void frmMain::connectFullScreen()
+{
+    RealAudio *picture = RealAudio1[7];
+    connect(picture->player(), &Player::videoChanged, mnuViewFullScreen, &QAction::setEnabled);
+    // The channel keys of the full-screen picture step the list as the band's stepper does.
+    connect(picture, &RealAudio::stepRequested, this, [this](bool forward) {
+        if (UpDown1->isEnabled() || UpDown2->isEnabled())
+            stepStation(forward);
+    });
+}
+
+// The picture alone on the screen; Escape, F11 or a double click brings the window back.
+void frmMain::mnuViewFullScreen_Click()
+{
+    RealAudio1[7]->setFullScreen(true);
 }
 
 // The item toggles its own check mark when chosen; the banner strip and the height follow it.

@@ -101,7 +101,9 @@ void frmMain::Preset_Click(int Index)
     } else {
         UpdateDisplay(presetRows);
         const QVariant stream = presetRows->Fields(StationColumn::RAMFile);
-        if (!isEmpty(stream))
+        if (!isEmpty(stream)) {
+            RealAudio1[7]->setStationName(presetRows->Fields(StationColumn::SName).toString());
             RealAudio1[7]->setSource(stream.toString());
+        }
     }
 }

@@ -94,6 +94,7 @@ void frmMain::vbTuneIn()
     if (isEmpty(stream))
         return;
     setWindowTitle(startCaption() + QStringLiteral(" [") + DBList1->Text() + QLatin1Char(']'));
+    RealAudio1[7]->setStationName(DBList1->Text());
     RealAudio1[7]->setSource(stream.toString());
     RealAudio1[7]->DoPlay();
 }

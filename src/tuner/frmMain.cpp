@@ -312,9 +312,11 @@ void frmMain::buildControls()
                         UpDown2->upButton(),
                         RealAudio1[8],
                         UpDown1->upButton(),
-                        UpDown1->downButton()};
+                        UpDown1->downButton(),
+                        RealAudio1[7]};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    connectFullScreen();
 }
 
 void frmMain::setHeight(int twips)

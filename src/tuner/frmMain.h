@@ -112,6 +112,7 @@ public:
     QAction *mnuViewCategories;
     QAction *mnuvoid1;
     QAction *mnuViewWebPage;
+    QAction *mnuViewFullScreen;
     QAction *mnuViewBanner;
     QAction *mnuViewOptions;
     QMenu *mnuHelp;
@@ -144,6 +145,7 @@ public slots:
     void mnuViewPing_Click();
     void mnuViewCategories_Click();
     void mnuViewWebPage_Click();
+    void mnuViewFullScreen_Click();
     void mnuViewBanner_Click();
     void mnuViewOptions_Click();
     void mnuHelpAbout_Click();
@@ -159,6 +161,8 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // The full-screen picture: the item's state, and the channel keys it passes on.
+    void connectFullScreen();
     void layoutBanner();
     void showBanner(bool on);
     void applyPresetStates();

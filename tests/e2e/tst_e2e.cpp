@@ -68,6 +68,7 @@ private slots:
     void everyWindowOpensFromItsMenu();
     void importAStationFile();
     void tuneTheLocalStreamAndUseAPreset();
+    void televisionFullScreen();
     void exportAWebPage();
     void closeBoxSavesBothSettings();
     void exitSavesNothing();
@@ -92,6 +93,9 @@ private:
     void chooseFile(quint32 dialog, const QString &titlePattern, const QString &fileName);
     void doubleClickFirstStation();
     int listeners();
+    QRect geometry(quint32 window);
+    // The full-screen picture's window, when one is shown.
+    quint32 fullScreenWindow();
     QVariant queryValue(const QString &sql);
     void screenshot(quint32 window, const QString &fileName);
 
@@ -101,6 +105,7 @@ private:
     QByteArray m_display;
     std::unique_ptr<TestAppDir> m_dir;
     std::unique_ptr<IcecastServer> m_icecast;
+    std::unique_ptr<QProcess> m_webServer;
 };
 
 void TestEndToEnd::initTestCase()
@@ -149,6 +154,10 @@ void TestEndToEnd::cleanupTestCase()
         m_program->terminate();
         if (!m_program->waitForFinished(20000))
             m_program->kill();
+    }
+    if (m_webServer) {
+        m_webServer->kill();
+        m_webServer->waitForFinished(10000);
     }
     if (m_xvfb) {
         m_xvfb->terminate();
@@ -237,6 +246,101 @@ void TestEndToEnd::tuneTheLocalStreamAndUseAPreset()
     QTRY_COMPARE_WITH_TIMEOUT(listeners(), 1, kWindowWaitMs);
     QTest::qWait(3000); // only for the picture: the status line has time to say it plays
     screenshot(main, QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("main-window.png")));
+}
+
+void TestEndToEnd::televisionFullScreen()
+{
+    const quint32 main = mainWindow();
+    const QRect before = geometry(main);
+    QVERIFY(before.isValid());
+
+    // The radio stream of the test before has no picture: F11 and the menu item do nothing.
+    keys(main, {"F11"});
+    keys(main, {"alt+v", "f"});
+    QTest::qWait(1500);
+    QCOMPARE(fullScreenWindow(), quint32(0));
+    keys(main, {"Escape"});
+
+    // A television station: a local HLS stream made by ffmpeg, served by a web server of its own.
+    QDir hls(m_dir->filePath(QStringLiteral("hls")));
+    QVERIFY(hls.mkpath(QStringLiteral(".")));
+    QVERIFY2(QProcess::execute(QStringLiteral("ffmpeg"), {"-loglevel",
+                                                          "error",
+                                                          "-y",
+                                                          "-f",
+                                                          "lavfi",
+                                                          "-i",
+                                                          "testsrc2=size=320x180:rate=25",
+                                                          "-t",
+                                                          "300",
+                                                          "-c:v",
+                                                          "libx264",
+                                                          "-preset",
+                                                          "ultrafast",
+                                                          "-g",
+                                                          "50",
+                                                          "-pix_fmt",
+                                                          "yuv420p",
+                                                          "-f",
+                                                          "hls",
+                                                          "-hls_time",
+                                                          "2",
+                                                          "-hls_list_size",
+                                                          "0",
+                                                          hls.filePath("tv.m3u8")}) == 0,
+             "ffmpeg made no stream");
+    m_webServer = std::make_unique<QProcess>();
+    m_webServer->start(QStringLiteral("python3"),
+                       {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", hls.path()});
+    QVERIFY(m_webServer->waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(m_webServer->canReadLine(), 20000);
+    const QRegularExpressionMatch port =
+        QRegularExpression(QStringLiteral(" port (\\d+)")).match(QString::fromLatin1(m_webServer->readLine()));
+    QVERIFY(port.hasMatch());
+    m_dir->addStation(QStringLiteral("Aaa Local TV"), QStringLiteral("Television"),
+                      QStringLiteral("http://127.0.0.1:%1/tv.m3u8").arg(port.captured(1)), QStringLiteral("TV"),
+                      QString(), QStringLiteral("This Machine"), QString());
+
+    // The TV band lists it first; a double click tunes it. F11 works once the picture is there.
+    keys(main, {"alt+t"});
+    doubleClickFirstStation();
+    QTRY_VERIFY_WITH_TIMEOUT(!windows(QStringLiteral("\\[Aaa Local TV\\]$")).isEmpty(), kWindowWaitMs);
+    QDeadlineTimer deadline(kWindowWaitMs);
+    while (!fullScreenWindow() && !deadline.hasExpired()) {
+        keys(main, {"F11"});
+        QTest::qWait(1000);
+    }
+    const QRect screen(0, 0, 1280, 1024);
+    QVERIFY2(fullScreenWindow(), "F11 showed no full-screen picture");
+    QTRY_COMPARE_WITH_TIMEOUT(geometry(fullScreenWindow()), screen, 10000);
+    screenshot(fullScreenWindow(), QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("full-screen.png")));
+
+    // Escape, a double click and F11 each bring the window back where and as large as it was.
+    keys(fullScreenWindow(), {"Escape"});
+    QTRY_COMPARE_WITH_TIMEOUT(fullScreenWindow(), quint32(0), 10000);
+    QCOMPARE(geometry(main), before);
+
+    // The picture stands at 4410 twips from the left, 75 below the menu bar (see the list's click).
+    const double pixelsPerTwip = before.width() / 7065.0;
+    const int pictureX = qRound(4410 * pixelsPerTwip) + 60;
+    const int pictureY = before.height() - qRound((3225 - 720) * pixelsPerTwip) + qRound(75 * pixelsPerTwip) + 60;
+    xdotool({"mousemove", "--window", QString::number(main), QString::number(pictureX), QString::number(pictureY),
+             "click", "--repeat", "2", "--delay", "120", "1"});
+    QTRY_VERIFY_WITH_TIMEOUT(fullScreenWindow(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(geometry(fullScreenWindow()), screen, 10000);
+    xdotool({"mousemove", "--window", QString::number(fullScreenWindow()), "640", "500", "click", "--repeat", "2",
+             "--delay", "120", "1"});
+    QTRY_COMPARE_WITH_TIMEOUT(fullScreenWindow(), quint32(0), 10000);
+    QCOMPARE(geometry(main), before);
+
+    keys(main, {"F11"});
+    QTRY_VERIFY_WITH_TIMEOUT(fullScreenWindow(), 10000);
+    keys(fullScreenWindow(), {"F11"});
+    QTRY_COMPARE_WITH_TIMEOUT(fullScreenWindow(), quint32(0), 10000);
+    QCOMPARE(geometry(main), before);
+
+    // Back to the radio band and its preset, as the tests after this one expect.
+    keys(main, {"alt+r", "alt+7"});
 }
 
 void TestEndToEnd::exportAWebPage()
@@ -369,6 +473,9 @@ void TestEndToEnd::startProgram()
     // No desktop: Qt's own file dialog, never one of a desktop's.
     for (const char *name : {"QT_QPA_PLATFORMTHEME", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name));
+    // Xvfb's OpenGL is drawn by the processor, where the program draws pictures in software of its
+    // own choice; the OpenGL path is taken here so that it is tried through the real window.
+    env.insert(QStringLiteral("HALCYRIX_PICTURE"), QStringLiteral("opengl"));
     m_program->setProcessEnvironment(env);
     m_program->setProcessChannelMode(QProcess::MergedChannels);
     m_program->setStandardOutputFile(m_programLog, QIODevice::Append);
@@ -430,6 +537,22 @@ void TestEndToEnd::doubleClickFirstStation()
 int TestEndToEnd::listeners()
 {
     return m_icecast->listeners();
+}
+
+QRect TestEndToEnd::geometry(quint32 window)
+{
+    QHash<QByteArray, int> v;
+    const QByteArray out =
+        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    for (const QByteArray &line : out.split('\n'))
+        if (const int eq = line.indexOf('='); eq > 0)
+            v.insert(line.left(eq), line.mid(eq + 1).toInt());
+    return QRect(v.value("X"), v.value("Y"), v.value("WIDTH"), v.value("HEIGHT"));
+}
+
+quint32 TestEndToEnd::fullScreenWindow()
+{
+    return windows(QStringLiteral("^Halcyrix$")).value(0);
 }
 
 QVariant TestEndToEnd::queryValue(const QString &sql)

@@ -2,6 +2,7 @@
 // over a small HTTP server and a live stream from icecast2 fed by ffmpeg.
 #include "StreamServers.h"
 #include "app/PlainText.h"
+#include "player/PictureWindow.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
 #include "player/StatusText.h"
@@ -522,6 +523,19 @@ void TestPlayer::pictureElementShowsVideoOrTheStationMark()
             return coloured > 20;
         }(),
         kStart);
+
+    // Full screen: the picture alone on its window's screen, the pointer hidden after a while,
+    // until the stream stops; without a picture it is not offered.
+    picture.setFullScreen(true);
+    QVERIFY(picture.isFullScreen());
+    QCOMPARE(picture.fullScreenWindow()->geometry(), picture.screen()->geometry());
+    QVERIFY(!picture.fullScreenWindow()->pointerHidden());
+    QTRY_VERIFY(picture.fullScreenWindow()->pointerHidden());
+    player->stop();
+    QVERIFY(!picture.isFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(!picture.canShowFullScreen(), kStart);
+    picture.setFullScreen(true);
+    QVERIFY(!picture.isFullScreen());
 }
 
 void TestPlayer::playersCloseCleanlyWhileConnecting()

@@ -96,7 +96,8 @@ void TestTuner::windowLayoutMenusAndBanner()
     QCOMPARE(visibleItems(w.mnuFile), QStringList({"mnuFileImport", "mnuFileExport", "mnuFileVoid", "mnuFileExit"}));
     QCOMPARE(visibleItems(w.mnuEdit),
              QStringList({"mnuEditRadioStations", "mnuEditCategories", "mnuEditCheckStations"}));
-    QCOMPARE(visibleItems(w.mnuView), QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage"}));
+    QCOMPARE(visibleItems(w.mnuView),
+             QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage", "mnuViewFullScreen"}));
     QCOMPARE(visibleItems(w.mnuHelp), QStringList({"mnuHelpAbout", "mnuHelpHelp", "mnuHelpOnlineHelp"}));
     for (const char *hidden : {"mnuFileNew", "mnuFileOpen", "mnuFileVoid1", "mnuViewPing", "mnuViewChannels",
                                "mnuViewBanner", "mnuViewOptions"})
