@@ -161,8 +161,8 @@ void DirectoryRequest::onFinished()
     if (!reply)
         return;
     onReadyRead();
-    if (!m_reply)
-        return; // failed while reading
+    if (m_reply != reply)
+        return; // failed while reading: the request has ended or gone on to the next server
     m_idle->stop();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
@@ -179,7 +179,8 @@ void DirectoryRequest::onFinished()
         return;
     }
     if (error != QNetworkReply::NoError) {
-        attemptFailed(QStringLiteral("The station directory could not be reached: %1.").arg(errorString));
+        attemptFailed(QStringLiteral("The station directory could not be reached (%1). Check the network connection.")
+                          .arg(errorString));
         return;
     }
     if (m_expect == Expect::Stations) {

@@ -20,11 +20,12 @@ bool fits(const QString &address)
 
 QString location(const DirectoryStation &s)
 {
+    const QString country = s.country.isEmpty() ? s.countryCode : s.country;
     const QString both =
-        s.state.isEmpty() || s.country.isEmpty() ? s.state + s.country : s.state + QStringLiteral(", ") + s.country;
+        s.state.isEmpty() || country.isEmpty() ? s.state + country : s.state + QStringLiteral(", ") + country;
     if (both.size() <= LocationLength)
         return both;
-    return Playlist::shortenName(s.country.isEmpty() ? s.state : s.country, LocationLength);
+    return Playlist::shortenName(country.isEmpty() ? s.state : country, LocationLength);
 }
 
 QString webPage(const DirectoryStation &s)
@@ -56,6 +57,8 @@ QList<Outcome> add(const std::shared_ptr<Database> &db, const QList<DirectorySta
                    const QString &category)
 {
     QList<Outcome> outcomes;
+    if (db->readOnlyFile())
+        throw RuntimeError(DataErr::ReadOnly, dataErrorText(DataErr::ReadOnly));
     StationLinks::ensure(*db);
     BulkWriter writer(db, QStringLiteral("Station"),
                       {QStringLiteral("SName"), QStringLiteral("Frequency"), QStringLiteral("Type"),
@@ -72,6 +75,9 @@ QList<Outcome> add(const std::shared_ptr<Database> &db, const QList<DirectorySta
         } else if (!address.isEmpty() && writer.find(0, outcome.name) >= 0) {
             outcome.reason = QStringLiteral("a station of that name is stored already");
         } else if (!address.isEmpty()) {
+            // The link goes in first: a station the database refuses takes its link out again,
+            // so no station is ever stored without its link, nor a link without its station.
+            StationLinks::link(*db, outcome.name, s.uuid);
             try {
                 // Empty text stores no value, as an empty text box does.
                 QVariantList values;
@@ -79,9 +85,9 @@ QList<Outcome> add(const std::shared_ptr<Database> &db, const QList<DirectorySta
                                              address, category, webPage(s)})
                     values << (field.isEmpty() ? QVariant() : QVariant(field));
                 writer.insert(values);
-                StationLinks::link(*db, outcome.name, s.uuid);
                 outcome.added = true;
             } catch (const RuntimeError &e) {
+                StationLinks::unlink(*db, outcome.name);
                 outcome.reason = e.text();
             }
         }

@@ -12,6 +12,7 @@
 #include "dialogs/HelpWindow.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmOptions.h"
+#include "directory/frmFindStations.h"
 #include "exchange/frmExport.h"
 #include "exchange/frmImport.h"
 #include "health/frmCheckStations.h"
@@ -65,6 +66,8 @@ void frmMain::buildMenus()
     mnuFileVoid1 = separator(mnuFile, "mnuFileVoid1", false);
     mnuFileImport = item(mnuFile, "mnuFileImport", tr("&Import"));
     mnuFileExport = item(mnuFile, "mnuFileExport", tr("&Export"));
+    mnuFileFindStations = item(mnuFile, "mnuFileFindStations", tr("&Find Stations..."));
+    mnuFileFindStations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuFileVoid = separator(mnuFile, "mnuFileVoid");
     mnuFileExit = item(mnuFile, "mnuFileExit", tr("E&xit"));
 
@@ -98,6 +101,7 @@ void frmMain::buildMenus()
 
     connect(mnuFileImport, &QAction::triggered, this, &frmMain::mnuFileImport_Click);
     connect(mnuFileExport, &QAction::triggered, this, &frmMain::mnuFileExport_Click);
+    connect(mnuFileFindStations, &QAction::triggered, this, &frmMain::mnuFileFindStations_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuEditRadioStations, &QAction::triggered, this, &frmMain::mnuEditRadioStations_Click);
     connect(mnuEditCategories, &QAction::triggered, this, &frmMain::mnuEditCategories_Click);
@@ -120,6 +124,13 @@ void frmMain::mnuFileImport_Click()
 void frmMain::mnuFileExport_Click()
 {
     openModal(this, m_frmExport);
+}
+void frmMain::mnuFileFindStations_Click()
+{
+    const frmFindStations::Listen listen = [this](const QString &name, const QString &address) {
+        playStation(name, address);
+    };
+    openModal(this, m_frmFindStations, listen);
 }
 void frmMain::mnuEditRadioStations_Click()
 {

@@ -9,6 +9,9 @@
 #include "app/Module1.h"
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
+#include "data/Database.h"
+#include "data/StationLinks.h"
+#include "directory/DirectoryClient.h"
 #include "player/RealAudio.h"
 
 #include <QAction>
@@ -93,10 +96,31 @@ void frmMain::vbTuneIn()
     const QVariant stream = rs->Fields(StationColumn::RAMFile);
     if (isEmpty(stream))
         return;
-    setWindowTitle(startCaption() + QStringLiteral(" [") + DBList1->Text() + QLatin1Char(']'));
-    RealAudio1[7]->setStationName(DBList1->Text());
-    RealAudio1[7]->setSource(stream.toString());
+    playStation(DBList1->Text(), stream.toString());
+    countDirectoryClick(rs->Fields(StationColumn::SName).toString());
+}
+
+void frmMain::playStation(const QString &name, const QString &address)
+{
+    setWindowTitle(startCaption() + QStringLiteral(" [") + name + QLatin1Char(']'));
+    RealAudio1[7]->setStationName(name);
+    RealAudio1[7]->setSource(address);
     RealAudio1[7]->DoPlay();
+}
+
+void frmMain::countDirectoryClick(const QString &stationName)
+{
+    QString uuid;
+    try {
+        uuid = StationLinks::uuidFor(*Database::open(Module1::DatabasePath), stationName);
+    } catch (const RuntimeError &) {
+        return; // no link to read: nothing to count
+    }
+    if (uuid.isEmpty())
+        return;
+    if (!m_directory)
+        m_directory = new DirectoryClient(DirectoryServers::session(), this);
+    m_directory->countClick(uuid);
 }
 
 void frmMain::tuneStation(const QString &name, const QString &address)
@@ -112,11 +136,8 @@ void frmMain::tuneStation(const QString &name, const QString &address)
             // Not found in the list: played by its address below.
         }
     }
-    if (address.isEmpty())
-        return;
-    setWindowTitle(startCaption() + QStringLiteral(" [") + name + QLatin1Char(']'));
-    RealAudio1[7]->setSource(address);
-    RealAudio1[7]->DoPlay();
+    if (!address.isEmpty())
+        playStation(name, address);
 }
 
 void frmMain::Data1_Reposition()

@@ -23,6 +23,8 @@ class frmAbout;
 class frmCategory;
 class frmCheckStations;
 class frmExport;
+class frmFindStations;
+class DirectoryClient;
 class frmImport;
 class frmOptions;
 class frmStation;
@@ -100,6 +102,7 @@ public:
     QAction *mnuFileVoid1;
     QAction *mnuFileImport;
     QAction *mnuFileExport;
+    QAction *mnuFileFindStations;
     QAction *mnuFileVoid;
     QAction *mnuFileExit;
     QMenu *mnuEdit;
@@ -136,6 +139,7 @@ public slots:
     // Menu commands.
     void mnuFileImport_Click();
     void mnuFileExport_Click();
+    void mnuFileFindStations_Click();
     void mnuFileExit_Click();
     void mnuEditRadioStations_Click();
     void mnuEditCategories_Click();
@@ -178,6 +182,10 @@ private:
     void stepStation(bool forward);
     RecordsetPtr stations() const;
     RecordsetPtr presets() const;
+    // Plays a stream address through the player, the station's name in the caption.
+    void playStation(const QString &name, const QString &address);
+    // One play of a station found in the directory counts one click there.
+    void countDirectoryClick(const QString &stationName);
 
     int m_heightTwips = 0;
     bool m_activated = false; // the first activation has run
@@ -191,6 +199,8 @@ private:
     // The windows opened from the menus: one instance each, made on first use.
     frmImport *m_frmImport = nullptr;
     frmExport *m_frmExport = nullptr;
+    frmFindStations *m_frmFindStations = nullptr;
+    DirectoryClient *m_directory = nullptr; // made on the first click to count
     frmStation *m_frmStation = nullptr;
     frmCategory *m_frmCategory = nullptr;
     frmCheckStations *m_frmCheckStations = nullptr; // not modal: the main window stays usable

@@ -93,7 +93,8 @@ void TestTuner::windowLayoutMenusAndBanner()
                 names << a->objectName();
         return names;
     };
-    QCOMPARE(visibleItems(w.mnuFile), QStringList({"mnuFileImport", "mnuFileExport", "mnuFileVoid", "mnuFileExit"}));
+    QCOMPARE(visibleItems(w.mnuFile),
+             QStringList({"mnuFileImport", "mnuFileExport", "mnuFileFindStations", "mnuFileVoid", "mnuFileExit"}));
     QCOMPARE(visibleItems(w.mnuEdit),
              QStringList({"mnuEditRadioStations", "mnuEditCategories", "mnuEditCheckStations"}));
     QCOMPARE(visibleItems(w.mnuView),
