@@ -13,6 +13,17 @@ bool g_recording = false;
 QStringList g_shown;
 std::deque<Answer> g_answers;
 
+// While recording: the question is kept, and the next preset answer given (whenNone if none).
+Answer recordedAnswer(const QString &text, Answer whenNone)
+{
+    g_shown << text;
+    if (g_answers.empty())
+        return whenNone;
+    const Answer a = g_answers.front();
+    g_answers.pop_front();
+    return a;
+}
+
 QWidget *ownerFor(QWidget *parent)
 {
     return parent ? parent : QApplication::activeWindow();
@@ -40,14 +51,8 @@ void show(const QString &text, QWidget *parent)
 
 Answer askYesNoAllCancel(const QString &text, QWidget *parent)
 {
-    if (g_recording) {
-        g_shown << text;
-        if (g_answers.empty())
-            return Answer::Cancel;
-        const Answer a = g_answers.front();
-        g_answers.pop_front();
-        return a;
-    }
+    if (g_recording)
+        return recordedAnswer(text, Answer::Cancel);
     QMessageBox box(QMessageBox::Question, App::title(), QString(), QMessageBox::NoButton, ownerFor(parent));
     setPlainText(box, text);
     QPushButton *yes = box.addButton(QMessageBox::Yes);
@@ -63,6 +68,20 @@ Answer askYesNoAllCancel(const QString &text, QWidget *parent)
     if (box.clickedButton() == all)
         return Answer::YesToAll;
     return Answer::Cancel;
+}
+
+Answer askYesNo(const QString &text, QWidget *parent)
+{
+    if (g_recording)
+        return recordedAnswer(text, Answer::No) == Answer::Yes ? Answer::Yes : Answer::No;
+    QMessageBox box(QMessageBox::Question, App::title(), QString(), QMessageBox::NoButton, ownerFor(parent));
+    setPlainText(box, text);
+    QPushButton *yes = box.addButton(QMessageBox::Yes);
+    QPushButton *no = box.addButton(QMessageBox::No);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
 }
 
 void setRecording(bool on)

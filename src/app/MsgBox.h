@@ -17,6 +17,10 @@ void show(const QString &text, QWidget *parent = nullptr);
 // A question with Yes, No, Yes to All and Cancel buttons (the import asks it per station).
 Answer askYesNoAllCancel(const QString &text, QWidget *parent = nullptr);
 
+// A question with Yes and No buttons, No the default (asked before something is deleted).
+// Recording without a preset answer, the answer is No.
+Answer askYesNo(const QString &text, QWidget *parent = nullptr);
+
 void setRecording(bool on);
 bool recording();
 QStringList shown();     // texts shown since recording started or was last cleared

@@ -76,6 +76,15 @@ void BulkWriter::update(qint64 rowid, const QVariantList &values, unsigned mask)
         m_db->nameKept(m_tableName);
 }
 
+void BulkWriter::remove(qint64 rowid)
+{
+    Statement &st = prepare(QStringLiteral("delete from %1 where rowid = ?").arg(m_table));
+    st.bind(1, rowid);
+    st.run();
+    if (m_db->changes() == 1 && !m_db->nameColumn(m_tableName).isEmpty())
+        m_db->nameRemoved(m_tableName, rowid);
+}
+
 qint64 BulkWriter::find(int field, const QString &value)
 {
     if (field == m_nameField && field >= 0)

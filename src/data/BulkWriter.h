@@ -27,6 +27,8 @@ public:
     qint64 insert(const QVariantList &values);
     // Changes the fields whose bit (1 << index) is set in mask to the values given.
     void update(qint64 rowid, const QVariantList &values, unsigned mask);
+    // Deletes the row.
+    void remove(qint64 rowid);
     // The row id of the first row whose field equals value as the column compares text, or -1.
     // Names (the table's name column) are compared as everywhere (Database::findName).
     qint64 find(int field, const QString &value);

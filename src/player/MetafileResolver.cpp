@@ -17,6 +17,8 @@ void MetafileResolver::start(const QString &source)
     m_source = source;
     m_queue = {Entry{source}};
     m_errors.clear();
+    m_lastFailure = Failure::EmptyMetafile;
+    m_lastHttpStatus = 0;
     next();
 }
 
@@ -26,22 +28,40 @@ void MetafileResolver::clear()
     m_queue.clear();
 }
 
-void MetafileResolver::entryFailed(const QString &text)
+void MetafileResolver::entryFailed(const QString &text, Failure failure, int httpStatus)
 {
-    fail(text);
+    fail(text, failure, httpStatus);
     next();
 }
 
-void MetafileResolver::fail(const QString &text)
+void MetafileResolver::fail(const QString &text, Failure failure, int httpStatus)
 {
     m_errors << text;
+    m_lastFailure = failure;
+    m_lastHttpStatus = httpStatus;
     emit failed(text);
+}
+
+MetafileResolver::Failure MetafileResolver::failureOf(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+        return Failure::NoSuchHost;
+    case QNetworkReply::ConnectionRefusedError:
+        return Failure::Refused;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError: // the transfer time limit ran out
+        return Failure::TimedOut;
+    default:
+        return Failure::Other;
+    }
 }
 
 void MetafileResolver::expand(const QStringList &entries, const Entry &entry)
 {
     if (entries.isEmpty() || entry.depth >= kMaxDepth) {
-        entryFailed(StatusText::noEntries(entry.address));
+        entryFailed(StatusText::noEntries(entry.address),
+                    entries.isEmpty() ? Failure::EmptyMetafile : Failure::NotAStream);
         return;
     }
     // A list's entries come before the entries after it.
@@ -59,7 +79,7 @@ void MetafileResolver::next()
     while (!m_queue.isEmpty()) {
         const Entry entry = m_queue.takeFirst();
         if (!Metafile::isPlayableAddress(entry.address, entry.remote)) {
-            fail(StatusText::unsupported(entry.address));
+            fail(StatusText::unsupported(entry.address), Failure::NotAStream);
             continue;
         }
         const Metafile::Kind kind = Metafile::kindFromName(entry.address);
@@ -73,7 +93,10 @@ void MetafileResolver::next()
         // A local file: read its head here (small and quick) to know what it is.
         QFile file(Metafile::localPath(entry.address));
         if (!file.open(QIODevice::ReadOnly)) {
-            fail(file.exists() ? StatusText::cannotConnect(entry.address) : StatusText::notFound(entry.address));
+            if (file.exists())
+                fail(StatusText::cannotConnect(entry.address), Failure::Other);
+            else
+                fail(StatusText::notFound(entry.address), Failure::NoSuchFile);
             continue;
         }
         const QByteArray head = file.read(kMaxBytes);
@@ -127,7 +150,7 @@ void MetafileResolver::fetchProgress(QNetworkReply *reply, const Entry &entry)
     abortFetch();
     if (media) {
         if (entry.sniffed)
-            entryFailed(StatusText::notAStream(entry.address));
+            entryFailed(StatusText::notAStream(entry.address), Failure::NotAStream);
         else
             emit playable(entry);
         return;
@@ -143,11 +166,11 @@ void MetafileResolver::fetchFinished(QNetworkReply *reply, const Entry &entry)
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400) {
-        entryFailed(StatusText::httpError(entry.address, status));
+        entryFailed(StatusText::httpError(entry.address, status), Failure::HttpError, status);
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        entryFailed(StatusText::cannotConnect(entry.address));
+        entryFailed(StatusText::cannotConnect(entry.address), failureOf(reply->error()));
         return;
     }
     read(reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toString(), reply->url().toString(),
@@ -163,7 +186,7 @@ void MetafileResolver::read(const QByteArray &data, const QString &contentType, 
     }
     if (Metafile::looksLikeMedia(data)) {
         if (entry.sniffed)
-            entryFailed(StatusText::notAStream(entry.address));
+            entryFailed(StatusText::notAStream(entry.address), Failure::NotAStream);
         else
             emit playable(entry);
         return;
@@ -172,16 +195,16 @@ void MetafileResolver::read(const QByteArray &data, const QString &contentType, 
     if (kind == Metafile::Kind::None)
         kind = Metafile::kindFromName(entry.address);
     if (kind == Metafile::Kind::None) {
-        entryFailed(StatusText::notAStream(entry.address));
+        entryFailed(StatusText::notAStream(entry.address), Failure::NotAStream);
         return;
     }
     const QStringList entries = Metafile::parse(kind, data, base);
     if (entries.isEmpty()) {
-        entryFailed(StatusText::noEntries(entry.address));
+        entryFailed(StatusText::noEntries(entry.address), Failure::EmptyMetafile);
         return;
     }
     if (entry.depth >= kMaxDepth) {
-        entryFailed(StatusText::notAStream(entry.address));
+        entryFailed(StatusText::notAStream(entry.address), Failure::NotAStream);
         return;
     }
     expand(entries, Entry{base, entry.depth, entry.remote, true});

@@ -16,6 +16,7 @@
 #include "directory/frmFindStations.h"
 #include "exchange/frmExport.h"
 #include "exchange/frmImport.h"
+#include "health/frmCheckStations.h"
 #include "listening/Listening.h"
 #include "maintenance/frmCategory.h"
 #include "maintenance/frmStation.h"
@@ -75,6 +76,7 @@ void frmMain::buildMenus()
     mnuEdit = menu("mnuEdit", tr("&Edit"));
     mnuEditRadioStations = item(mnuEdit, "mnuEditRadioStations", tr("&Stations"));
     mnuEditCategories = item(mnuEdit, "mnuEditCategories", tr("&Categories"));
+    mnuEditCheckStations = item(mnuEdit, "mnuEditCheckStations", tr("Check Sta&tions..."));
 
     mnuView = menu("mnuView", tr("&View"));
     mnuViewPing = item(mnuView, "mnuViewPing", tr("&Ping"), false);
@@ -121,6 +123,7 @@ void frmMain::buildMenus()
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuEditRadioStations, &QAction::triggered, this, &frmMain::mnuEditRadioStations_Click);
     connect(mnuEditCategories, &QAction::triggered, this, &frmMain::mnuEditCategories_Click);
+    connect(mnuEditCheckStations, &QAction::triggered, this, &frmMain::mnuEditCheckStations_Click);
     connect(mnuViewPing, &QAction::triggered, this, &frmMain::mnuViewPing_Click);
     connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
     connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
@@ -160,6 +163,18 @@ void frmMain::mnuEditRadioStations_Click()
 void frmMain::mnuEditCategories_Click()
 {
     openModal(this, m_frmCategory);
+}
+// The check runs beside the main window; what it changes shows in the list at once.
+void frmMain::mnuEditCheckStations_Click()
+{
+    if (!m_frmCheckStations) {
+        m_frmCheckStations = new frmCheckStations(this);
+        connect(m_frmCheckStations, &frmCheckStations::tuneRequested, this, &frmMain::tuneStation);
+        connect(m_frmCheckStations, &frmCheckStations::stationsChanged, this, &frmMain::Form_Activate);
+    }
+    m_frmCheckStations->show();
+    m_frmCheckStations->raise();
+    m_frmCheckStations->activateWindow();
 }
 void frmMain::mnuViewCategories_Click()
 {

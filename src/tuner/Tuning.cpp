@@ -123,6 +123,23 @@ void frmMain::countDirectoryClick(const QString &stationName)
     m_directory->countClick(uuid);
 }
 
+void frmMain::tuneStation(const QString &name, const QString &address)
+{
+    if (RecordsetPtr rs = stations(); rs && !rs->BOF_and_EOF()) {
+        try {
+            rs->FindFirst(stationNameCriteria(name));
+            if (!rs->NoMatch()) {
+                vbTuneIn();
+                return;
+            }
+        } catch (const std::exception &) {
+            // Not found in the list: played by its address below.
+        }
+    }
+    if (!address.isEmpty())
+        playStation(name, address);
+}
+
 void frmMain::Data1_Reposition()
 {
     if (m_refreshing)

@@ -21,6 +21,7 @@ class StatusBar;
 class UpDown;
 class frmAbout;
 class frmCategory;
+class frmCheckStations;
 class frmExport;
 class frmFindStations;
 class DirectoryClient;
@@ -110,6 +111,7 @@ public:
     QMenu *mnuEdit;
     QAction *mnuEditRadioStations;
     QAction *mnuEditCategories;
+    QAction *mnuEditCheckStations;
     QMenu *mnuView;
     QAction *mnuViewPing;
     QAction *mnuViewChannels;
@@ -152,6 +154,9 @@ public slots:
     void mnuFileExit_Click();
     void mnuEditRadioStations_Click();
     void mnuEditCategories_Click();
+    void mnuEditCheckStations_Click();
+    // Tunes a station by name: from the list when it lists it, else by its address alone.
+    void tuneStation(const QString &name, const QString &address);
     void mnuViewPing_Click();
     void mnuViewCategories_Click();
     void mnuViewWebPage_Click();
@@ -215,6 +220,7 @@ private:
     DirectoryClient *m_directory = nullptr; // made on the first click to count
     frmStation *m_frmStation = nullptr;
     frmCategory *m_frmCategory = nullptr;
+    frmCheckStations *m_frmCheckStations = nullptr; // not modal: the main window stays usable
     frmViewCategory *m_frmViewCategory = nullptr;
     frmOptions *m_frmOptions = nullptr;
     frmAbout *m_frmAbout = nullptr;

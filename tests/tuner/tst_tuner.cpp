@@ -95,7 +95,8 @@ void TestTuner::windowLayoutMenusAndBanner()
     };
     QCOMPARE(visibleItems(w.mnuFile),
              QStringList({"mnuFileImport", "mnuFileExport", "mnuFileFindStations", "mnuFileVoid", "mnuFileExit"}));
-    QCOMPARE(visibleItems(w.mnuEdit), QStringList({"mnuEditRadioStations", "mnuEditCategories"}));
+    QCOMPARE(visibleItems(w.mnuEdit),
+             QStringList({"mnuEditRadioStations", "mnuEditCategories", "mnuEditCheckStations"}));
     QCOMPARE(visibleItems(w.mnuView),
              QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage", "mnuViewFullScreen"}));
     QCOMPARE(visibleItems(w.mnuHelp), QStringList({"mnuHelpAbout", "mnuHelpHelp", "mnuHelpOnlineHelp"}));

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "player/MetafileResolver.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTcpSocket;
+
+// Whether a station's address still answers, found out as tuning would up to the first bytes of
+// the stream, without playing: the player's resolver follows the metafiles and their limits, and
+// each entry it hands out is connected to until its answer shows whether a stream is there.
+class AddressCheck : public QObject
+{
+    Q_OBJECT
+public:
+    using Failure = MetafileResolver::Failure;
+
+    struct Outcome
+    {
+        bool answers = false;
+        bool checked = true; // false: an address of a kind that cannot be checked (udp, rtp, srt)
+        Failure failure = Failure::Other;
+        int httpStatus = 0;
+        QString reason; // "Refused", "HTTP error 404", ...
+        QString detail; // what went wrong, naming the address that failed
+    };
+
+    // The short text that names a failure.
+    static QString reasonText(Failure failure, int httpStatus = 0);
+
+    // net serves the stream connections; it must outlive the check.
+    explicit AddressCheck(QNetworkAccessManager *net, QObject *parent = nullptr);
+    ~AddressCheck() override;
+
+    // Starts checking address; finished() follows within timeLimitMs. A check under way is
+    // dropped first.
+    void start(const QString &address, int timeLimitMs);
+    // Drops the check under way; finished() does not follow.
+    void cancel();
+    bool busy() const { return m_busy; }
+
+signals:
+    void finished(const AddressCheck::Outcome &outcome);
+
+private:
+    void probe(const MetafileResolver::Entry &entry);
+    void probeHttp(const QString &address);
+    void probeTcp(const QString &address);
+    void look(QNetworkReply *reply, bool complete);
+    void probeFailed(const QString &text, Failure failure, int httpStatus = 0);
+    void finish(const Outcome &outcome);
+    void dropProbe();
+
+    QNetworkAccessManager *m_net;
+    MetafileResolver m_resolver;
+    MetafileResolver::Entry m_entry; // the entry being connected to
+    QPointer<QNetworkReply> m_reply;
+    QTcpSocket *m_socket = nullptr;
+    QTimer m_limit;
+    int m_playlistLevel = 0; // playlists of segments followed to reach m_reply
+    bool m_busy = false;
+};
