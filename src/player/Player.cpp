@@ -165,6 +165,13 @@ bool Player::ensureMpv()
         {QStringLiteral("demuxer-lavf-analyzeduration"), QStringLiteral("0.1")},
         {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("nostreams")},
         {QStringLiteral("cache-pause"), QStringLiteral("yes")},
+        // A live stream is never sought back in: keep little of what has played, or the cache
+        // grows by the stream's rate for the first hour of listening.
+        {QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("1MiB")},
+        // Half a second of sound in the sound server's buffer: the audio thread and the core
+        // wake a few times a second instead of about a hundred, which halves what playing costs
+        // (a volume change is heard that much later).
+        {QStringLiteral("pulse-buffer"), QStringLiteral("500")},
         {QStringLiteral("audio-client-name"), App::title()},
         {QStringLiteral("user-agent"), App::title() + QLatin1Char('/') + App::version()},
         {QStringLiteral("volume"), QString::number(m_volume)},
