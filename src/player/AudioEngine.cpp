@@ -22,14 +22,14 @@ namespace {
 // clang-format off
 #define HX_GST_FUNCTIONS(X)                                                                          \
     X(gst_init_check) X(gst_element_factory_find) X(gst_element_factory_make) X(gst_pipeline_new)  \
-    X(gst_parse_bin_from_description) X(gst_bin_add) X(gst_bin_get_by_name)                         \
+    X(gst_parse_bin_from_description) X(gst_bin_add) X(gst_bin_get_by_name) X(gst_element_link)                         \
     X(gst_element_set_state) X(gst_element_get_static_pad) X(gst_element_query_duration)           \
     X(gst_pad_link) X(gst_pad_is_linked) X(gst_pad_get_current_caps) X(gst_pad_query_caps)         \
     X(gst_caps_get_size) X(gst_caps_get_structure) X(gst_structure_get_name)                       \
     X(gst_pipeline_get_bus) X(gst_bus_set_sync_handler) X(gst_object_unref) X(gst_mini_object_unref) \
     X(gst_message_parse_error) X(gst_message_parse_tag) X(gst_message_parse_state_changed)         \
     X(gst_tag_list_get_string) X(gst_resource_error_quark)                                          \
-    X(g_object_set) X(g_object_class_find_property) X(g_signal_connect_data) X(g_free)              \
+    X(g_object_set) X(g_signal_connect_data) X(g_free)              \
     X(g_error_free)
 // clang-format on
 
@@ -78,7 +78,8 @@ QString open(GstLibrary &lib)
             lib.g_error_free(error);
         return text;
     }
-    for (const char *element : {"uridecodebin", "audioconvert", "audioresample", "volume", "autoaudiosink"}) {
+    for (const char *element :
+         {"souphttpsrc", "decodebin", "audioconvert", "audioresample", "volume", "autoaudiosink"}) {
         GstElementFactory *factory = lib.gst_element_factory_find(element);
         if (!factory)
             return QStringLiteral("GStreamer has no %1").arg(QLatin1String(element));
@@ -96,8 +97,6 @@ struct Context
     GstElement *pipeline = nullptr;
     GstElement *output = nullptr; // from conversion to the sound output; its sink takes the audio
     int serial = 0;
-    QByteArray userAgent;
-    int timeoutSeconds = 0;
 };
 
 QString takeString(const GstTagList *tags, const char *tag, bool *found)
@@ -229,18 +228,6 @@ struct AudioEngine::Callbacks
             post(context, message);
         }
     }
-
-    // The network source is made: it names the program and gives up after the network timeout.
-    static void sourceSetup(GstElement *, GstElement *source, gpointer data)
-    {
-        const auto *context = static_cast<const Context *>(data);
-        const GstLibrary &g = gst();
-        auto *objectClass = G_OBJECT_GET_CLASS(source);
-        if (g.g_object_class_find_property(objectClass, "user-agent"))
-            g.g_object_set(source, "user-agent", context->userAgent.constData(), nullptr);
-        if (g.g_object_class_find_property(objectClass, "timeout"))
-            g.g_object_set(source, "timeout", guint(context->timeoutSeconds), nullptr);
-    }
 };
 
 AudioEngine::AudioEngine(QObject *parent) : QObject(parent) {}
@@ -283,27 +270,27 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
         qCWarning(lcAudio) << "audio engine:" << error->message;
         g.g_error_free(error);
     }
-    GstElement *decoder = g.gst_element_factory_make("uridecodebin", nullptr);
-    if (!output || !decoder) {
-        if (output)
-            g.gst_object_unref(output);
-        if (decoder)
-            g.gst_object_unref(decoder);
+    // The source feeds the decoder on its own thread: no queue and no thread between them, as the
+    // sound output paces the stream anyway. It names the program and gives up after the timeout.
+    GstElement *source = g.gst_element_factory_make("souphttpsrc", nullptr);
+    GstElement *decoder = g.gst_element_factory_make("decodebin", nullptr);
+    auto *pipeline = g.gst_pipeline_new(nullptr);
+    for (GstElement *element : {output, source, decoder})
+        if (element)
+            g.gst_bin_add(reinterpret_cast<GstBin *>(pipeline), element);
+    if (!output || !source || !decoder || !g.gst_element_link(source, decoder)) {
+        g.gst_object_unref(pipeline);
         return false;
     }
-    auto *pipeline = g.gst_pipeline_new(nullptr);
-    g.gst_bin_add(reinterpret_cast<GstBin *>(pipeline), decoder);
-    g.gst_bin_add(reinterpret_cast<GstBin *>(pipeline), output);
-    g.g_object_set(decoder, "uri", address.toUtf8().constData(), nullptr);
+    g.g_object_set(source, "location", address.toUtf8().constData(), "user-agent", userAgent.toUtf8().constData(),
+                   "timeout", guint(timeoutSeconds), nullptr);
     m_volume = g.gst_bin_get_by_name(reinterpret_cast<GstBin *>(output), "volume");
 
-    auto *context = new Context{this, pipeline, output, ++m_serialNumber, userAgent.toUtf8(), timeoutSeconds};
+    auto *context = new Context{this, pipeline, output, ++m_serialNumber};
     m_context = context;
     m_pipeline = pipeline;
     g.g_signal_connect_data(decoder, "pad-added", G_CALLBACK(Callbacks::padAdded), context, nullptr, GConnectFlags(0));
     g.g_signal_connect_data(decoder, "no-more-pads", G_CALLBACK(Callbacks::noMorePads), context, nullptr,
-                            GConnectFlags(0));
-    g.g_signal_connect_data(decoder, "source-setup", G_CALLBACK(Callbacks::sourceSetup), context, nullptr,
                             GConnectFlags(0));
     GstBus *bus = g.gst_pipeline_get_bus(reinterpret_cast<GstPipeline *>(pipeline));
     g.gst_bus_set_sync_handler(bus, Callbacks::busMessage, context, nullptr);

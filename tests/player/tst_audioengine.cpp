@@ -2,6 +2,7 @@
 // GStreamer audio engine, streams with a picture and what the engine cannot read go to libmpv.
 // Without a sound server the engine plays to a silent output, paced as a sound card would.
 #include "StreamServers.h"
+#include "player/AudioEngine.h"
 #include "player/Player.h"
 #include "player/StatusText.h"
 
@@ -44,6 +45,9 @@ private:
 void TestAudioEngine::initTestCase()
 {
     QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed for the stream tests");
+    QString why;
+    if (!AudioEngine::available(&why))
+        QSKIP(qPrintable("GStreamer cannot be used: " + why));
     const QString tone = m_dir.filePath(QStringLiteral("short.mp3"));
     QVERIFY(StreamTools::makeTone(tone, 440, 3));
     m_http = std::make_unique<LocalHttpServer>();
