@@ -10,7 +10,9 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cmath>
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcAudio, "halcyrix.player.audio", QtWarningMsg)
 
@@ -26,7 +28,7 @@ namespace {
     X(gst_element_set_state) X(gst_element_get_static_pad) X(gst_element_query_duration)           \
     X(gst_pad_link) X(gst_pad_is_linked) X(gst_pad_get_current_caps) X(gst_pad_query_caps)         \
     X(gst_caps_get_size) X(gst_caps_get_structure) X(gst_structure_get_name)                       \
-    X(gst_pipeline_get_bus) X(gst_bus_set_sync_handler) X(gst_object_unref) X(gst_mini_object_unref) \
+    X(gst_pipeline_get_bus) X(gst_bus_set_sync_handler) X(gst_bus_pop) X(gst_object_unref) X(gst_mini_object_unref) \
     X(gst_message_parse_error) X(gst_message_parse_tag) X(gst_message_parse_state_changed)         \
     X(gst_tag_list_get_string) X(gst_resource_error_quark)                                          \
     X(g_object_set) X(g_signal_connect_data) X(g_free)              \
@@ -94,9 +96,11 @@ QString open(GstLibrary &lib)
 struct Context
 {
     AudioEngine *engine = nullptr;
+    GstBus *bus = nullptr;
     GstElement *pipeline = nullptr;
     GstElement *output = nullptr; // from conversion to the sound output; its sink takes the audio
     int serial = 0;
+    std::atomic<bool> wakeQueued{false}; // a read of the bus is on its way to the engine
 };
 
 QString takeString(const GstTagList *tags, const char *tag, bool *found)
@@ -133,9 +137,22 @@ struct AudioEngine::Callbacks
             engine, [engine, message] { engine->handle(message); }, Qt::QueuedConnection);
     }
 
-    static GstBusSyncReply busMessage(GstBus *, GstMessage *gstMessage, gpointer data)
+    // The bus keeps the messages; the engine's thread is woken once to read what has come. (A sync
+    // handler that drops messages instead leaves some memory behind with every pipeline.)
+    static GstBusSyncReply busMessage(GstBus *, GstMessage *, gpointer data)
     {
-        const auto *context = static_cast<const Context *>(data);
+        auto *context = static_cast<Context *>(data);
+        if (!context->wakeQueued.exchange(true)) {
+            AudioEngine *engine = context->engine;
+            QMetaObject::invokeMethod(
+                engine, [engine, serial = context->serial] { engine->readBus(serial); }, Qt::QueuedConnection);
+        }
+        return GST_BUS_PASS;
+    }
+
+    // A bus message as plain values; nothing when it is of no interest.
+    static std::optional<Message> parse(GstMessage *gstMessage, const Context *context)
+    {
         const GstLibrary &g = gst();
         Message message;
         switch (GST_MESSAGE_TYPE(gstMessage)) {
@@ -167,24 +184,24 @@ struct AudioEngine::Callbacks
             message.title = takeString(tags, GST_TAG_TITLE, &message.hasTitle);
             g.gst_mini_object_unref(GST_MINI_OBJECT_CAST(tags));
             if (!message.hasName && !message.hasTitle)
-                return GST_BUS_DROP;
+                return std::nullopt;
             break;
         }
         case GST_MESSAGE_STATE_CHANGED: {
             if (GST_MESSAGE_SRC(gstMessage) != reinterpret_cast<GstObject *>(context->pipeline))
-                return GST_BUS_DROP;
+                return std::nullopt;
             GstState newState = GST_STATE_NULL;
             g.gst_message_parse_state_changed(gstMessage, nullptr, &newState, nullptr);
             if (newState != GST_STATE_PLAYING)
-                return GST_BUS_DROP;
+                return std::nullopt;
             message.kind = Message::Playing;
             break;
         }
         default:
-            return GST_BUS_DROP;
+            return std::nullopt;
         }
-        post(context, message);
-        return GST_BUS_DROP;
+        message.serial = context->serial;
+        return message;
     }
 
     // The decoder found a stream: audio goes to the output, a picture is for libmpv.
@@ -286,15 +303,18 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
                    "timeout", guint(timeoutSeconds), nullptr);
     m_volume = g.gst_bin_get_by_name(reinterpret_cast<GstBin *>(output), "volume");
 
-    auto *context = new Context{this, pipeline, output, ++m_serialNumber};
+    auto *context = new Context;
+    context->engine = this;
+    context->pipeline = pipeline;
+    context->output = output;
+    context->serial = ++m_serialNumber;
     m_context = context;
     m_pipeline = pipeline;
     g.g_signal_connect_data(decoder, "pad-added", G_CALLBACK(Callbacks::padAdded), context, nullptr, GConnectFlags(0));
     g.g_signal_connect_data(decoder, "no-more-pads", G_CALLBACK(Callbacks::noMorePads), context, nullptr,
                             GConnectFlags(0));
-    GstBus *bus = g.gst_pipeline_get_bus(reinterpret_cast<GstPipeline *>(pipeline));
-    g.gst_bus_set_sync_handler(bus, Callbacks::busMessage, context, nullptr);
-    g.gst_object_unref(bus);
+    context->bus = g.gst_pipeline_get_bus(reinterpret_cast<GstPipeline *>(pipeline));
+    g.gst_bus_set_sync_handler(context->bus, Callbacks::busMessage, context, nullptr);
     applyVolume();
     if (g.gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         stop();
@@ -317,13 +337,33 @@ void AudioEngine::stop()
     // Returns once GStreamer's threads of this pipeline are gone: no callback comes after it, and
     // what they posted before carries an old number.
     g.gst_element_set_state(pipeline, GST_STATE_NULL);
+    auto *context = static_cast<Context *>(m_context);
+    g.gst_object_unref(context->bus);
     if (m_volume)
         g.gst_object_unref(m_volume);
     g.gst_object_unref(pipeline);
-    delete static_cast<Context *>(m_context);
+    delete context;
     m_volume = nullptr;
     m_pipeline = nullptr;
     m_context = nullptr;
+}
+
+void AudioEngine::readBus(int serial)
+{
+    auto *context = static_cast<Context *>(m_context);
+    if (!context || serial != m_serialNumber)
+        return;
+    context->wakeQueued = false;
+    // Handling a message may end this pipeline (and its context): read on only while it stands.
+    while (m_context == context) {
+        GstMessage *gstMessage = gst().gst_bus_pop(context->bus);
+        if (!gstMessage)
+            return;
+        const std::optional<Message> message = Callbacks::parse(gstMessage, context);
+        gst().gst_mini_object_unref(GST_MINI_OBJECT_CAST(gstMessage));
+        if (message)
+            handle(*message);
+    }
 }
 
 void AudioEngine::handle(const Message &message)
@@ -332,8 +372,10 @@ void AudioEngine::handle(const Message &message)
         return; // about a pipeline that has gone
     switch (message.kind) {
     case Message::Audio:
-        m_linked = true;
-        m_report(MpvEvents::FileLoaded{});
+        if (!m_linked) {
+            m_linked = true;
+            m_report(MpvEvents::FileLoaded{});
+        }
         return;
     case Message::Picture:
         refuse(QStringLiteral("the stream has a picture"));
@@ -344,6 +386,14 @@ void AudioEngine::handle(const Message &message)
     case Message::Playing:
         if (m_started)
             return;
+        // The bus may be read before the decoder's report of its audio arrives; the pipeline
+        // cannot play without it, so the audio was found.
+        if (!m_linked) {
+            m_linked = true;
+            m_report(MpvEvents::FileLoaded{});
+            if (!m_pipeline)
+                return;
+        }
         m_started = true;
         m_report(MpvEvents::PlaybackRestart{});
         for (const auto &question : std::exchange(m_questions, {}))

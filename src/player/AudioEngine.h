@@ -57,6 +57,7 @@ public:
     struct Callbacks;
 
 private:
+    void readBus(int serial);
     void handle(const Message &message);
     void answer(quint64 request, const QByteArray &property);
     void refuse(const QString &why);
