@@ -21,6 +21,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://halcyrix.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, not linked: the windowing system plugins, and the player library.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libmpv2")
+# The lighter audio engine of radio stations; without it libmpv plays them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgstreamer1.0-0, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "playerctl")
 
 include(CPack)

@@ -1,10 +1,13 @@
 // The program as a user meets it, measured from outside, side by side in one run (medians):
 //  - launch to the main window mapped, and resident memory 3 s after launch, with the shipped
 //    stations and with 0, 50,000 and 200,000 generated ones (the real program under Xvfb);
-//  - processor seconds over 20 s of playing the local Icecast stream, the program against the
-//    mpv program on the same stream, and the resident memory of each while playing.
+//  - processor seconds over 20 s of playing the local Icecast stream and the resident memory while
+//    playing, interleaved: the program, `gst-launch-1.0 playbin` and `mpv --no-video` on the same
+//    stream, each through a PulseAudio null sink of the benchmark's own (which paces every player
+//    as a sound card does), with the processor time of each player's threads by name.
 //
-//   bench_lean [runs] [playing runs]   (default 5 and 3; needs Xvfb, xdotool, icecast2, ffmpeg, mpv)
+//   bench_lean [runs] [playing runs]   (default 5 and 5; needs Xvfb, xdotool, icecast2, ffmpeg, mpv,
+//                                       pulseaudio and gst-launch-1.0)
 //
 // HALCYRIX_BENCH_PROGRAM names another build of the program to measure (say, before a change).
 #include "StreamServers.h"
@@ -12,10 +15,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <xcb/xcb.h>
@@ -61,6 +67,22 @@ double cpuSeconds(qint64 pid, qint64 thread = 0)
                                    : procFile(pid, "stat");
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' '); // from field 3 on
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Processor seconds of each thread of a process by thread id, with the thread's name (the main
+// thread's name marked as such).
+QMap<qint64, QPair<QByteArray, double>> threadSeconds(qint64 pid)
+{
+    QMap<qint64, QPair<QByteArray, double>> threads;
+    const QStringList tids =
+        QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &tid : tids) {
+        QByteArray name = procFile(pid, ("task/" + tid.toLatin1() + "/comm").constData()).trimmed();
+        if (tid.toLongLong() == pid)
+            name += " (main)";
+        threads.insert(tid.toLongLong(), {name, cpuSeconds(pid, tid.toLongLong())});
+    }
+    return threads;
 }
 
 bool libmpvMapped(qint64 pid)
@@ -155,14 +177,18 @@ struct Start
     bool libmpv = false;
 };
 
-// Starts the real program on an application directory and the benchmark's display.
-void startProgram(QProcess &program, const Display &display, const TestAppDir &dir)
+// Starts the real program on an application directory and the benchmark's display (and sound
+// server, when one is named).
+void startProgram(QProcess &program, const Display &display, const TestAppDir &dir,
+                  const QString &pulseServer = QString())
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HALCYRIX_HOME"), dir.path());
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display.name()));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    if (!pulseServer.isEmpty())
+        env.insert(QStringLiteral("PULSE_SERVER"), pulseServer);
     program.setProcessEnvironment(env);
     program.setStandardErrorFile(QProcess::nullDevice()); // sound devices probed, and the like
     program.start(qEnvironmentVariable("HALCYRIX_BENCH_PROGRAM", QStringLiteral(HALCYRIX_PROGRAM)), {});
@@ -223,15 +249,50 @@ bool tuneFirstStation(const QProcessEnvironment &env)
     return true;
 }
 
-struct Playing
+// A PulseAudio server of the benchmark's own with a null sink as its only sink: it takes sound at
+// the pace of a real card, so every player is measured as it plays to a desktop's sound server.
+class SoundServer
 {
-    QList<double> cpu;
-    QList<double> mainThread; // the user-interface thread (for mpv: its main thread)
-    QList<double> rss;
+public:
+    bool start()
+    {
+        m_pulse.setProcessChannelMode(QProcess::MergedChannels);
+        m_pulse.setStandardOutputFile(m_dir.filePath(QStringLiteral("pulseaudio.log")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        env.insert(QStringLiteral("HOME"), m_dir.path());
+        m_pulse.setProcessEnvironment(env);
+        m_pulse.start(QStringLiteral("pulseaudio"),
+                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
+                       QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disallow-exit"), QStringLiteral("-L"),
+                       QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket(),
+                       QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=bench")});
+        QDeadlineTimer deadline(15000);
+        m_pulse.waitForStarted(5000);
+        while (!QFile::exists(socket()) && !deadline.hasExpired() && !m_pulse.waitForFinished(100)) {
+        }
+        QThread::msleep(300);
+        return QFile::exists(socket()) && m_pulse.state() == QProcess::Running;
+    }
+    ~SoundServer() { stopProcess(m_pulse); }
+    QString socket() const { return m_dir.filePath(QStringLiteral("native")); }
+    QString address() const { return QStringLiteral("unix:") + socket(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_pulse;
 };
 
-// Starts a player process, waits until the server counts it as a listener and the first burst
-// has played, then reads its processor time over 20 s.
+struct Playing
+{
+    const char *name;
+    QList<double> cpu;
+    QList<double> rss;
+    QMap<QByteArray, QList<double>> threads; // processor seconds by thread name
+};
+
+// Waits until the server counts the player as a listener and the first burst has played, then
+// reads its processor time, in all and by thread, over 20 s.
 bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
 {
     QDeadlineTimer deadline(30000);
@@ -244,11 +305,16 @@ bool play(QProcess &process, const IcecastServer &icecast, Playing &p)
     QThread::msleep(5000);
     const qint64 pid = process.processId();
     const double before = cpuSeconds(pid);
-    const double mainBefore = cpuSeconds(pid, pid);
+    const auto threadsBefore = threadSeconds(pid);
     QThread::msleep(20000);
     p.cpu << cpuSeconds(pid) - before;
-    p.mainThread << cpuSeconds(pid, pid) - mainBefore;
-    p.rss << rssMiB(process.processId());
+    QMap<QByteArray, double> byName;
+    const auto threadsAfter = threadSeconds(pid);
+    for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
+        byName[it->first] += it->second - threadsBefore.value(it.key(), {it->first, 0.0}).second;
+    for (auto it = byName.begin(); it != byName.end(); ++it)
+        p.threads[it.key()] << it.value();
+    p.rss << rssMiB(pid);
     stopProcess(process);
     deadline = QDeadlineTimer(10000);
     while (icecast.listeners() > 0 && !deadline.hasExpired())
@@ -262,7 +328,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(0, atoi(argv[1])) : 5;        // 0: playing only
-    const int playingRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 3; // 0: start-up only
+    const int playingRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 5; // 0: start-up only
     for (const char *tool : {"Xvfb", "xdotool", "mpv"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
             std::fprintf(stderr, "needs %s\n", tool);
@@ -311,38 +377,70 @@ int main(int argc, char **argv)
 
     if (playingRuns == 0)
         return 0;
+    for (const char *tool : {"pulseaudio", "gst-launch-1.0"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+            std::fprintf(stderr, "needs %s\n", tool);
+            return 2;
+        }
+    SoundServer sound;
+    if (!sound.start()) {
+        std::fprintf(stderr, "pulseaudio did not start\n");
+        return 1;
+    }
     IcecastServer icecast;
     if (!icecast.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(icecast.errorText()));
         return 1;
     }
-    // The program is tuned to the only station of its list; mpv is given the same address.
+    // The program is tuned to the only station of its list; the others are given the same address.
     TestAppDir dir(TestAppDir::EmptyTables, kIni + "Local\r\n");
     dir.exec(QStringLiteral("INSERT INTO Category (Name) VALUES ('Local')"));
     dir.addStation(QStringLiteral("Local Tone"), QStringLiteral("Local"), icecast.streamUrl());
-    Playing ours, theirs;
+    Playing players[] = {
+        {"halcyrix", {}, {}, {}}, {"gst-launch-1.0 playbin", {}, {}, {}}, {"mpv --no-video", {}, {}, {}}};
     for (int i = 0; i < playingRuns; ++i) {
         QProcess program;
-        startProgram(program, display, dir);
+        startProgram(program, display, dir, sound.address());
         if (!display.waitForMap("Halcyrix v", 30000) || !tuneFirstStation(program.processEnvironment()))
             std::fprintf(stderr, "the station could not be tuned\n");
-        if (!play(program, icecast, ours))
+        if (!play(program, icecast, players[0]))
             std::fprintf(stderr, "the program did not play the stream\n");
-        QProcess mpv;
-        mpv.setStandardErrorFile(QProcess::nullDevice());
-        mpv.start(QStringLiteral("mpv"),
-                  {QStringLiteral("--no-config"), QStringLiteral("--no-terminal"), QStringLiteral("--vo=null"),
-                   QStringLiteral("--audio-fallback-to-null=yes"), icecast.streamUrl()});
-        if (!play(mpv, icecast, theirs))
-            std::fprintf(stderr, "mpv did not play the stream\n");
+        const QList<QPair<QString, QStringList>> commands = {
+            {QStringLiteral("gst-launch-1.0"),
+             {QStringLiteral("-q"), QStringLiteral("playbin"), QStringLiteral("uri=") + icecast.streamUrl()}},
+            {QStringLiteral("mpv"),
+             {QStringLiteral("--no-config"), QStringLiteral("--no-terminal"), QStringLiteral("--no-video"),
+              icecast.streamUrl()}}};
+        for (int c = 0; c < commands.size(); ++c) {
+            QProcess other;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("PULSE_SERVER"), sound.address());
+            other.setProcessEnvironment(env);
+            other.setStandardOutputFile(QProcess::nullDevice());
+            other.setStandardErrorFile(QProcess::nullDevice());
+            other.start(commands[c].first, commands[c].second);
+            if (!play(other, icecast, players[c + 1]))
+                std::fprintf(stderr, "%s did not play the stream\n", players[c + 1].name);
+        }
     }
-    std::printf("\nPlaying the local Icecast stream (128 kbit/s MP3); medians of %d\n", playingRuns);
-    std::printf("%-22s %14s %14s %12s\n", "", "CPU s / 20 s", "main thread", "RSS (MiB)");
-    std::printf("%-22s %14.2f %14.2f %12.1f\n", "halcyrix", median(ours.cpu), median(ours.mainThread),
-                median(ours.rss));
-    std::printf("%-22s %14.2f %14.2f %12.1f\n", "mpv", median(theirs.cpu), median(theirs.mainThread),
-                median(theirs.rss));
-    if (median(theirs.cpu) > 0)
-        std::printf("%-22s %14.2f\n", "halcyrix / mpv", median(ours.cpu) / median(theirs.cpu));
+    std::printf("\nPlaying the local Icecast stream (128 kbit/s MP3) to a PulseAudio null sink; medians of %d\n",
+                playingRuns);
+    std::printf("%-26s %14s %12s\n", "", "CPU s / 20 s", "RSS (MiB)");
+    for (const Playing &p : players)
+        std::printf("%-26s %14.2f %12.1f\n", p.name, median(p.cpu), median(p.rss));
+    if (median(players[1].cpu) > 0)
+        std::printf("%-26s %14.2f\n", "halcyrix / gst playbin", median(players[0].cpu) / median(players[1].cpu));
+    std::printf("\nProcessor seconds per 20 s by thread (medians; threads under 0.005 s left out)\n");
+    for (const Playing &p : players) {
+        QList<QPair<double, QByteArray>> threads;
+        for (auto it = p.threads.begin(); it != p.threads.end(); ++it)
+            threads.append({median(it.value()), it.key()});
+        std::sort(threads.begin(), threads.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+        std::printf("%s:", p.name);
+        for (const auto &t : std::as_const(threads))
+            if (t.first >= 0.005)
+                std::printf("  %s %.2f", t.second.constData(), t.first);
+        std::printf("\n");
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
-// Time from setting a source to the first audio on a local icecast2 stream, beside the mpv
-// command-line program on the same stream in the same run; then the memory cost of retuning.
+// Time from setting a source to the first audio on a local icecast2 stream, with the player's
+// audio engine and with libmpv, beside the mpv command-line program on the same stream in the
+// same run; then the memory cost of retuning (audio engine).
 //
 //   bench_player [rounds]      (default 9; needs icecast2, ffmpeg and mpv)
 #include "StreamServers.h"
@@ -154,15 +155,28 @@ int main(int argc, char **argv)
     }
     spin(5000); // the server's burst buffer is full, as on a station that has been on air
     const QString url = icecast.streamUrl();
-    Player::setDefaultOption(QStringLiteral("ao"), QStringLiteral("null"));
-    Player::setDefaultOption(QStringLiteral("vo"), QStringLiteral("null"));
+    // Any libmpv option makes libmpv play everything; without one, the stream plays in the audio
+    // engine. Both play to the desktop's sound server (PULSE_SERVER), or to a silent output when
+    // there is none.
+    const auto useLibmpv = [](bool on) {
+        Player::clearDefaultOptions();
+        if (on)
+            Player::setDefaultOption(QStringLiteral("vo"), QStringLiteral("null"));
+    };
     Player::forConsole(QStringLiteral("Bench"));
+    useLibmpv(true);
     ourStart(url); // warm-up: first use of the network and decoder libraries
+    useLibmpv(false);
+    ourStart(url);
 
     const QStringList fast = {QStringLiteral("--demuxer-lavf-analyzeduration=0.1"),
                               QStringLiteral("--demuxer-lavf-probe-info=nostreams")};
-    Stats ours, mpvWall, mpvInternal, mpvFastWall, mpvFastInternal;
+    Stats engine, ours, mpvWall, mpvInternal, mpvFastWall, mpvFastInternal;
     for (int i = 0; i < rounds; ++i) {
+        useLibmpv(false);
+        if (auto t = ourStart(url))
+            engine.add(*t);
+        useLibmpv(true);
         if (auto t = ourStart(url))
             ours.add(*t);
         if (auto t = mpvStart(url, {})) {
@@ -175,7 +189,8 @@ int main(int argc, char **argv)
         }
     }
     std::printf("Time to first audio, local icecast2 stream %s, %d rounds\n", qPrintable(url), rounds);
-    print("player: setSource -> first audio", ours);
+    print("player, audio engine: setSource -> audio", engine);
+    print("player, libmpv: setSource -> first audio", ours);
     print("mpv: address opened -> playback start", mpvInternal);
     print("mpv: process start -> playback start", mpvWall);
     print("mpv fast-start opts: opened -> start", mpvFastInternal);
@@ -184,6 +199,7 @@ int main(int argc, char **argv)
         std::printf("player / mpv (address opened -> start): %.2f\n", ours.median() / mpvInternal.median());
 
     // Retuning: memory after many new sources (stream and silence in turn).
+    useLibmpv(false);
     const long before = rssKiB();
     const int tunes = 100;
     Player *player = Player::forConsole(QStringLiteral("Bench"));

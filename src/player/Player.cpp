@@ -2,6 +2,7 @@
 #include "player/StatusText.h"
 
 #include "app/AppInfo.h"
+#include "player/AudioEngine.h"
 #include "player/GlPicture.h"
 #include "player/Metafile.h"
 #include "player/MpvLibrary.h"
@@ -168,6 +169,13 @@ bool Player::ensureMpv()
         // recording's file cannot be begun without them.
         {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("auto")},
         {QStringLiteral("cache-pause"), QStringLiteral("yes")},
+        // A live stream is never sought back in: keep little of what has played, or the cache
+        // grows by the stream's rate for the first hour of listening.
+        {QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("1MiB")},
+        // Half a second of sound in the sound server's buffer: the audio thread and the core
+        // wake a few times a second instead of about a hundred, which halves what playing costs
+        // (a volume change is heard that much later).
+        {QStringLiteral("pulse-buffer"), QStringLiteral("500")},
         {QStringLiteral("audio-client-name"), App::title()},
         {QStringLiteral("user-agent"), App::title() + QLatin1Char('/') + App::version()},
         {QStringLiteral("volume"), QString::number(m_volume)},
@@ -322,10 +330,46 @@ quint64 Player::request(Request::Kind kind)
     return m_lastRequest;
 }
 
+bool Player::useAudioEngine(const Entry &entry)
+{
+    if (!registry().options.isEmpty() || m_mpvOnly.contains(entry.address) || !AudioEngine::mayPlay(entry.address) ||
+        !AudioEngine::available())
+        return false;
+    if (!m_audio) {
+        m_audio = new AudioEngine(this);
+        m_audio->setVolume(m_volume);
+        m_audio->setMuted(m_muted);
+        m_audio->setReport([this](const MpvEvents::Event &event) { takeEngineEvent(event); });
+        m_audio->setRefusal([this](const QString &) {
+            // libmpv tries the entry anew, as a reconnect when this one was.
+            m_mpvOnly.insert(m_entry.address);
+            loadInMpv(m_entry);
+        });
+    }
+    return true;
+}
+
+void Player::takeEngineEvent(const MpvEvents::Event &event)
+{
+    if (!m_onAudio)
+        return;
+    std::visit([this](const auto &e) { handle(e); }, event);
+    endPending();
+}
+
 void Player::loadInMpv(const Entry &entry)
 {
-    if (!ensureMpv())
+    const bool audio = useAudioEngine(entry);
+    if (!audio && !ensureMpv())
         return;
+    // The other engine lets go of what it played.
+    if (audio && m_mpv) {
+        const char *cmd[] = {"stop", nullptr};
+        m_lib->command_async(m_mpv, 0, cmd);
+    } else if (!audio && m_audio) {
+        m_audio->stop();
+    }
+    m_onAudio = audio;
     m_entry = entry;
     m_currentEntry = entry.address;
     m_policy.loading();
@@ -337,6 +381,18 @@ void Player::loadInMpv(const Entry &entry)
     m_redirectFrom = -1;
     m_pendingEnd.reset();
     ++m_loadSerial;
+    if (audio) {
+        // The engine's reports are about this entry only: its entry is number 0.
+        m_awaitingLoad = false;
+        m_minEntryId = 0;
+        setState(m_policy.reconnecting() ? State::Reconnecting : State::Connecting);
+        if (!m_audio->play(entry.address, App::title() + QLatin1Char('/') + App::version(),
+                           MetafileResolver::kNetworkTimeoutMs / 1000)) {
+            m_mpvOnly.insert(entry.address);
+            loadInMpv(entry);
+        }
+        return;
+    }
     const QByteArray address =
         (Metafile::isLocal(entry.address) ? Metafile::localPath(entry.address) : entry.address).toUtf8();
     const char *cmd[] = {"loadfile", address.constData(), "replace", nullptr};
@@ -350,6 +406,9 @@ void Player::loadInMpv(const Entry &entry)
 
 void Player::stopMpv()
 {
+    if (m_audio)
+        m_audio->stop();
+    m_onAudio = false;
     if (m_mpv) {
         const char *cmd[] = {"stop", nullptr};
         m_lib->command_async(m_mpv, 0, cmd);
@@ -417,6 +476,8 @@ void Player::setVolume(int volume)
     if (volume == m_volume)
         return;
     m_volume = volume;
+    if (m_audio)
+        m_audio->setVolume(volume);
     if (m_mpv) {
         double v = volume;
         m_lib->set_property_async(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE, &v);
@@ -429,6 +490,8 @@ void Player::setMuted(bool muted)
     if (muted == m_muted)
         return;
     m_muted = muted;
+    if (m_audio)
+        m_audio->setMuted(muted);
     if (m_mpv) {
         int flag = muted ? 1 : 0;
         m_lib->set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);

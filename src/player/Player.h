@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -24,6 +25,7 @@ class QWindow;
 struct mpv_handle;
 struct mpv_render_context;
 struct MpvLibrary;
+class AudioEngine;
 
 // One stream player, shared by every element widget with the same console name.
 //
@@ -38,6 +40,11 @@ struct MpvLibrary;
 // The parts: MetafileResolver turns the source into entries, MpvEvents decodes what libmpv
 // reports, ReconnectPolicy decides what an end of an entry means; the player wires them to libmpv
 // and keeps the state and status text (its event handlers are in PlayerEvents.cpp).
+//
+// A radio stream (http or https) is played by the lighter AudioEngine when GStreamer is installed;
+// it reports in libmpv's terms, so the same handlers follow it. A stream it cannot play (one with
+// a picture, a format or playlist it does not know) goes to libmpv, as does every other address.
+// Options given through setDefaultOption() are libmpv's, so with any of them libmpv plays all.
 class Player : public QObject
 {
     Q_OBJECT
@@ -146,6 +153,9 @@ private:
     };
 
     bool ensureMpv();
+    bool useAudioEngine(const Entry &entry);
+    void takeEngineEvent(const MpvEvents::Event &event);
+    void endPending();
     void startSource();
     void loadInMpv(const Entry &entry);
     quint64 request(Request::Kind kind);
@@ -188,6 +198,9 @@ private:
     bool m_glTried = false;
     MetafileResolver *m_resolver = nullptr;
     ReconnectPolicy m_policy;
+    AudioEngine *m_audio = nullptr; // made when a stream first may use it
+    bool m_onAudio = false;         // the current entry plays in the audio engine
+    QSet<QString> m_mpvOnly;        // addresses the audio engine handed to libmpv
 
     Entry m_entry; // the entry being tried
     QString m_currentEntry;

@@ -3,6 +3,7 @@
 #include "player/Player.h"
 #include "player/StatusText.h"
 
+#include "player/AudioEngine.h"
 #include "player/Metafile.h"
 #include "player/MpvLibrary.h"
 
@@ -22,19 +23,27 @@ void Player::drainEvents()
     for (int n = 0; m_mpv && n < 1000; ++n) {
         mpv_event *event = m_lib->wait_event(m_mpv, 0);
         if (!event || event->event_id == MPV_EVENT_NONE) {
-            if (m_pendingEnd) {
-                const EndFile end = *m_pendingEnd;
-                m_pendingEnd.reset();
-                handleEndFile(end);
-            }
+            endPending();
             return;
         }
+        if (m_onAudio)
+            continue; // what libmpv still says about an entry it no longer plays
         std::visit([this](const auto &e) { handle(e); }, decode(*event));
     }
     // Many events at once: read the rest on the next turn of the event loop.
     if (m_mpv && !m_drainQueued.exchange(true))
         QMetaObject::invokeMethod(
             this, [this] { drainEvents(); }, Qt::QueuedConnection);
+}
+
+// An end of entry waits for the log lines that explain it; they are in once the events are read.
+void Player::endPending()
+{
+    if (!m_pendingEnd)
+        return;
+    const EndFile end = *m_pendingEnd;
+    m_pendingEnd.reset();
+    handleEndFile(end);
 }
 
 void Player::handle(const CommandDone &done)
@@ -105,8 +114,13 @@ void Player::handle(const FileLoaded &)
     // Both are asked for without waiting; the answers come back as events.
     m_policy.setLive(false);
     m_sizeKnown = m_durationKnown = -1;
-    m_lib->get_property_async(m_mpv, request(Request::Duration), "duration", MPV_FORMAT_DOUBLE);
-    m_lib->get_property_async(m_mpv, request(Request::FileSize), "file-size", MPV_FORMAT_INT64);
+    if (m_onAudio) {
+        m_audio->ask(request(Request::Duration), "duration");
+        m_audio->ask(request(Request::FileSize), "file-size");
+    } else {
+        m_lib->get_property_async(m_mpv, request(Request::Duration), "duration", MPV_FORMAT_DOUBLE);
+        m_lib->get_property_async(m_mpv, request(Request::FileSize), "file-size", MPV_FORMAT_INT64);
+    }
     if (!m_policy.reconnecting())
         setState(State::Buffering);
 }

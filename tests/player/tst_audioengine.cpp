@@ -1,0 +1,133 @@
+// The player as the program uses it, with no libmpv options given: radio streams play in the
+// GStreamer audio engine, streams with a picture and what the engine cannot read go to libmpv.
+// Without a sound server the engine plays to a silent output, paced as a sound card would.
+#include "StreamServers.h"
+#include "player/AudioEngine.h"
+#include "player/Player.h"
+#include "player/StatusText.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <link.h>
+
+namespace {
+constexpr int kStart = 20000; // ms allowed for a stream to start
+
+bool mapped(const char *library)
+{
+    return dl_iterate_phdr(
+               [](dl_phdr_info *info, size_t, void *name) {
+                   return info->dlpi_name && std::strstr(info->dlpi_name, static_cast<const char *>(name)) ? 1 : 0;
+               },
+               const_cast<char *>(library)) != 0;
+}
+} // namespace
+
+class TestAudioEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void radioPlaysWithoutLibmpv(); // first: no other test may have loaded libmpv
+    void failuresAreWordedAsBefore();
+    void picturesAndPagesGoToLibmpv();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<LocalHttpServer> m_http;
+    std::unique_ptr<IcecastServer> m_icecast;
+    Player *m_player = nullptr;
+};
+
+void TestAudioEngine::initTestCase()
+{
+    QVERIFY2(IcecastServer::available(), "icecast2 and ffmpeg are needed for the stream tests");
+    QString why;
+    if (!AudioEngine::available(&why))
+        QSKIP(qPrintable("GStreamer cannot be used: " + why));
+    const QString tone = m_dir.filePath(QStringLiteral("short.mp3"));
+    QVERIFY(StreamTools::makeTone(tone, 440, 3));
+    m_http = std::make_unique<LocalHttpServer>();
+    m_http->serveFile(QStringLiteral("/short.mp3"), tone, "audio/mpeg");
+    m_icecast = std::make_unique<IcecastServer>();
+    QVERIFY2(m_icecast->start(), qPrintable(m_icecast->errorText()));
+    Player::clearDefaultOptions();
+    m_player = Player::forConsole(QStringLiteral("Radio"));
+    m_player->setAutoStart(true);
+}
+
+void TestAudioEngine::radioPlaysWithoutLibmpv()
+{
+    // A live station: its name and titles as the server sends them, and a drop is reconnected.
+    QSignalSpy started(m_player, &Player::playbackStarted);
+    m_player->setVolume(30);
+    m_player->setMuted(true);
+    QVERIFY(m_icecast->setTitle(QStringLiteral("First Song")));
+    m_player->setSource(m_icecast->streamUrl());
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->statusText(), QStringLiteral("Playing: Test Radio – First Song"), kStart);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(mapped("libgstreamer-1.0.so"));
+    QVERIFY(!mapped("libmpv.so"));
+    QVERIFY(m_icecast->setTitle(QStringLiteral("Second Song – Ünïcode")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->icyTitle(), QStringLiteral("Second Song – Ünïcode"), kStart);
+    m_player->setMuted(false);
+
+    m_icecast->stopSource();
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->statusText(), StatusText::reconnecting(), kStart);
+    QVERIFY2(m_icecast->startSource(), qPrintable(m_icecast->errorText()));
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 2, 40000);
+    QTRY_COMPARE(m_player->state(), Player::State::Playing);
+
+    // A file over HTTP (known length and size) plays to its end and stops there.
+    m_player->setSource(m_http->url(QStringLiteral("/short.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 3, kStart);
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Stopped, kStart);
+    QCOMPARE(m_player->statusText(), StatusText::stopped());
+    QVERIFY(!mapped("libmpv.so"));
+}
+
+void TestAudioEngine::failuresAreWordedAsBefore()
+{
+    m_http->serveStatus(QStringLiteral("/broken.mp3"), 500);
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/live").arg(StreamTools::freePort());
+    const QList<QPair<QString, QString>> cases = {
+        {m_http->url(QStringLiteral("/nothing.mp3")),
+         StatusText::notFound(m_http->url(QStringLiteral("/nothing.mp3")))},
+        {m_http->url(QStringLiteral("/broken.mp3")),
+         StatusText::httpError(m_http->url(QStringLiteral("/broken.mp3")), 500)},
+        {dead, StatusText::cannotConnect(dead)}};
+    for (const auto &c : cases) {
+        m_player->setSource(c.first);
+        QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Failed, kStart);
+        QCOMPARE(m_player->statusText(), c.second);
+    }
+    QVERIFY(!mapped("libmpv.so"));
+}
+
+void TestAudioEngine::picturesAndPagesGoToLibmpv()
+{
+    m_http->serve(QStringLiteral("/about"), "<!DOCTYPE html><html><body>About us</body></html>", "text/html");
+    m_player->setSource(m_http->url(QStringLiteral("/about")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Failed, kStart);
+    QCOMPARE(m_player->statusText(), StatusText::notAStream(m_http->url(QStringLiteral("/about"))));
+
+    const QString video = m_dir.filePath(QStringLiteral("tv.mkv"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                  QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                  QStringLiteral("-i"), QStringLiteral("testsrc=size=160x120:rate=10:duration=20"),
+                  QStringLiteral("-c:v"), QStringLiteral("mpeg4"), video});
+    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    m_http->serveFile(QStringLiteral("/tv.mkv"), video, "video/x-matroska");
+    m_player->setSource(m_http->url(QStringLiteral("/tv.mkv")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->hasVideo(), kStart);
+    QVERIFY(mapped("libmpv.so"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Playing, kStart);
+}
+
+QTEST_MAIN(TestAudioEngine)
+#include "tst_audioengine.moc"
