@@ -90,9 +90,13 @@ bool Recorder::start(const QString &folder, QString *error)
     }
     m_folder = folder;
     m_files.clear();
-    m_waiting = false;
-    if (!openFile(error))
+    // A stream in the audio engine moves to libmpv, which records; its file begins when the
+    // stream plays there.
+    m_waiting = m_player->setRecordingWanted(true);
+    if (!m_waiting && !openFile(error)) {
+        m_player->setRecordingWanted(false);
         return false;
+    }
     m_recording = true;
     m_elapsed.start();
     m_clock.start();
@@ -129,8 +133,10 @@ void Recorder::stop()
     m_recording = false;
     m_waiting = false;
     m_clock.stop();
-    if (m_player)
+    if (m_player) {
         m_player->setRecordFile(QString());
+        m_player->setRecordingWanted(false);
+    }
     emit recordingChanged(false);
 }
 

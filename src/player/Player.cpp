@@ -332,8 +332,8 @@ quint64 Player::request(Request::Kind kind)
 
 bool Player::useAudioEngine(const Entry &entry)
 {
-    if (!registry().options.isEmpty() || m_mpvOnly.contains(entry.address) || !AudioEngine::mayPlay(entry.address) ||
-        !AudioEngine::available())
+    if (m_recordingWanted || !registry().options.isEmpty() || m_mpvOnly.contains(entry.address) ||
+        !AudioEngine::mayPlay(entry.address) || !AudioEngine::available())
         return false;
     if (!m_audio) {
         m_audio = new AudioEngine(this);
@@ -509,6 +509,15 @@ QString Player::mpvProperty(const QString &name) const
     const QString text = QString::fromUtf8(value);
     m_lib->free(value);
     return text;
+}
+
+bool Player::setRecordingWanted(bool wanted)
+{
+    m_recordingWanted = wanted;
+    if (!wanted || !m_onAudio || (m_state != State::Playing && m_state != State::Buffering))
+        return false;
+    loadInMpv(m_entry);
+    return true;
 }
 
 bool Player::setRecordFile(const QString &path)

@@ -119,6 +119,10 @@ public:
     // chooses the container); another name starts another file, an empty one ends the recording.
     // False when libmpv is not running (nothing has played yet).
     bool setRecordFile(const QString &path);
+    // The audio engine cannot record, libmpv can. While wanted, every entry plays in libmpv; a
+    // stream playing in the audio engine is opened again in libmpv (a short gap, then
+    // playbackStarted() once more). True when the stream had to move, so a recording waits for it.
+    bool setRecordingWanted(bool wanted);
 
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
@@ -200,6 +204,7 @@ private:
     ReconnectPolicy m_policy;
     AudioEngine *m_audio = nullptr; // made when a stream first may use it
     bool m_onAudio = false;         // the current entry plays in the audio engine
+    bool m_recordingWanted = false; // every entry plays in libmpv, which can record
     QSet<QString> m_mpvOnly;        // addresses the audio engine handed to libmpv
 
     Entry m_entry; // the entry being tried

@@ -6,6 +6,7 @@
 #include "player/Player.h"
 #include "player/StatusText.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,6 +35,7 @@ private slots:
     void radioPlaysWithoutLibmpv(); // first: no other test may have loaded libmpv
     void failuresAreWordedAsBefore();
     void picturesAndPagesGoToLibmpv();
+    void recordingMovesTheStreamToLibmpv();
 
 private:
     QTemporaryDir m_dir;
@@ -127,6 +129,26 @@ void TestAudioEngine::picturesAndPagesGoToLibmpv()
     QTRY_VERIFY_WITH_TIMEOUT(m_player->hasVideo(), kStart);
     QVERIFY(mapped("libmpv.so"));
     QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Playing, kStart);
+}
+
+void TestAudioEngine::recordingMovesTheStreamToLibmpv()
+{
+    // The audio engine cannot record: a recording takes the playing stream to libmpv, which can.
+    QSignalSpy started(m_player, &Player::playbackStarted);
+    m_player->setSource(m_icecast->streamUrl());
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 1, kStart);
+    QVERIFY(m_player->setRecordingWanted(true));
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 2, kStart);
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->state(), Player::State::Playing, kStart);
+    const QString file = m_dir.filePath(QStringLiteral("kept.mp3"));
+    QVERIFY(m_player->setRecordFile(file));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, kStart);
+    QVERIFY(m_player->setRecordFile(QString()));
+    // Once the recording ends, the next station plays in the audio engine again.
+    QVERIFY(!m_player->setRecordingWanted(false));
+    m_player->setSource(m_http->url(QStringLiteral("/short.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 3, kStart);
+    QCOMPARE(m_player->mpvProperty(QStringLiteral("path")), QString());
 }
 
 QTEST_MAIN(TestAudioEngine)
