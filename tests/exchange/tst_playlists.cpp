@@ -87,6 +87,11 @@ void TestPlaylists::readsEachKind()
         namesOf(Playlist::read(m3u, "/music/lists/mine.m3u8", "Pop")),
         QStringList({"Radio Ünïcode, Vienna -> http://one.example:8000/live",
                      "two.example -> https://two.example/stream.mp3", "station -> /music/lists/local/station.pls"}));
+    // A UTF-8 list that holds one Windows-1252 title: that line alone is read as Windows-1252.
+    const QByteArray mixed = "#EXTM3U\n#EXTINF:-1,\xF0\x9F\x8E\xB6 Music\nhttp://m.example/\n"
+                             "#EXTINF:-1,Caf\xE9 Ol\xE9\nhttp://c.example/\n";
+    QCOMPARE(namesOf(Playlist::read(mixed, "/x.m3u8", "Pop")),
+             QStringList({"🎶 Music -> http://m.example/", "Café Olé -> http://c.example/"}));
     const auto one = Playlist::read(m3u, "/x.m3u", "Pop").stations.front();
     QCOMPARE(one.Type, QString("NET"));
     QCOMPARE(one.Category, QString("Pop"));
