@@ -164,7 +164,7 @@ void frmImport::Command3_Click()
     const bool imported = importFile(choices);
     // A playlist's entries are named by the import, so what did not fit as it stood is told.
     if (imported && choices.format == StationImport::Format::Playlist &&
-        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
+        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.notStreams > 0 || m_counts.passedOver > 0)) {
         QStringList notes;
         if (m_counts.shortened > 0)
             notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
@@ -174,6 +174,9 @@ void frmImport::Command3_Click()
             notes << QStringLiteral("%1 entries were left out: their address is longer than %2 characters.")
                          .arg(m_counts.leftOut)
                          .arg(Playlist::AddressLength);
+        if (m_counts.notStreams > 0)
+            notes << QStringLiteral("%1 entries were left out: their address is no stream a player opens.")
+                         .arg(m_counts.notStreams);
         if (m_counts.passedOver > 0)
             notes << QStringLiteral("%1 entries were passed over: a station of that name is there already, "
                                     "or the database refused it.")
