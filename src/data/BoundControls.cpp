@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QScopedValueRollback>
 #include <QStringListModel>
 #include <QValidator>
 
@@ -231,6 +232,32 @@ void DBList::select(int row)
     if (currentIndex() != index || !selectionModel()->isSelected(index))
         setCurrentIndex(index);
     scrollTo(index);
+}
+
+void DBList::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    // What a click selects (and what the window selects again in answer) is in view already.
+    if (m_clicking && visualRect(index).intersects(viewport()->rect()))
+        return;
+    QListView::scrollTo(index, hint);
+}
+
+void DBList::mousePressEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mousePressEvent(event);
+}
+
+void DBList::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mouseReleaseEvent(event);
+}
+
+void DBList::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mouseDoubleClickEvent(event);
 }
 
 void DBList::keyPressEvent(QKeyEvent *event)
