@@ -193,6 +193,15 @@ int DBList::ListIndex() const
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
+void DBList::chooseRow(int row)
+{
+    if (row < 0 || row >= ListCount())
+        return;
+    select(row);
+    markChanged();
+    emit Click();
+}
+
 QString DBList::Text() const
 {
     const int row = ListIndex();
@@ -292,8 +301,8 @@ void DBList::focusInEvent(QFocusEvent *event)
         Qt::QueuedConnection);
 }
 
-// QListView's own announcements name an entry by its place in the whole list; this list offers
-// screen readers only the entries in view, so it announces by that place instead.
+// The entry landed on is announced through the list's own screen-reader interface, which makes
+// that entry when it is first asked for.
 void DBList::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QAbstractItemView::currentChanged(current, previous);

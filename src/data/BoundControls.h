@@ -142,6 +142,8 @@ public:
     int ListCount() const;
     QString List(int index) const;
     int ListIndex() const; // -1 when nothing is selected
+    // Selects the entry as a user's click does: the bound field changes and Click follows.
+    void chooseRow(int row);
 
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 

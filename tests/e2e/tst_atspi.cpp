@@ -28,6 +28,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void clickAndKeysAreReadAsShown();
+    void placeInTheListAndSelection();
 
 private:
     QJsonObject read();
@@ -58,6 +59,10 @@ void TestScreenReader::initTestCase()
                       QStringLiteral("AM"), QStringLiteral("1010"), QStringLiteral("Second Town"));
     m_dir->addStation(QStringLiteral("Ccc Third"), QStringLiteral("Local"), QStringLiteral("http://127.0.0.1:9/3.mp3"),
                       QStringLiteral("NET"), QString(), QStringLiteral("Third Town"));
+    for (int i = 4; i <= 50; ++i)
+        m_dir->addStation(QStringLiteral("Station %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Local"),
+                          QStringLiteral("http://127.0.0.1:9/%1.mp3").arg(i), QStringLiteral("NET"), QString(),
+                          QStringLiteral("Town %1").arg(i));
     m_dir->exec(QStringLiteral("INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL "
                                "SELECT i + 1 FROM n WHERE i < 9) SELECT '[Empty]' FROM n"));
 
@@ -145,6 +150,38 @@ void TestScreenReader::clickAndKeysAreReadAsShown()
     QVERIFY(third.value("selected").toBool());
     QVERIFY(third.value("focused").toBool());
     QVERIFY(!label(reading, "Player status").isEmpty());
+}
+
+void TestScreenReader::placeInTheListAndSelection()
+{
+    auto list = [this] {
+        return QJsonDocument::fromJson(m_desktop->readAccessible({QStringLiteral("list")})).object();
+    };
+    // Five stations down from the first: the sixth of fifty, wherever the list is scrolled.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("200"), QStringLiteral("Home"),
+             QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+             QStringLiteral("Down")});
+    QDeadlineTimer deadline(kWaitMs);
+    QJsonObject place = list();
+    while (place.value("name").toString() != "Station 06" && !deadline.hasExpired()) {
+        QThread::msleep(300);
+        place = list();
+    }
+    QCOMPARE(place.value("name").toString(), QString("Station 06"));
+    QCOMPARE(place.value("index").toInt(), 5);
+    QCOMPARE(place.value("children").toInt(), 50);
+    QCOMPARE(place.value("rows").toInt(), 50);
+    QVERIFY(place.value("manages").toBool()); // walkers leave its entries alone
+    QCOMPARE(place.value("selected").toArray(), QJsonArray({5}));
+
+    // Selecting a station through the list's table shows it, as a click does.
+    int selected = -1;
+    m_desktop->readAccessible({QStringLiteral("select"), QStringLiteral("20")}, &selected);
+    QCOMPARE(selected, 0);
+    const QJsonObject reading = readUntil(
+        [](const QJsonObject &r) { return r.value("labels").toObject().value("Location").toString() == "Town 21"; });
+    QCOMPARE(reading.value("labels").toObject().value("Location").toString(), QString("Town 21"));
+    QCOMPARE(list().value("selected").toArray(), QJsonArray({20}));
 }
 
 QTEST_GUILESS_MAIN(TestScreenReader)
