@@ -3,7 +3,7 @@ HX_BUILD_PACKAGES="build-essential cmake pkg-config ccache qt6-base-dev libqt6op
 libsqlite3-dev sqlite3 libmpv-dev fonts-dejavu-core"
 HX_TEST_PACKAGES="python3 clang-format xvfb xauth xdotool libxcb1-dev imagemagick x11-utils ffmpeg icecast2 mpv clang libclang-rt-14-dev chromium \
 dbus-daemon dbus-bin playerctl desktop-file-utils appstream dpkg-dev file \
-qt6-base-private-dev at-spi2-core gir1.2-atspi-2.0 python3-gi"
+qt6-base-private-dev at-spi2-core gir1.2-atspi-2.0 python3-gi orca"
 
 # hx_install PACKAGE... : installs the packages that are missing, as root or through sudo.
 hx_install() {

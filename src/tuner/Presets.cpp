@@ -100,6 +100,7 @@ void frmMain::Preset_Click(int Index)
         Module1::PresetArmed = false;
     } else {
         UpdateDisplay(presetRows);
+        speakStation(presetRows);
         const QVariant stream = presetRows->Fields(StationColumn::RAMFile);
         if (!isEmpty(stream))
             RealAudio1[7]->setSource(stream.toString());

@@ -150,6 +150,7 @@ void frmMain::stepStation(bool forward)
     else
         rs->MovePrevious();
     vbTuneIn();
+    speakStation(rs);
 }
 
 // The channel stepper stands upright: its upper arrow goes back in the list.

@@ -160,6 +160,7 @@ private:
     // The hover hint of a preset button, and the name a screen reader reads for it.
     void setPresetHint(int index, const QString &hint);
     void showCategoryOf(const RecordsetPtr &rs);
+    void speakStation(const RecordsetPtr &rs);
     void showListFocus(bool focused);
     // The categories the current band lists: the viewed ones for radio, "Television" for TV.
     static QString bandCategories();

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -29,6 +31,7 @@ private slots:
     void cleanupTestCase();
     void clickAndKeysAreReadAsShown();
     void placeInTheListAndSelection();
+    void orcaSaysWhereTheUserIsAndWhatFollows();
 
 private:
     QJsonObject read();
@@ -182,6 +185,62 @@ void TestScreenReader::placeInTheListAndSelection()
         [](const QJsonObject &r) { return r.value("labels").toObject().value("Location").toString() == "Town 21"; });
     QCOMPARE(reading.value("labels").toObject().value("Location").toString(), QString("Town 21"));
     QCOMPARE(list().value("selected").toArray(), QJsonArray({20}));
+}
+
+void TestScreenReader::orcaSaysWhereTheUserIsAndWhatFollows()
+{
+    const QString orca = QStandardPaths::findExecutable(QStringLiteral("orca"));
+    if (orca.isEmpty())
+        QFAIL("orca is needed (scripts/deps.sh installs it)");
+    // Orca on this desktop, silent: every phrase it would say goes to its debug log.
+    QTemporaryDir home;
+    const QString log = QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-debug.txt"));
+    QFile::remove(log);
+    QProcessEnvironment env = m_desktop->environment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    QProcess reader;
+    reader.setProcessEnvironment(env);
+    reader.setStandardOutputFile(QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-output.txt")));
+    reader.setStandardErrorFile(QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-output.txt")),
+                                QIODevice::Append);
+    reader.start(orca,
+                 {QStringLiteral("-d"), QStringLiteral("speech"), QStringLiteral("-d"), QStringLiteral("braille"),
+                  QStringLiteral("-u"), home.filePath(QStringLiteral("prefs")), QStringLiteral("--debug-file"), log});
+    QVERIFY(reader.waitForStarted(20000));
+    int found = -1;
+    m_desktop->readAccessible({QStringLiteral("reader"), QString::number(kWaitMs / 1000)}, &found, kWaitMs + 10000);
+    QVERIFY2(found == 0, "Orca did not come onto the accessibility bus");
+    QThread::msleep(2000); // it listens once its first script is active
+
+    // Away from the list and back: Orca says where the user lands. Then Enter tunes the
+    // station, whose server refuses, while the focus stays on the list.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("500"), QStringLiteral("Tab"),
+             QStringLiteral("shift+Tab")});
+    QThread::msleep(2000);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    const QJsonObject reading = readUntil([](const QJsonObject &r) {
+        return r.value("labels").toObject().value("Player status").toString().startsWith("Cannot connect");
+    });
+    const QString status = reading.value("labels").toObject().value("Player status").toString();
+    QVERIFY2(status.startsWith("Cannot connect to http://127.0.0.1:9/"), qPrintable(status));
+    QThread::msleep(2000);
+
+    // Orca writes its log out when it ends.
+    reader.terminate();
+    if (!reader.waitForFinished(20000))
+        reader.kill();
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList said;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.contains("SPEECH OUTPUT:"))
+            said << QString::fromUtf8(line);
+    const QString speech = said.join(QLatin1Char('\n'));
+    QVERIFY2(speech.contains(QStringLiteral("50 items")), qPrintable(speech));
+    QVERIFY2(speech.contains(status), qPrintable(speech));
 }
 
 QTEST_GUILESS_MAIN(TestScreenReader)

@@ -3,6 +3,7 @@
 
   atspi_read.py bus                 starts the session's accessibility bus and exits
   atspi_read.py wait TITLE SECONDS  waits until a window whose name starts with TITLE is offered
+  atspi_read.py reader SECONDS      waits until the screen reader Orca is on the accessibility bus
   atspi_read.py display             the main window as read: JSON with the window's name, the
                                     labels by their description, the lit band light and the
                                     station list entries offered (name, states, screen centre)
@@ -144,6 +145,16 @@ def main(argv):
         while time.monotonic() < deadline:
             if main_frame(title) is not None:
                 return 0
+            time.sleep(0.2)
+        return 1
+    if command == "reader":
+        deadline = time.monotonic() + float(argv[2])
+        while time.monotonic() < deadline:
+            desktop = Atspi.get_desktop(0)
+            for i in range(desktop.get_child_count()):
+                app = desktop.get_child_at_index(i)
+                if app is not None and app.get_name() == "orca":
+                    return 0
             time.sleep(0.2)
         return 1
     if command == "display":
