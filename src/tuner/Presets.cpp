@@ -103,6 +103,6 @@ void frmMain::Preset_Click(int Index)
         speakStation(presetRows);
         const QVariant stream = presetRows->Fields(StationColumn::RAMFile);
         if (!isEmpty(stream))
-            RealAudio1[7]->setSource(stream.toString());
+            RealAudio1[Picture]->setSource(stream.toString());
     }
 }

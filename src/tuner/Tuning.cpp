@@ -94,8 +94,8 @@ void frmMain::vbTuneIn()
     if (isEmpty(stream))
         return;
     setWindowTitle(startCaption() + QStringLiteral(" [") + DBList1->Text() + QLatin1Char(']'));
-    RealAudio1[7]->setSource(stream.toString());
-    RealAudio1[7]->DoPlay();
+    RealAudio1[Picture]->setSource(stream.toString());
+    RealAudio1[Picture]->DoPlay();
 }
 
 void frmMain::Data1_Reposition()

@@ -79,7 +79,10 @@ public:
     DBList *DBList1;
     QListWidget *List1;
     QWidget *Picture1;
-    std::array<RealAudio *, 9> RealAudio1{}; // elements 5, 7 and 8
+    // The player's elements by their places in RealAudio1: the status line, the picture (which
+    // also takes the source and the play command) and the volume slider.
+    enum PlayerElement : int { StatusLine = 5, Picture = 7, Volume = 8 };
+    std::array<RealAudio *, 9> RealAudio1{};
     UpDown *UpDown1;
     UpDown *UpDown2;
     QPushButton *optTuner;
