@@ -4,7 +4,7 @@ libsqlite3-dev sqlite3 libmpv-dev libgstreamer1.0-dev fonts-dejavu-core \
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio"
 HX_TEST_PACKAGES="python3 clang-format xvfb xauth xdotool libxcb1-dev imagemagick x11-utils ffmpeg icecast2 mpv clang libclang-rt-14-dev chromium \
 dbus-daemon dbus-bin playerctl desktop-file-utils appstream dpkg-dev file \
-qt6-base-private-dev at-spi2-core gir1.2-atspi-2.0 python3-gi \
+qt6-base-private-dev at-spi2-core gir1.2-atspi-2.0 python3-gi orca \
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
 gstreamer1.0-tools pulseaudio"
 

@@ -63,8 +63,7 @@ QList<QByteArray> splitLines(const QByteArray &bytes)
 std::optional<QString> read(const QByteArray &file, const QString &key)
 {
     std::optional<QString> result;
-    for (const QByteArray &bytes : splitLines(file)) {
-        const QString line = TextCodec::decode(bytes);
+    for (const QString &line : TextCodec::decodeLines(file)) {
         if (belongsTo(line, key))
             result = valueOf(line);
     }

@@ -1,5 +1,7 @@
 #include "TextCodec.h"
 
+#include "IniFile.h"
+
 namespace TextCodec {
 
 bool isValidUtf8(const QByteArray &bytes)
@@ -61,6 +63,14 @@ QString decode(const QByteArray &bytes)
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
     return fromWindows1252(bytes);
+}
+
+QStringList decodeLines(const QByteArray &bytes)
+{
+    QStringList out;
+    for (const QByteArray &line : IniFile::splitLines(bytes))
+        out << decode(line);
+    return out;
 }
 
 } // namespace TextCodec

@@ -3,12 +3,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QStringList>
+
 // Text files from this system are UTF-8; files from older Windows installations are
-// Windows-1252. A file that is valid UTF-8 is read as UTF-8, any other as Windows-1252.
+// Windows-1252. A text that is valid UTF-8 is read as UTF-8, any other as Windows-1252.
 namespace TextCodec {
 
 bool isValidUtf8(const QByteArray &bytes);
 QString fromWindows1252(const QByteArray &bytes);
 QString decode(const QByteArray &bytes);
+
+// The lines of a text file (ended by CR LF, CR or LF), each decoded on its own: a file edited
+// by several programs may mix UTF-8 lines with Windows-1252 ones, and one line in the other
+// encoding must not change how the rest is read.
+QStringList decodeLines(const QByteArray &bytes);
 
 } // namespace TextCodec

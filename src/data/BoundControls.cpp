@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QScopedValueRollback>
 #include <QStringListModel>
 #include <QValidator>
 
@@ -192,6 +193,15 @@ int DBList::ListIndex() const
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
+void DBList::chooseRow(int row)
+{
+    if (row < 0 || row >= ListCount())
+        return;
+    select(row);
+    markChanged();
+    emit Click();
+}
+
 QString DBList::Text() const
 {
     const int row = ListIndex();
@@ -233,6 +243,32 @@ void DBList::select(int row)
     scrollTo(index);
 }
 
+void DBList::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    // What a click selects (and what the window selects again in answer) is in view already.
+    if (m_clicking && visualRect(index).intersects(viewport()->rect()))
+        return;
+    QListView::scrollTo(index, hint);
+}
+
+void DBList::mousePressEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mousePressEvent(event);
+}
+
+void DBList::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mouseReleaseEvent(event);
+}
+
+void DBList::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback clicking(m_clicking, true);
+    QListView::mouseDoubleClickEvent(event);
+}
+
 void DBList::keyPressEvent(QKeyEvent *event)
 {
     // Enter, on the main keys or the keypad, does what a double click does. Where nothing
@@ -265,8 +301,8 @@ void DBList::focusInEvent(QFocusEvent *event)
         Qt::QueuedConnection);
 }
 
-// QListView's own announcements name an entry by its place in the whole list; this list offers
-// screen readers only the entries in view, so it announces by that place instead.
+// The entry landed on is announced through the list's own screen-reader interface, which makes
+// that entry when it is first asked for.
 void DBList::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QAbstractItemView::currentChanged(current, previous);

@@ -126,7 +126,8 @@ private:
 // The data-bound list: its entries are ListField of every row of RowSource's record set, in
 // record-set order. Text is the selected entry's text; setting it selects the entry showing
 // it. Click comes when the user selects an entry (mouse or keys), DblClick on a double click
-// and on Enter (either Enter key).
+// and on Enter (either Enter key). A click never scrolls the list: the row cut by the frame stays
+// where it is, so the second click of a double click lands on the same entry.
 // With a DataSource and DataField it is also bound: the selected text is that field's value.
 class DBList : public QListView, public RowSourceBinding
 {
@@ -141,6 +142,10 @@ public:
     int ListCount() const;
     QString List(int index) const;
     int ListIndex() const; // -1 when nothing is selected
+    // Selects the entry as a user's click does: the bound field changes and Click follows.
+    void chooseRow(int row);
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     void Click();
@@ -148,6 +153,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
@@ -157,6 +165,7 @@ private:
     QStringListModel *m_model;
     mutable QHash<QString, int> m_index; // first row of each entry, built when first needed
     mutable bool m_indexed = false;
+    bool m_clicking = false; // a mouse button event is being handled
 };
 
 // The data-bound combo: its list is ListField of every row of RowSource's record set, in

@@ -11,13 +11,12 @@
 #include <QPointer>
 #include <QWindow>
 
-#include <algorithm>
-
 namespace {
 
 // One entry of the list, made when a reader first asks for it and kept while it shows the same
-// row of the same list contents.
-class RowInterface : public QAccessibleInterface
+// row of the same list contents. It is also the list's one-column table cell at its row, so
+// that a reader knows where in the list it is.
+class RowInterface : public QAccessibleInterface, public QAccessibleTableCellInterface
 {
 public:
     RowInterface(DBList *list, const QPersistentModelIndex &index) : m_list(list), m_index(index) {}
@@ -64,7 +63,7 @@ public:
         }
         s.selectable = true;
         s.focusable = true;
-        s.selected = m_list->selectionModel() && m_list->selectionModel()->isSelected(m_index);
+        s.selected = isSelected();
         s.focused = m_list->hasFocus() && m_list->currentIndex() == m_index;
         if (!m_list->viewport()->rect().intersects(m_list->visualRect(m_index))) {
             s.invisible = true;
@@ -73,13 +72,36 @@ public:
         return s;
     }
 
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableCellInterface)
+            return static_cast<QAccessibleTableCellInterface *>(this);
+        return nullptr;
+    }
+
+    // The table cell.
+    bool isSelected() const override
+    {
+        return isValid() && m_list->selectionModel() && m_list->selectionModel()->isSelected(m_index);
+    }
+    QList<QAccessibleInterface *> columnHeaderCells() const override { return {}; }
+    QList<QAccessibleInterface *> rowHeaderCells() const override { return {}; }
+    int columnIndex() const override { return 0; }
+    int rowIndex() const override { return isValid() ? m_index.row() : -1; }
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    QAccessibleInterface *table() const override { return parent(); }
+
 private:
     QPointer<DBList> m_list;
     QPersistentModelIndex m_index;
 };
 
-// The list: a list of the rows in view plus the current row, in list order.
-class ListInterface : public QAccessibleWidget
+// The list: every entry is a child at its place in the list, so that a reader says "6 of 50",
+// and the list is a one-column table whose rows are those entries (row count, selected rows,
+// selecting a row). The entries are made only when a reader asks for them, and a table tells
+// readers that walk a window not to go through its children one by one.
+class ListInterface : public QAccessibleWidget, public QAccessibleTableInterface
 {
 public:
     explicit ListInterface(DBList *list) : QAccessibleWidget(list, QAccessible::List) {}
@@ -92,12 +114,12 @@ public:
 
     DBList *list() const { return static_cast<DBList *>(widget()); }
 
-    // The rows offered as children.
-    QList<int> offeredRows() const
+    // The rows in view and the current row: the entries kept when others are let go.
+    QList<int> rowsInView() const
     {
         QList<int> rows;
         const DBList *l = list();
-        const int count = l->model() ? l->model()->rowCount() : 0;
+        const int count = l->ListCount();
         if (count == 0)
             return rows;
         const QRect view = l->viewport()->rect();
@@ -111,16 +133,16 @@ public:
             }
         }
         const int current = l->currentIndex().row();
-        if (current >= 0 && !rows.contains(current)) {
+        if (current >= 0 && !rows.contains(current))
             rows.append(current);
-            std::sort(rows.begin(), rows.end());
-        }
         return rows;
     }
 
     // The interface of one row, made when first needed.
     QAccessibleInterface *rowInterface(int row)
     {
+        if (row < 0 || row >= list()->ListCount())
+            return nullptr;
         auto it = m_rows.find(row);
         if (it != m_rows.end()) {
             auto *known = static_cast<RowInterface *>(QAccessible::accessibleInterface(it.value()));
@@ -130,11 +152,8 @@ public:
             QAccessible::deleteAccessibleInterface(it.value());
             m_rows.erase(it);
         }
-        const QModelIndex index = list()->model()->index(row, 0);
-        if (!index.isValid())
-            return nullptr;
         pruneRows();
-        auto *iface = new RowInterface(list(), index);
+        auto *iface = new RowInterface(list(), list()->model()->index(row, 0));
         m_rows.insert(row, QAccessible::registerAccessibleInterface(iface));
         return iface;
     }
@@ -146,9 +165,9 @@ public:
         constexpr int kKeptRows = 256;
         if (m_rows.size() < kKeptRows)
             return;
-        const QList<int> offered = offeredRows();
+        const QList<int> kept = rowsInView();
         for (auto it = m_rows.begin(); it != m_rows.end();) {
-            if (offered.contains(it.key())) {
+            if (kept.contains(it.key())) {
                 ++it;
             } else {
                 QAccessible::deleteAccessibleInterface(it.value());
@@ -157,16 +176,13 @@ public:
         }
     }
 
-    int indexOfRow(int row) const { return offeredRows().indexOf(row); }
+    int indexOfRow(int row) const { return row < list()->ListCount() ? row : -1; }
 
-    int childCount() const override { return int(offeredRows().size()); }
+    int childCount() const override { return list()->ListCount(); }
 
     QAccessibleInterface *child(int index) const override
     {
-        const QList<int> rows = offeredRows();
-        if (index < 0 || index >= rows.size())
-            return nullptr;
-        return const_cast<ListInterface *>(this)->rowInterface(rows[index]);
+        return const_cast<ListInterface *>(this)->rowInterface(index);
     }
 
     int indexOfChild(const QAccessibleInterface *child) const override
@@ -174,7 +190,7 @@ public:
         if (!child || child->role() != QAccessible::ListItem || child->parent() != this)
             return -1;
         const auto *row = static_cast<const RowInterface *>(child);
-        return row->isValid() ? indexOfRow(row->row()) : -1;
+        return row->isValid() ? row->row() : -1;
     }
 
     QAccessibleInterface *childAt(int x, int y) const override
@@ -191,6 +207,51 @@ public:
             return nullptr;
         return const_cast<ListInterface *>(this)->rowInterface(l->currentIndex().row());
     }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableInterface)
+            return static_cast<QAccessibleTableInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    // The table: one column, a row per entry; a row is selected as a click selects it.
+    QAccessibleInterface *caption() const override { return nullptr; }
+    QAccessibleInterface *summary() const override { return nullptr; }
+    QAccessibleInterface *cellAt(int row, int column) const override { return column == 0 ? child(row) : nullptr; }
+    int selectedCellCount() const override { return selectedRowCount(); }
+    QList<QAccessibleInterface *> selectedCells() const override
+    {
+        QList<QAccessibleInterface *> cells;
+        for (int row : selectedRows())
+            cells << child(row);
+        return cells;
+    }
+    QString columnDescription(int) const override { return QString(); }
+    QString rowDescription(int) const override { return QString(); }
+    int selectedColumnCount() const override { return 0; }
+    int selectedRowCount() const override { return list()->ListIndex() < 0 ? 0 : 1; }
+    int columnCount() const override { return 1; }
+    int rowCount() const override { return list()->ListCount(); }
+    QList<int> selectedColumns() const override { return {}; }
+    QList<int> selectedRows() const override
+    {
+        const int row = list()->ListIndex();
+        return row < 0 ? QList<int>() : QList<int>{row};
+    }
+    bool isColumnSelected(int) const override { return false; }
+    bool isRowSelected(int row) const override { return row >= 0 && row == list()->ListIndex(); }
+    bool selectRow(int row) override
+    {
+        if (row < 0 || row >= list()->ListCount())
+            return false;
+        list()->chooseRow(row);
+        return true;
+    }
+    bool selectColumn(int) override { return false; }
+    bool unselectRow(int) override { return false; } // a list box keeps its one selected entry
+    bool unselectColumn(int) override { return false; }
+    void modelChange(QAccessibleTableModelChangeEvent *) override {} // rows are found again by place
 
 private:
     QHash<int, QAccessible::Id> m_rows; // row -> interface id, for the rows a reader asked for

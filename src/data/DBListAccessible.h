@@ -4,9 +4,10 @@ class DBList;
 
 // What screen readers see of the data-bound list. A station list can hold hundreds of thousands
 // of entries, and a reader that walks the window asks for every child of every object: the list
-// therefore offers as children only the entries a sighted user sees (the rows in view) and the
-// current entry, each made when first asked for. Moving through the list announces the entry
-// landed on, so a reader hears every station as the user reaches it.
+// therefore makes each entry only when a reader asks for it, and is a one-column table (readers
+// do not walk a table's children one by one). Each entry stands at its place in the list, so a
+// reader says where the user is ("6 of 50"). Moving through the list announces the entry landed
+// on, so a reader hears every station as the user reaches it.
 namespace DBListAccessible {
 
 // Makes Qt use this interface for every DBList; safe to call more than once.

@@ -69,7 +69,8 @@ namespace {
 // A key for sorting one value: nulls first, then numbers, then texts without letter case.
 struct SortKey
 {
-    int kind = 0;
+    enum Kind { Null, Number, Text }; // in sorting order
+    Kind kind = Null;
     double number = 0;
     QString text;
 };
@@ -81,10 +82,10 @@ SortKey sortKey(const QVariant &v)
         return k;
     const ValueKind kind = valueKind(v);
     if (kind == ValueKind::Integer || kind == ValueKind::Real) {
-        k.kind = 1;
+        k.kind = SortKey::Number;
         k.number = v.toDouble();
     } else {
-        k.kind = 2;
+        k.kind = SortKey::Text;
         k.text = v.toString();
     }
     return k;
@@ -94,9 +95,9 @@ int compareKeys(const SortKey &a, const SortKey &b)
 {
     if (a.kind != b.kind)
         return a.kind < b.kind ? -1 : 1;
-    if (a.kind == 1)
+    if (a.kind == SortKey::Number)
         return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
-    if (a.kind == 2)
+    if (a.kind == SortKey::Text)
         return Collation::compare(a.text, b.text);
     return 0;
 }

@@ -31,7 +31,7 @@ const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTra
 } // namespace
 
 MprisService::MprisService(frmMain &window, const QDBusConnection &bus, QObject *parent)
-    : QObject(parent), m_window(window), m_bus(bus), m_player(window.RealAudio1[7]->player())
+    : QObject(parent), m_window(window), m_bus(bus), m_player(window.RealAudio1[frmMain::Picture]->player())
 {
     new MprisRootAdaptor(this);
     new MprisPlayerAdaptor(this);
@@ -193,8 +193,8 @@ void MprisService::setVolume(double value)
 {
     // Through the volume element's own controls, so the window shows what the desktop set:
     // no volume is the mute button, any other the slider (and the sound back on).
-    QSlider *slider = m_window.RealAudio1[8]->findChild<QSlider *>(QStringLiteral("sldVolume"));
-    QToolButton *mute = m_window.RealAudio1[8]->findChild<QToolButton *>(QStringLiteral("cmdMute"));
+    QSlider *slider = m_window.RealAudio1[frmMain::Volume]->findChild<QSlider *>(QStringLiteral("sldVolume"));
+    QToolButton *mute = m_window.RealAudio1[frmMain::Volume]->findChild<QToolButton *>(QStringLiteral("cmdMute"));
     if (!slider || !mute || qIsNaN(value))
         return;
     value = qBound(0.0, value, 1.0);
@@ -247,7 +247,7 @@ void MprisService::play()
             if (!windowBusy())
                 m_window.vbTuneIn();
         } else {
-            m_window.RealAudio1[7]->DoPlay();
+            m_window.RealAudio1[frmMain::Picture]->DoPlay();
         }
     });
 }

@@ -37,7 +37,7 @@ TrayIcon::TrayIcon(frmMain &window, MprisService &controls, QObject *parent)
     }
     m_menu->addSeparator();
     m_mute = m_menu->addAction(tr("&Mute"), this, [this] {
-        if (auto *mute = m_window.RealAudio1[8]->findChild<QToolButton *>(QStringLiteral("cmdMute")))
+        if (auto *mute = m_window.RealAudio1[frmMain::Volume]->findChild<QToolButton *>(QStringLiteral("cmdMute")))
             mute->click();
     });
     m_mute->setCheckable(true);

@@ -53,6 +53,11 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
             ++result.leftOut;
             continue;
         }
+        // A list read from disk may name local files; a script or data address is never a station.
+        if (!Metafile::isPlayableAddress(address, false)) {
+            ++result.notStreams;
+            continue;
+        }
         QString name = entry.title.simplified();
         if (name.isEmpty())
             name = QUrl(address).host();

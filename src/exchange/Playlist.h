@@ -17,12 +17,14 @@ constexpr int AddressLength = 100;
 // Every entry of a playlist as a station: the entry's title, or else its address's host name,
 // as the name (shortened at a word boundary when longer than NameLength), the address made
 // absolute against the playlist file as the metafile, type "NET" and the given category.
-// Entries whose address is longer than AddressLength are left out.
+// Entries whose address is longer than AddressLength, or is no stream a player opens (only
+// http, https, mms, rtsp, rtmp and the like, file addresses and local paths are), are left out.
 struct Stations
 {
     std::vector<StationList::Station> stations;
     int shortened = 0;  // names shortened to fit
     int leftOut = 0;    // entries left out: their address does not fit
+    int notStreams = 0; // entries left out: their address is no stream (javascript:, data:, ...)
     bool isList = true; // false: the bytes are no playlist of stations (a stream, an HLS list, ...)
 };
 Stations read(const QByteArray &bytes, const QString &fileName, const QString &category);

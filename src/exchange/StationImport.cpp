@@ -62,11 +62,12 @@ bool StationImport::readFile()
         Playlist::Stations playlist = Playlist::read(bytes, fileName, m_choices.category);
         if (!playlist.isList)
             return fail(QStringLiteral("The file \"%1\" is not a playlist of stations.").arg(fileName));
-        if (playlist.stations.empty() && playlist.leftOut == 0)
+        if (playlist.stations.empty() && playlist.leftOut == 0 && playlist.notStreams == 0)
             return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
         m_playlist = std::move(playlist.stations);
         m_counts.shortened = playlist.shortened;
         m_counts.leftOut = playlist.leftOut;
+        m_counts.notStreams = playlist.notStreams;
         return true;
     }
     m_reader = std::make_unique<StationList::StationReader>(m_choices.format == Format::Corvane

@@ -43,8 +43,9 @@ public:
         int replaced = 0;
         int passedOver = 0; // refused by the database, or declined at the question
         bool cancelled = false;
-        int shortened = 0; // playlist names shortened to fit
-        int leftOut = 0;   // playlist entries whose address does not fit
+        int shortened = 0;  // playlist names shortened to fit
+        int leftOut = 0;    // playlist entries whose address does not fit
+        int notStreams = 0; // playlist entries whose address is no stream
     };
 
     StationImport(const Choices &choices, Callbacks callbacks = {});

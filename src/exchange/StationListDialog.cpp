@@ -110,7 +110,7 @@ void StationListDialog::resetForm()
 {
     m_cancel = false;
     txtFile->clear();
-    optFileType[0]->setChecked(true);
+    optFileType[StationFileType]->setChecked(true);
     StatusBar1->clearMessage();
     ProgressBar1->setVisible(false);
 }
@@ -128,6 +128,30 @@ void StationListDialog::done(int result)
 {
     Data1->unloadForm();
     QDialog::done(result);
+}
+
+StationListDialog::FileType StationListDialog::fileType() const
+{
+    if (optFileType[OtherType]->isChecked())
+        return OtherType;
+    return optFileType[PlaylistType]->isChecked() ? PlaylistType : StationFileType;
+}
+
+bool StationListDialog::browse(const QString &title, const QString &filter, const QString &playlistFilter, bool save,
+                               const std::function<std::optional<FileType>(const QString &)> &typeOf)
+{
+    CommonDialog1.DialogTitle = title;
+    CommonDialog1.Filter = filter;
+    // With the playlist type chosen, the dialog opens showing playlists.
+    if (fileType() == PlaylistType)
+        CommonDialog1.Filter.prepend(playlistFilter + QLatin1Char('|'));
+    CommonDialog1.FileName = txtFile->text();
+    if (!(save ? CommonDialog1.ShowSave(this) : CommonDialog1.ShowOpen(this)))
+        return false;
+    txtFile->setText(CommonDialog1.FileName);
+    if (const std::optional<FileType> type = typeOf(CommonDialog1.FileName))
+        optFileType[*type]->setChecked(true);
+    return true;
 }
 
 void StationListDialog::Form_Load()

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
+#include <optional>
 
 class BoundTextBox;
 class Data;
@@ -29,6 +31,8 @@ public:
     QLineEdit *txtFile;
     QPushButton *Command1;
     QGroupBox *Frame1;
+    // The file types, at their places in optFileType.
+    enum FileType { StationFileType = 0, OtherType = 1, PlaylistType = 2 };
     std::array<QRadioButton *, 3> optFileType; // station file, the other format, playlist
     QPushButton *Command3;
     QPushButton *Command2;
@@ -39,6 +43,7 @@ public:
 
     void Form_Load();
     bool running() const { return m_running; }
+    FileType fileType() const;
 
 public slots:
     void Command2_Click();
@@ -48,6 +53,12 @@ protected:
     // optFileType(1) and optFileType(2).
     StationListDialog(const QString &title, const QString &fileLabel, const QString &otherType,
                       const QString &playlistType, QWidget *parent);
+
+    // The browse button's work: the file dialog with the title and filter (playlistFilter first
+    // while the playlist type is chosen), opening or saving; a name chosen goes to the file box,
+    // and the type typeOf names for it, if any, is chosen. False when the user cancelled.
+    bool browse(const QString &title, const QString &filter, const QString &playlistFilter, bool save,
+                const std::function<std::optional<FileType>(const QString &)> &typeOf);
 
     // Hidden text boxes Text1, Text2, ... bound to the fields, in this order.
     std::vector<BoundTextBox *> makeBoundBoxes(const QStringList &fields);

@@ -46,7 +46,7 @@ frmExport::frmExport(QWidget *parent)
     layOut(frames, 420);
 
     // The live link belongs to the web page only, so it is offered only while that is chosen.
-    connect(optFileType[1], &QRadioButton::toggled, Check1, &QCheckBox::setEnabled);
+    connect(optFileType[OtherType], &QRadioButton::toggled, Check1, &QCheckBox::setEnabled);
     resetForm();
 
     connect(Command1, &QPushButton::clicked, this, &frmExport::Command1_Click);
@@ -62,26 +62,20 @@ void frmExport::resetForm()
 {
     StationListDialog::resetForm();
     Check1->setChecked(false);
-    Check1->setEnabled(optFileType[1]->isChecked());
+    Check1->setEnabled(optFileType[OtherType]->isChecked());
 }
 
 void frmExport::Command1_Click()
 {
     if (running())
         return;
-    CommonDialog1.DialogTitle = QStringLiteral("Export To File");
-    CommonDialog1.Filter =
-        QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|HTML Files (*.htm;*.html)|*.htm;*.html");
-    // With the playlist type chosen, the dialog opens showing playlists.
-    if (optFileType[2]->isChecked())
-        CommonDialog1.Filter.prepend(QStringLiteral("Playlists (*.m3u)|*.m3u|"));
-    CommonDialog1.FileName = txtFile->text();
-    if (!CommonDialog1.ShowSave(this))
-        return;
-    txtFile->setText(CommonDialog1.FileName);
-    const QString &name = CommonDialog1.FileName;
-    const bool m3u = Metafile::kindFromName(name) == Metafile::Kind::M3u;
-    optFileType[m3u ? 2 : StationList::exportNameIsWebPage(name) ? 1 : 0]->setChecked(true);
+    browse(QStringLiteral("Export To File"),
+           QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|HTML Files (*.htm;*.html)|*.htm;*.html"),
+           QStringLiteral("Playlists (*.m3u)|*.m3u"), true, [](const QString &name) -> std::optional<FileType> {
+               if (Metafile::kindFromName(name) == Metafile::Kind::M3u)
+                   return PlaylistType;
+               return StationList::exportNameIsWebPage(name) ? OtherType : StationFileType;
+           });
 }
 
 void frmExport::Command3_Click()
@@ -96,9 +90,9 @@ void frmExport::Command3_Click()
     }
     StationExport::Choices choices;
     choices.fileName = fileName;
-    choices.format = optFileType[1]->isChecked()   ? StationExport::Format::WebPage
-                     : optFileType[2]->isChecked() ? StationExport::Format::M3u
-                                                   : StationExport::Format::StationFile;
+    choices.format = fileType() == OtherType      ? StationExport::Format::WebPage
+                     : fileType() == PlaylistType ? StationExport::Format::M3u
+                                                  : StationExport::Format::StationFile;
     choices.liveLink = Check1->checkState() != Qt::Unchecked;
     choices.product = App::title();
     choices.major = App::major();

@@ -44,7 +44,7 @@ frmImport::frmImport(QWidget *parent)
     categoryRow->addWidget(cboCategory, 1);
     static_cast<QBoxLayout *>(Frame1->layout())->addLayout(categoryRow);
     for (QWidget *w : {static_cast<QWidget *>(lblCategory), static_cast<QWidget *>(cboCategory)})
-        connect(optFileType[2], &QRadioButton::toggled, w, &QWidget::setEnabled);
+        connect(optFileType[PlaylistType], &QRadioButton::toggled, w, &QWidget::setEnabled);
 
     Frame2 = new QGroupBox(QStringLiteral("Actions"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -94,8 +94,8 @@ void frmImport::resetForm()
     chkPrompt->setChecked(false);
     optAction_Click(0);
     fillCategories();
-    lblCategory->setEnabled(optFileType[2]->isChecked());
-    cboCategory->setEnabled(optFileType[2]->isChecked());
+    lblCategory->setEnabled(optFileType[PlaylistType]->isChecked());
+    cboCategory->setEnabled(optFileType[PlaylistType]->isChecked());
 }
 
 void frmImport::fillCategories()
@@ -133,20 +133,17 @@ void frmImport::Command1_Click()
 {
     if (running())
         return;
-    CommonDialog1.DialogTitle = QStringLiteral("Import File");
-    CommonDialog1.Filter = QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|Corvane Files (*.lst)|*.lst");
-    // With the playlist type chosen, the dialog opens showing playlists.
-    if (optFileType[2]->isChecked())
-        CommonDialog1.Filter.prepend(
-            QStringLiteral("Playlists (*.m3u;*.m3u8;*.pls;*.xspf)|*.m3u;*.m3u8;*.pls;*.xspf|"));
-    CommonDialog1.FileName = txtFile->text();
-    if (!CommonDialog1.ShowOpen(this))
-        return;
-    txtFile->setText(CommonDialog1.FileName);
-    if (StationList::importNameIsCorvane(CommonDialog1.FileName))
-        optFileType[1]->setChecked(true);
-    else if (Playlist::isPlaylistName(CommonDialog1.FileName))
-        optFileType[2]->setChecked(true);
+    // Any other name keeps the type chosen.
+    browse(QStringLiteral("Import File"),
+           QStringLiteral("Halcyrix Station Files (*.hcs)|*.hcs|Corvane Files (*.lst)|*.lst"),
+           QStringLiteral("Playlists (*.m3u;*.m3u8;*.pls;*.xspf)|*.m3u;*.m3u8;*.pls;*.xspf"), false,
+           [](const QString &name) -> std::optional<FileType> {
+               if (StationList::importNameIsCorvane(name))
+                   return OtherType;
+               if (Playlist::isPlaylistName(name))
+                   return PlaylistType;
+               return std::nullopt;
+           });
 }
 
 void frmImport::Command3_Click()
@@ -155,16 +152,16 @@ void frmImport::Command3_Click()
         return;
     StationImport::Choices choices;
     choices.fileName = txtFile->text();
-    choices.format = optFileType[1]->isChecked()   ? StationImport::Format::Corvane
-                     : optFileType[2]->isChecked() ? StationImport::Format::Playlist
-                                                   : StationImport::Format::StationFile;
+    choices.format = fileType() == OtherType      ? StationImport::Format::Corvane
+                     : fileType() == PlaylistType ? StationImport::Format::Playlist
+                                                  : StationImport::Format::StationFile;
     choices.replace = !optAction[0]->isChecked();
     choices.prompt = choices.replace && chkPrompt->isChecked();
     choices.category = cboCategory->currentText();
     const bool imported = importFile(choices);
     // A playlist's entries are named by the import, so what did not fit as it stood is told.
     if (imported && choices.format == StationImport::Format::Playlist &&
-        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.passedOver > 0)) {
+        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.notStreams > 0 || m_counts.passedOver > 0)) {
         QStringList notes;
         if (m_counts.shortened > 0)
             notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
@@ -174,6 +171,9 @@ void frmImport::Command3_Click()
             notes << QStringLiteral("%1 entries were left out: their address is longer than %2 characters.")
                          .arg(m_counts.leftOut)
                          .arg(Playlist::AddressLength);
+        if (m_counts.notStreams > 0)
+            notes << QStringLiteral("%1 entries were left out: their address is no stream a player opens.")
+                         .arg(m_counts.notStreams);
         if (m_counts.passedOver > 0)
             notes << QStringLiteral("%1 entries were passed over: a station of that name is there already, "
                                     "or the database refused it.")

@@ -39,7 +39,7 @@ Player *NowPlaying::player() const
 }
 
 NowPlaying::NowPlaying(frmMain &window, QObject *parent)
-    : QObject(parent), m_window(window), m_player(window.RealAudio1[7]->player())
+    : QObject(parent), m_window(window), m_player(window.RealAudio1[frmMain::Picture]->player())
 {
     if (!m_player)
         return;

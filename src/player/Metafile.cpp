@@ -13,17 +13,16 @@ namespace Metafile {
 
 namespace {
 
-QString textOf(const QByteArray &data)
-{
-    QByteArray bytes = data;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    return TextCodec::decode(bytes);
-}
-
+// Lists are written by hand and by many programs: each line is decoded on its own, so that one
+// Windows-1252 title leaves the UTF-8 ones as they are.
 QStringList lines(const QByteArray &data)
 {
-    return textOf(data).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    return TextCodec::decodeLines(data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data);
+}
+
+QString textOf(const QByteArray &data)
+{
+    return lines(data).join(QLatin1Char('\n'));
 }
 
 // The XML character references the list formats use, decoded.

@@ -267,11 +267,14 @@ void RealAudio::showStatus()
         return;
     }
     const QString text = m_player->statusText();
+    const Player::State state = m_player->state();
     if (m_status->text() != text) {
         m_status->setText(text);
         m_status->setToolTip(PlainText::toolTip(text));
+        // Said aloud wherever the focus is, the buffering count excepted.
+        if (state != Player::State::Buffering)
+            Accessibility::speak(m_status, text);
     }
-    const Player::State state = m_player->state();
     const bool running =
         state == Player::State::Playing || state == Player::State::Buffering || state == Player::State::Reconnecting;
     if (running) {

@@ -218,7 +218,7 @@ void frmMain::mnuViewWebPage_Click()
 
 void frmMain::connectFullScreen()
 {
-    RealAudio *picture = RealAudio1[7];
+    RealAudio *picture = RealAudio1[Picture];
     connect(picture->player(), &Player::videoChanged, mnuViewFullScreen, &QAction::setEnabled);
     // The channel keys of the full-screen picture step the list as the band's stepper does.
     connect(picture, &RealAudio::stepRequested, this, [this](bool forward) {
@@ -230,7 +230,7 @@ void frmMain::connectFullScreen()
 // The picture alone on the screen; Escape, F11 or a double click brings the window back.
 void frmMain::mnuViewFullScreen_Click()
 {
-    RealAudio1[7]->setFullScreen(true);
+    RealAudio1[Picture]->setFullScreen(true);
 }
 
 // The item toggles its own check mark when chosen; the banner strip and the height follow it.

@@ -100,10 +100,11 @@ void frmMain::Preset_Click(int Index)
         Module1::PresetArmed = false;
     } else {
         UpdateDisplay(presetRows);
+        speakStation(presetRows);
         const QVariant stream = presetRows->Fields(StationColumn::RAMFile);
         if (!isEmpty(stream)) {
-            RealAudio1[7]->setStationName(presetRows->Fields(StationColumn::SName).toString());
-            RealAudio1[7]->setSource(stream.toString());
+            RealAudio1[Picture]->setStationName(presetRows->Fields(StationColumn::SName).toString());
+            RealAudio1[Picture]->setSource(stream.toString());
         }
     }
 }

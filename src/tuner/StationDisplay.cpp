@@ -17,6 +17,21 @@ void frmMain::showCategoryOf(const RecordsetPtr &rs)
     StatusBar1->setText(category.isEmpty() ? QStringLiteral("No Category") : category);
 }
 
+// What a preset or the stepper brought to the display is said aloud: the focus stays on the
+// button, so a screen reader would not read the display by itself.
+void frmMain::speakStation(const RecordsetPtr &rs)
+{
+    if (!StationRecord::onRow(rs))
+        return;
+    QStringList parts;
+    for (int column : {StationColumn::SName, StationColumn::Frequency, StationColumn::Location}) {
+        const QString part = StationRecord::text(rs, column);
+        if (!part.isEmpty())
+            parts << part;
+    }
+    Accessibility::speak(Label2, parts.join(QStringLiteral(", ")));
+}
+
 void frmMain::UpdateDisplay(const RecordsetPtr &rs)
 {
     if (!StationRecord::onRow(rs))

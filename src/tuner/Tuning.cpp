@@ -103,9 +103,9 @@ void frmMain::vbTuneIn()
 void frmMain::playStation(const QString &name, const QString &address)
 {
     setWindowTitle(startCaption() + QStringLiteral(" [") + name + QLatin1Char(']'));
-    RealAudio1[7]->setStationName(name);
-    RealAudio1[7]->setSource(address);
-    RealAudio1[7]->DoPlay();
+    RealAudio1[Picture]->setStationName(name);
+    RealAudio1[Picture]->setSource(address);
+    RealAudio1[Picture]->DoPlay();
 }
 
 void frmMain::countDirectoryClick(const QString &stationName)
@@ -192,6 +192,7 @@ void frmMain::stepStation(bool forward)
     else
         rs->MovePrevious();
     vbTuneIn();
+    speakStation(rs);
 }
 
 // The channel stepper stands upright: its upper arrow goes back in the list.

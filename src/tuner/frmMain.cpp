@@ -206,18 +206,18 @@ void frmMain::buildControls()
     Picture1->setObjectName(QStringLiteral("Picture1"));
     setColours(Picture1, Black, Black);
     place(Picture1, 4410, 75, 2610, 2145);
-    RealAudio1[7] = new RealAudio(QStringLiteral("ImageWindow"), QStringLiteral("Radio"), Picture1);
-    place(RealAudio1[7], 0, 15, 2505, 2025);
-    RealAudio1[8] = new RealAudio(QStringLiteral("VolumeSlider"), QStringLiteral("Radio"), face);
-    RealAudio1[8]->setToolTip(tr("Volume"));
-    RealAudio1[8]->setAccessibleName(tr("Volume"));
-    place(RealAudio1[8], 3360, 1320, 495, 855);
-    RealAudio1[5] = new RealAudio(QStringLiteral("StatusBar"), QStringLiteral("Radio"), face);
-    RealAudio1[5]->setAccessibleName(tr("Player status"));
+    RealAudio1[Picture] = new RealAudio(QStringLiteral("ImageWindow"), QStringLiteral("Radio"), Picture1);
+    place(RealAudio1[Picture], 0, 15, 2505, 2025);
+    RealAudio1[Volume] = new RealAudio(QStringLiteral("VolumeSlider"), QStringLiteral("Radio"), face);
+    RealAudio1[Volume]->setToolTip(tr("Volume"));
+    RealAudio1[Volume]->setAccessibleName(tr("Volume"));
+    place(RealAudio1[Volume], 3360, 1320, 495, 855);
+    RealAudio1[StatusLine] = new RealAudio(QStringLiteral("StatusBar"), QStringLiteral("Radio"), face);
+    RealAudio1[StatusLine]->setAccessibleName(tr("Player status"));
     // The status line reads like a second line of the display, and covers the fixed text below it.
-    setColours(RealAudio1[5], Green, Black);
-    place(RealAudio1[5], 90, 915, 4300, 330);
-    for (int i : {5, 7, 8})
+    setColours(RealAudio1[StatusLine], Green, Black);
+    place(RealAudio1[StatusLine], 90, 915, 4300, 330);
+    for (int i : {StatusLine, Picture, Volume})
         RealAudio1[i]->setObjectName(QStringLiteral("RealAudio1(%1)").arg(i));
 
     // Steppers: channels (vertical) for television, stations (horizontal) for radio.
@@ -286,7 +286,7 @@ void frmMain::buildControls()
 
     // Stacking: the unused list and the fixed text lie behind the controls that cover them.
     List1->stackUnder(DBList1);
-    Label1->stackUnder(RealAudio1[5]);
+    Label1->stackUnder(RealAudio1[StatusLine]);
     Label2->lower();
 
     connect(Data1, &Data::Reposition, this, &frmMain::Data1_Reposition);
@@ -312,7 +312,7 @@ void frmMain::buildControls()
                         cmdSet,
                         UpDown2->downButton(),
                         UpDown2->upButton(),
-                        RealAudio1[8],
+                        RealAudio1[Volume],
                         UpDown1->upButton(),
                         UpDown1->downButton(),
                         RealAudio1[7]};
@@ -399,7 +399,7 @@ void frmMain::Form_Load()
     else
         optTuner->setChecked(true);
 
-    RealAudio1[7]->setAutoStart(true);
+    RealAudio1[Picture]->setAutoStart(true);
 }
 
 void frmMain::Form_Activate()

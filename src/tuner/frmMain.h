@@ -85,7 +85,10 @@ public:
     DBList *DBList1;
     QListWidget *List1;
     QWidget *Picture1;
-    std::array<RealAudio *, 9> RealAudio1{}; // elements 5, 7 and 8
+    // The player's elements by their places in RealAudio1: the status line, the picture (which
+    // also takes the source and the play command) and the volume slider.
+    enum PlayerElement : int { StatusLine = 5, Picture = 7, Volume = 8 };
+    std::array<RealAudio *, 9> RealAudio1{};
     UpDown *UpDown1;
     UpDown *UpDown2;
     QPushButton *optTuner;
@@ -190,6 +193,7 @@ private:
     // The hover hint of a preset button, and the name a screen reader reads for it.
     void setPresetHint(int index, const QString &hint);
     void showCategoryOf(const RecordsetPtr &rs);
+    void speakStation(const RecordsetPtr &rs);
     void showListFocus(bool focused);
     // The categories the current band lists: the viewed ones for radio, "Television" for TV.
     static QString bandCategories();

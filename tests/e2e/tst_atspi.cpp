@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -28,6 +30,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void clickAndKeysAreReadAsShown();
+    void placeInTheListAndSelection();
+    void orcaSaysWhereTheUserIsAndWhatFollows();
 
 private:
     QJsonObject read();
@@ -58,6 +62,10 @@ void TestScreenReader::initTestCase()
                       QStringLiteral("AM"), QStringLiteral("1010"), QStringLiteral("Second Town"));
     m_dir->addStation(QStringLiteral("Ccc Third"), QStringLiteral("Local"), QStringLiteral("http://127.0.0.1:9/3.mp3"),
                       QStringLiteral("NET"), QString(), QStringLiteral("Third Town"));
+    for (int i = 4; i <= 50; ++i)
+        m_dir->addStation(QStringLiteral("Station %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Local"),
+                          QStringLiteral("http://127.0.0.1:9/%1.mp3").arg(i), QStringLiteral("NET"), QString(),
+                          QStringLiteral("Town %1").arg(i));
     m_dir->exec(QStringLiteral("INSERT INTO Preset (SName) WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL "
                                "SELECT i + 1 FROM n WHERE i < 9) SELECT '[Empty]' FROM n"));
 
@@ -145,6 +153,89 @@ void TestScreenReader::clickAndKeysAreReadAsShown()
     QVERIFY(third.value("selected").toBool());
     QVERIFY(third.value("focused").toBool());
     QVERIFY(!label(reading, "Player status").isEmpty());
+}
+
+void TestScreenReader::placeInTheListAndSelection()
+{
+    auto list = [this] {
+        return QJsonDocument::fromJson(m_desktop->readAccessible({QStringLiteral("list")})).object();
+    };
+    // Five stations down from the first: the sixth of fifty, wherever the list is scrolled.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("200"), QStringLiteral("Home"),
+             QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+             QStringLiteral("Down")});
+    QDeadlineTimer deadline(kWaitMs);
+    QJsonObject place = list();
+    while (place.value("name").toString() != "Station 06" && !deadline.hasExpired()) {
+        QThread::msleep(300);
+        place = list();
+    }
+    QCOMPARE(place.value("name").toString(), QString("Station 06"));
+    QCOMPARE(place.value("index").toInt(), 5);
+    QCOMPARE(place.value("children").toInt(), 50);
+    QCOMPARE(place.value("rows").toInt(), 50);
+    QVERIFY(place.value("manages").toBool()); // walkers leave its entries alone
+    QCOMPARE(place.value("selected").toArray(), QJsonArray({5}));
+
+    // Selecting a station through the list's table shows it, as a click does.
+    int selected = -1;
+    m_desktop->readAccessible({QStringLiteral("select"), QStringLiteral("20")}, &selected);
+    QCOMPARE(selected, 0);
+    const QJsonObject reading = readUntil(
+        [](const QJsonObject &r) { return r.value("labels").toObject().value("Location").toString() == "Town 21"; });
+    QCOMPARE(reading.value("labels").toObject().value("Location").toString(), QString("Town 21"));
+    QCOMPARE(list().value("selected").toArray(), QJsonArray({20}));
+}
+
+void TestScreenReader::orcaSaysWhereTheUserIsAndWhatFollows()
+{
+    const QString orca = QStandardPaths::findExecutable(QStringLiteral("orca"));
+    if (orca.isEmpty())
+        QFAIL("orca is needed (scripts/deps.sh installs it)");
+    // Orca on this desktop, silent: every phrase it would say goes to its debug log.
+    QTemporaryDir home;
+    const QString log = QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-debug.txt"));
+    QFile::remove(log);
+    QProcessEnvironment env = m_desktop->environment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    QProcess reader;
+    reader.setProcessEnvironment(env);
+    reader.setStandardOutputFile(QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-output.txt")));
+    reader.setStandardErrorFile(QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("orca-output.txt")),
+                                QIODevice::Append);
+    reader.start(orca,
+                 {QStringLiteral("-d"), QStringLiteral("speech"), QStringLiteral("-d"), QStringLiteral("braille"),
+                  QStringLiteral("-u"), home.filePath(QStringLiteral("prefs")), QStringLiteral("--debug-file"), log});
+    QVERIFY(reader.waitForStarted(20000));
+    int found = -1;
+    m_desktop->readAccessible({QStringLiteral("reader"), QString::number(kWaitMs / 1000)}, &found, kWaitMs + 10000);
+    QVERIFY2(found == 0, "Orca did not come onto the accessibility bus");
+    QThread::msleep(2000); // it listens once its first script is active
+
+    // Away from the list and back: Orca says where the user lands. Then Enter tunes the
+    // station, whose server refuses, while the focus stays on the list.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("500"), QStringLiteral("Tab"),
+             QStringLiteral("shift+Tab")});
+    QThread::msleep(2000);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QThread::msleep(5000); // the refusal comes at once; Orca says it as it comes
+
+    // Orca writes its log out when it ends.
+    reader.terminate();
+    if (!reader.waitForFinished(20000))
+        reader.kill();
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList said;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.contains("SPEECH OUTPUT:"))
+            said << QString::fromUtf8(line);
+    const QString speech = said.join(QLatin1Char('\n'));
+    QVERIFY2(speech.contains(QStringLiteral("50 items")), qPrintable(speech));
+    QVERIFY2(speech.contains(QStringLiteral("Cannot connect to http://127.0.0.1:9/")), qPrintable(speech));
 }
 
 QTEST_GUILESS_MAIN(TestScreenReader)

@@ -38,6 +38,7 @@ private slots:
     void everyWindowOpensFromItsMenu();
     void importAStationFile();
     void tuneTheLocalStreamAndUseAPreset();
+    void doubleClickOnTheLowestRowInView();
     void televisionFullScreen();
     void exportAWebPage();
     void closeBoxSavesBothSettings();
@@ -61,7 +62,8 @@ private:
     quint32 openFromMenu(const QStringList &sequence, const QString &titlePattern);
     // Chooses a file through the dialog's "..." button and Qt's own file dialog.
     void chooseFile(quint32 dialog, const QString &titlePattern, const QString &fileName);
-    void doubleClickFirstStation();
+    void doubleClickFirstStation() { doubleClickInList(false); }
+    void doubleClickInList(bool lowestRow);
     int listeners();
     QRect geometry(quint32 window);
     // The full-screen picture's window, when one is shown.
@@ -112,6 +114,9 @@ void TestEndToEnd::initTestCase()
         else
             qWarning("icecast2 did not start: %s", qPrintable(m_icecast->errorText()));
     }
+    // Stations enough to fill the list, behind the local one.
+    for (const char *name : {"Row 3", "Row 4", "Row 5"})
+        m_dir->addStation(QLatin1String(name), QStringLiteral("Local"), QStringLiteral("http://127.0.0.1:9/row.mp3"));
     m_dir->addStation(QStringLiteral("Aaa Local Tone"), QStringLiteral("Local"), stream, QStringLiteral("FM"),
                       QStringLiteral("88.8"), QStringLiteral("This Machine"), QStringLiteral("http://127.0.0.1:9/"));
     m_programLog = QDir(QStringLiteral(E2E_ARTIFACT_DIR)).filePath(QStringLiteral("halcyrix-output.txt"));
@@ -315,6 +320,14 @@ void TestEndToEnd::televisionFullScreen()
     keys(main, {"alt+r", "alt+7"});
 }
 
+void TestEndToEnd::doubleClickOnTheLowestRowInView()
+{
+    // The list shows Aaa Local Tone, Imported Station, Row 3 and, cut by the frame, Row 4: a
+    // double click there tunes Row 4 where it stands.
+    doubleClickInList(true);
+    QCOMPARE(waitForWindows(QStringLiteral("\\[Row 4\\]$"), 1).size(), 1);
+}
+
 void TestEndToEnd::exportAWebPage()
 {
     const QString file = m_dir->filePath(QStringLiteral("stations.html"));
@@ -481,7 +494,7 @@ void TestEndToEnd::chooseFile(quint32 dialog, const QString &titlePattern, const
     waitForWindows(titlePattern, 1);
 }
 
-void TestEndToEnd::doubleClickFirstStation()
+void TestEndToEnd::doubleClickInList(bool lowestRow)
 {
     const quint32 main = mainWindow();
     // The window's size gives the menu bar's height and the screen's scale; the list stands
@@ -500,7 +513,8 @@ void TestEndToEnd::doubleClickFirstStation()
     const int clientHeight = qRound((3225 - 720) * pixelsPerTwip);
     const int listTop = (height - clientHeight) + qRound(75 * pixelsPerTwip);
     const int x = qRound(2730 * pixelsPerTwip) + 40;
-    const int y = listTop + 10;
+    // The list is 840 twips high; its lowest row in view is cut by the frame.
+    const int y = lowestRow ? listTop + qRound(840 * pixelsPerTwip) - 5 : listTop + 10;
     xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(main), QString::number(x),
              QString::number(y), QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
              QStringLiteral("--delay"), QStringLiteral("120"), QStringLiteral("1")});

@@ -87,6 +87,11 @@ void TestPlaylists::readsEachKind()
         namesOf(Playlist::read(m3u, "/music/lists/mine.m3u8", "Pop")),
         QStringList({"Radio Ünïcode, Vienna -> http://one.example:8000/live",
                      "two.example -> https://two.example/stream.mp3", "station -> /music/lists/local/station.pls"}));
+    // A UTF-8 list that holds one Windows-1252 title: that line alone is read as Windows-1252.
+    const QByteArray mixed = "#EXTM3U\n#EXTINF:-1,\xF0\x9F\x8E\xB6 Music\nhttp://m.example/\n"
+                             "#EXTINF:-1,Caf\xE9 Ol\xE9\nhttp://c.example/\n";
+    QCOMPARE(namesOf(Playlist::read(mixed, "/x.m3u8", "Pop")),
+             QStringList({"🎶 Music -> http://m.example/", "Café Olé -> http://c.example/"}));
     const auto one = Playlist::read(m3u, "/x.m3u", "Pop").stations.front();
     QCOMPARE(one.Type, QString("NET"));
     QCOMPARE(one.Category, QString("Pop"));
@@ -118,13 +123,19 @@ void TestPlaylists::namesAndAddressesThatDoNotFit()
     QCOMPARE(Playlist::shortenName(QString(29, 'a') + "\U0001F4FB"), QString(29, 'a')); // no half character
 
     const QString longAddress = "http://long.example/" + QString(81, 'x');
+    // Only what a player opens becomes a station: script and data addresses are left out.
     const QByteArray m3u = "#EXTM3U\n#EXTINF:-1,A Name That Is Far Too Long For The Field\nhttp://a.example/\n"
                            "#EXTINF:-1,Too Long Address\n" +
-                           longAddress.toUtf8() + "\n";
+                           longAddress.toUtf8() +
+                           "\njavascript:alert(1)\ndata:text/html,x\nmms://m.example/s\nrtsp://r.example/s\n"
+                           "file:///srv/a.mp3\n";
     const Playlist::Stations read = Playlist::read(m3u, "/x.m3u", "Pop");
-    QCOMPARE(namesOf(read), QStringList({"A Name That Is Far Too Long -> http://a.example/"}));
+    QCOMPARE(namesOf(read),
+             QStringList({"A Name That Is Far Too Long -> http://a.example/", "m.example -> mms://m.example/s",
+                          "r.example -> rtsp://r.example/s", "a -> file:///srv/a.mp3"}));
     QCOMPARE(read.shortened, 1);
     QCOMPARE(read.leftOut, 1);
+    QCOMPARE(read.notStreams, 2);
 
     // The import reports both at the end.
     TestAppDir dir;
@@ -132,11 +143,12 @@ void TestPlaylists::namesAndAddressesThatDoNotFit()
     dir.exec("insert into Category (Name) values ('Pop')");
     dir.writeFile("long.m3u", m3u);
     const frmImport::Counts counts = importPlaylist(dir.filePath("long.m3u"));
-    QCOMPARE(counts.added, 1);
+    QCOMPARE(counts.added, 4);
     const QStringList shown = MsgBox::takeShown();
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown[0].contains("1 station names were longer than 30 characters"));
-    QVERIFY(shown[0].contains("1 entries were left out"));
+    QVERIFY(shown[0].contains("1 entries were left out: their address is longer"));
+    QVERIFY(shown[0].contains("2 entries were left out: their address is no stream"));
 }
 
 void TestPlaylists::exportAndImportThroughTheDialogs()

@@ -44,6 +44,9 @@ void TestMetafile::m3uAndRelativeEntries()
     // Windows-1252 titles and addresses do not break the reading.
     QCOMPARE(Metafile::parseM3u("#EXTINF:-1,Caf\xE9\nhttp://a.example/caf\xE9.mp3\n"),
              QStringList({QString::fromUtf8("http://a.example/caf\u00e9.mp3")}));
+    // One such line among UTF-8 ones is read alone: the others stay UTF-8.
+    QCOMPARE(Metafile::parseRam("\xEF\xBB\xBF/music/\xC3\xA9t\xC3\xA9.mp3\n/music/Caf\xE9.mp3\n"),
+             QStringList({QString::fromUtf8("/music/\u00e9t\u00e9.mp3"), QString::fromUtf8("/music/Caf\u00e9.mp3")}));
 }
 
 void TestMetafile::plsInNumberOrder()

@@ -3,11 +3,19 @@
 
   atspi_read.py bus                 starts the session's accessibility bus and exits
   atspi_read.py wait TITLE SECONDS  waits until a window whose name starts with TITLE is offered
+  atspi_read.py reader SECONDS      waits until the screen reader Orca is on the accessibility bus
   atspi_read.py display             the main window as read: JSON with the window's name, the
                                     labels by their description, the lit band light and the
                                     station list entries offered (name, states, screen centre)
+  atspi_read.py list                the station list as a screen reader places its focused entry:
+                                    JSON with the list's rows and selected rows (its table), whether
+                                    it manages its descendants, the focused entry's name and index
+                                    in the list, and the list's child count
+  atspi_read.py select ROW          selects the list's row ROW (from 0) through its table
   atspi_read.py walk                walks every object of the program, asking each for its name,
-                                    role, states and children; JSON with the count and seconds
+                                    role, states and children; JSON with the count and seconds.
+                                    As screen readers do, it does not descend into an object that
+                                    manages its descendants (a long list makes its rows on request)
 """
 import json
 import sys
@@ -79,6 +87,34 @@ def display():
     return read
 
 
+def station_list():
+    frame = main_frame("Halcyrix v")
+    if frame is None:
+        return None
+    for obj in descendants(frame):
+        if obj.get_role() == Atspi.Role.LIST and obj.get_name() == "Stations":
+            return obj
+    return None
+
+
+def list_position():
+    stations = station_list()
+    if stations is None:
+        return {}
+    read = {"children": stations.get_child_count(), "rows": -1, "selected": [],
+            "manages": stations.get_state_set().contains(Atspi.StateType.MANAGES_DESCENDANTS)}
+    try:
+        read["rows"] = Atspi.Table.get_n_rows(stations)
+        read["selected"] = list(Atspi.Table.get_selected_rows(stations) or [])
+    except Exception:  # the list offers no table
+        pass
+    for entry in children(stations):
+        if entry.get_state_set().contains(Atspi.StateType.FOCUSED):
+            read["name"] = entry.get_name()
+            read["index"] = entry.get_index_in_parent()
+    return read
+
+
 def walk():
     count = 0
     start = time.monotonic()
@@ -88,7 +124,8 @@ def walk():
         count += 1
         obj.get_name()
         obj.get_role()
-        obj.get_state_set()
+        if obj.get_state_set().contains(Atspi.StateType.MANAGES_DESCENDANTS):
+            return
         for child in children(obj):
             visit(child)
 
@@ -110,9 +147,25 @@ def main(argv):
                 return 0
             time.sleep(0.2)
         return 1
+    if command == "reader":
+        deadline = time.monotonic() + float(argv[2])
+        while time.monotonic() < deadline:
+            desktop = Atspi.get_desktop(0)
+            for i in range(desktop.get_child_count()):
+                app = desktop.get_child_at_index(i)
+                if app is not None and app.get_name() == "orca":
+                    return 0
+            time.sleep(0.2)
+        return 1
     if command == "display":
         print(json.dumps(display()))
         return 0
+    if command == "list":
+        print(json.dumps(list_position()))
+        return 0
+    if command == "select":
+        stations = station_list()
+        return 0 if stations is not None and Atspi.Table.add_row_selection(stations, int(argv[2])) else 1
     if command == "walk":
         print(json.dumps(walk()))
         return 0

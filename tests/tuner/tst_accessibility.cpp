@@ -66,7 +66,8 @@ QStringList focusedStations(QObject *list)
 int walk(QAccessibleInterface *iface, int depth = 0)
 {
     int count = 1;
-    if (depth > 40)
+    // Readers do not go through a table's children (the bridge marks it as managing them).
+    if (depth > 40 || iface->tableInterface())
         return count;
     for (int i = 0; i < iface->childCount(); ++i) {
         if (QAccessibleInterface *child = iface->child(i))
@@ -101,7 +102,7 @@ private slots:
     void displayIsReadAsShownAndAnnounced();
     void presetButtonsReadTheirStation();
     void enterTunesAndTheFocusShows();
-    void longListOffersTheRowsInViewAndAnnouncesEachStation();
+    void longListPlacesEachStationAndAnnouncesIt();
 };
 
 void TestAccessibility::displayIsReadAsShownAndAnnounced()
@@ -206,7 +207,7 @@ void TestAccessibility::enterTunesAndTheFocusShows()
     QCOMPARE(highlight(), QColor(0, 128, 0));
 }
 
-void TestAccessibility::longListOffersTheRowsInViewAndAnnouncesEachStation()
+void TestAccessibility::longListPlacesEachStationAndAnnouncesIt()
 {
     constexpr int kStations = 30000;
     TestAppDir dir(TestAppDir::EmptyTables, iniText("Jazz"));
@@ -220,17 +221,21 @@ void TestAccessibility::longListOffersTheRowsInViewAndAnnouncesEachStation()
     frmMain &w = *window;
     QCOMPARE(w.DBList1->ListCount(), kStations);
 
-    // A screen reader walking the whole window meets the rows in view, not thirty thousand.
+    // Every station stands at its place in the list and in its one-column table; a screen
+    // reader walking the whole window does not go through thirty thousand of them.
     QAccessibleInterface *list = of(w.DBList1);
     QCOMPARE(list->role(), QAccessible::List);
     QCOMPARE(list->text(QAccessible::Name), QString("Stations"));
-    const int offered = list->childCount();
-    QVERIFY2(offered >= 2 && offered < 40, qPrintable(QString::number(offered)));
+    QCOMPARE(list->childCount(), kStations);
+    QCOMPARE(list->tableInterface()->rowCount(), kStations);
     QCOMPARE(list->child(0)->text(QAccessible::Name), QString("Station 00000"));
     QCOMPARE(list->child(0)->role(), QAccessible::ListItem);
     QVERIFY(list->child(0)->state().selected);
-    for (int i = 0; i < offered; ++i)
+    QCOMPARE(list->tableInterface()->selectedRows(), QList<int>{0});
+    for (int i : {0, 1, 12345, kStations - 1}) {
         QCOMPARE(list->indexOfChild(list->child(i)), i);
+        QCOMPARE(list->child(i)->tableCellInterface()->rowIndex(), i);
+    }
     QVERIFY(walk(of(&w)) < 500);
 
     // Moving through the list by keys: each station landed on is announced with the focus,
@@ -248,13 +253,12 @@ void TestAccessibility::longListOffersTheRowsInViewAndAnnouncesEachStation()
     g_heard.clear();
     press(w.DBList1, Qt::Key_End);
     QCOMPARE(focusedStations(w.DBList1), QStringList("Station 29999"));
-    QCOMPARE(list->child(list->childCount() - 1)->text(QAccessible::Name), QString("Station 29999"));
-    QVERIFY(list->childCount() < 40);
+    QCOMPARE(list->indexOfChild(list->focusChild()), kStations - 1);
 
     // A refilled list offers its new contents.
     openAndCloseDialog(w);
     QCOMPARE(list->child(0)->text(QAccessible::Name), QString("Station 00000"));
-    QVERIFY(list->childCount() < 40);
+    QCOMPARE(list->childCount(), kStations);
 }
 
 QTEST_MAIN(TestAccessibility)
