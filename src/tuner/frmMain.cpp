@@ -315,7 +315,7 @@ void frmMain::buildControls()
                         RealAudio1[Volume],
                         UpDown1->upButton(),
                         UpDown1->downButton(),
-                        RealAudio1[7]};
+                        RealAudio1[Picture]};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     connectFullScreen();
