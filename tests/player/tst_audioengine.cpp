@@ -117,13 +117,7 @@ void TestAudioEngine::picturesAndPagesGoToLibmpv()
     QCOMPARE(m_player->statusText(), StatusText::notAStream(m_http->url(QStringLiteral("/about"))));
 
     const QString video = m_dir.filePath(QStringLiteral("tv.mkv"));
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                  QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                  QStringLiteral("-i"), QStringLiteral("testsrc=size=160x120:rate=10:duration=20"),
-                  QStringLiteral("-c:v"), QStringLiteral("mpeg4"), video});
-    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QVERIFY(StreamTools::makeTestPicture(video, 20));
     m_http->serveFile(QStringLiteral("/tv.mkv"), video, "video/x-matroska");
     m_player->setSource(m_http->url(QStringLiteral("/tv.mkv")));
     QTRY_VERIFY_WITH_TIMEOUT(m_player->hasVideo(), kStart);

@@ -484,21 +484,35 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-bool makeTone(const QString &fileName, int frequency, double seconds)
+namespace {
+// Runs ffmpeg on one of its generated sources (lavfi) into the file.
+bool makeFromSource(const QString &source, const QStringList &output, const QString &fileName)
 {
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                  QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                  QStringLiteral("-i"),
-                  QStringLiteral("sine=frequency=%1:duration=%2:sample_rate=44100").arg(frequency).arg(seconds),
-                  fileName});
+                 QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                             QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+                             QStringLiteral("lavfi"), QStringLiteral("-i"), source} +
+                     output + QStringList{fileName});
     if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
         qWarning("ffmpeg: %s", ffmpeg.readAll().constData());
         return false;
     }
     return QFile::exists(fileName);
+}
+} // namespace
+
+bool makeTone(const QString &fileName, int frequency, double seconds)
+{
+    return makeFromSource(QStringLiteral("sine=frequency=%1:duration=%2:sample_rate=44100").arg(frequency).arg(seconds),
+                          {}, fileName);
+}
+
+bool makeTestPicture(const QString &fileName, double seconds)
+{
+    return makeFromSource(QStringLiteral("testsrc=size=160x120:rate=10:duration=%1").arg(seconds),
+                          {QStringLiteral("-c:v"), QStringLiteral("mpeg4")}, fileName);
 }
 
 QVector<float> readWavChannel(const QString &fileName, int *sampleRate)

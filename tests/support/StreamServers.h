@@ -132,6 +132,9 @@ quint16 freePort();
 // Makes an audio file with ffmpeg: a sine tone of the given frequency and length. The format
 // follows the file ending (.mp3, .wav, .ogg …). Returns false when ffmpeg fails.
 bool makeTone(const QString &fileName, int frequency, double seconds);
+// Makes a silent video file with ffmpeg: its test picture, 160 x 120 at 10 frames a second,
+// in MPEG-4. Returns false when ffmpeg fails.
+bool makeTestPicture(const QString &fileName, double seconds);
 
 // The samples of a WAV file's first channel as floats in -1..1 (PCM 8/16/32 bit or float 32/64).
 // Reads to the end of the file even when the header's sizes were never filled in.
