@@ -31,7 +31,7 @@ namespace {
     X(gst_pipeline_get_bus) X(gst_bus_set_sync_handler) X(gst_bus_pop) X(gst_object_unref) X(gst_mini_object_unref) \
     X(gst_message_parse_error) X(gst_message_parse_tag) X(gst_message_parse_state_changed)         \
     X(gst_tag_list_get_string) X(gst_resource_error_quark)                                          \
-    X(g_object_set) X(g_signal_connect_data) X(g_free)              \
+    X(g_object_set) X(g_object_class_find_property) X(g_signal_connect_data) X(g_free)              \
     X(g_error_free)
 // clang-format on
 
@@ -89,6 +89,15 @@ QString open(GstLibrary &lib)
     }
     return QString();
 }
+
+// Audio passes in pieces of a few tenths of a second rather than in the stream's frames of 26 ms:
+// the decoder hands on 200 ms at a time, and the sound output holds half a second (as libmpv's does)
+// and asks for a quarter of one at a time. Writing to the sound server, and the wake-ups of its
+// client thread and of the stream's thread, then happen about eight times a second instead of some
+// sixty, which roughly halves what playing costs. A new volume is heard within the half second.
+constexpr gint64 kDecoderBatchNs = 200 * GST_MSECOND;
+constexpr gint64 kOutputBufferUs = 500000;
+constexpr gint64 kOutputPeriodUs = 250000;
 
 // The pipeline's callbacks run on GStreamer's threads; they reach the engine through this, which
 // lives as long as the pipeline (the engine ends the pipeline, and with it every callback, before
@@ -204,6 +213,22 @@ struct AudioEngine::Callbacks
         return message;
     }
 
+    // Every element that joins the pipeline, also inside the decoder and the sound output (which
+    // choose theirs as the stream and the desktop are found): the audio decoder and the sound output
+    // are given the engine's larger pieces. It runs before the element handles any data.
+    static void elementAdded(GstBin *, GstBin *, GstElement *element, gpointer)
+    {
+        const GstLibrary &g = gst();
+        auto *type = G_OBJECT_GET_CLASS(element);
+        const GParamSpec *batch = g.g_object_class_find_property(type, "min-latency"); // an audio decoder's
+        if (batch && batch->value_type == G_TYPE_INT64)
+            g.g_object_set(element, "min-latency", kDecoderBatchNs, nullptr);
+        const GParamSpec *buffer = g.g_object_class_find_property(type, "buffer-time"); // a sound output's
+        const GParamSpec *period = g.g_object_class_find_property(type, "latency-time");
+        if (buffer && period && buffer->value_type == G_TYPE_INT64 && period->value_type == G_TYPE_INT64)
+            g.g_object_set(element, "buffer-time", kOutputBufferUs, "latency-time", kOutputPeriodUs, nullptr);
+    }
+
     // The decoder found a stream: audio goes to the output, a picture is for libmpv.
     static void padAdded(GstElement *, GstPad *pad, gpointer data)
     {
@@ -310,6 +335,8 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
     context->serial = ++m_serialNumber;
     m_context = context;
     m_pipeline = pipeline;
+    g.g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(Callbacks::elementAdded), nullptr, nullptr,
+                            GConnectFlags(0));
     g.g_signal_connect_data(decoder, "pad-added", G_CALLBACK(Callbacks::padAdded), context, nullptr, GConnectFlags(0));
     g.g_signal_connect_data(decoder, "no-more-pads", G_CALLBACK(Callbacks::noMorePads), context, nullptr,
                             GConnectFlags(0));

@@ -247,7 +247,8 @@ void RealAudio::buildStatus()
     Accessibility::readAsShown(m_time, tr("Elapsed time"));
     m_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(m_status, 1);
-    layout->addWidget(m_time, 0);
+    layout->addWidget(m_time, 0, Qt::AlignVCenter);
+    m_time->installEventFilter(this); // a new font or style fits the clock again
     m_clock = new QTimer(this);
     m_clock->setInterval(1000);
     connect(m_clock, &QTimer::timeout, this, &RealAudio::showStatus);
@@ -278,13 +279,34 @@ void RealAudio::showStatus()
     const bool running =
         state == Player::State::Playing || state == Player::State::Buffering || state == Player::State::Reconnecting;
     if (running) {
-        m_time->setText(clockText(m_player->elapsedSeconds()));
+        const QString reading = clockText(m_player->elapsedSeconds());
+        const bool longer = reading.size() != m_time->text().size();
+        m_time->setText(reading);
+        if (longer)
+            fitClock();
         if (!m_clock->isActive())
             m_clock->start();
     } else {
         m_time->clear();
         m_clock->stop();
     }
+}
+
+void RealAudio::fitClock()
+{
+    // A label whose size may change asks the whole window for a new layout with every new text;
+    // the clock has one fixed size for all readings of its length, so a new second repaints the
+    // clock alone. Its box fits the widest digits, and keeps its height and right alignment.
+    const QFontMetrics metrics(m_time->font());
+    const QString reading = m_time->text().isEmpty() ? clockText(0) : m_time->text();
+    int widest = 0;
+    for (QChar digit = QLatin1Char('0'); digit <= QLatin1Char('9'); digit = QChar(digit.unicode() + 1))
+        widest = qMax(widest, metrics.horizontalAdvance(digit));
+    int width = 0;
+    for (const QChar c : reading)
+        width += c.isDigit() ? widest : metrics.horizontalAdvance(c);
+    const QSize hint = m_time->sizeHint();
+    m_time->setFixedSize(hint.width() - metrics.horizontalAdvance(reading) + width, hint.height());
 }
 
 void RealAudio::setSource(const QString &source)
@@ -367,6 +389,8 @@ void RealAudio::resizeEvent(QResizeEvent *event)
 
 bool RealAudio::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_time && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        fitClock();
     if (watched == m_slider && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_M && m_player) {

@@ -61,6 +61,7 @@ private:
     void buildVolume();
     void buildStatus();
     void showStatus();
+    void fitClock();
     void paintPicture();
     void buildPicture();
     void fullScreenKey(QKeyEvent *event);
