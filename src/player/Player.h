@@ -220,8 +220,8 @@ private:
     qint64 m_redirectFrom = -1;                     // entries libmpv took from a playlist of its own
     int m_redirectCount = 0;
     quint64 m_redirectSerial = 0;
-    int m_sizeKnown = -1; // -1 not yet answered, else 0 or 1
-    int m_durationKnown = -1;
+    std::optional<bool> m_sizeKnown; // whether the entry has a size; empty until the engine answers
+    std::optional<bool> m_durationKnown;
     QTimer m_reconnectTimer;
     QElapsedTimer m_elapsed; // since the source first played
 

@@ -68,11 +68,11 @@ void Player::handle(const Answer &answer)
     case Request::Duration:
     case Request::FileSize: {
         const bool known = answer.ok && answer.number.value_or(0) > 0;
-        (req.kind == Request::FileSize ? m_sizeKnown : m_durationKnown) = known ? 1 : 0;
-        if (m_sizeKnown >= 0 && m_durationKnown >= 0)
-            m_policy.setLive(!Metafile::isLocal(m_entry.address) && !(m_sizeKnown && m_durationKnown));
-        qCDebug(lcPlayer) << "  size known" << m_sizeKnown << "duration known" << m_durationKnown << "live"
-                          << m_policy.isLive();
+        (req.kind == Request::FileSize ? m_sizeKnown : m_durationKnown) = known;
+        if (m_sizeKnown.has_value() && m_durationKnown.has_value())
+            m_policy.setLive(!Metafile::isLocal(m_entry.address) && !(*m_sizeKnown && *m_durationKnown));
+        qCDebug(lcPlayer) << "  size known" << m_sizeKnown.value_or(false) << "duration known"
+                          << m_durationKnown.value_or(false) << "live" << m_policy.isLive();
         return;
     }
     case Request::Playlist:
@@ -113,7 +113,8 @@ void Player::handle(const FileLoaded &)
     // A live stream has no known size (or no length); it is reconnected when it drops.
     // Both are asked for without waiting; the answers come back as events.
     m_policy.setLive(false);
-    m_sizeKnown = m_durationKnown = -1;
+    m_sizeKnown.reset();
+    m_durationKnown.reset();
     if (m_onAudio) {
         m_audio->ask(request(Request::Duration), "duration");
         m_audio->ask(request(Request::FileSize), "file-size");
