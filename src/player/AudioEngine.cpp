@@ -109,7 +109,8 @@ struct Context
     GstElement *pipeline = nullptr;
     GstElement *output = nullptr; // from conversion to the sound output; its sink takes the audio
     int serial = 0;
-    std::atomic<bool> wakeQueued{false}; // a read of the bus is on its way to the engine
+    std::atomic<bool> wakeQueued{false};  // a read of the bus is on its way to the engine
+    std::atomic<bool> soundOutput{false}; // a sound device or server takes the audio (not a stand-in)
 };
 
 QString takeString(const GstTagList *tags, const char *tag, bool *found)
@@ -214,19 +215,25 @@ struct AudioEngine::Callbacks
     }
 
     // Every element that joins the pipeline, also inside the decoder and the sound output (which
-    // choose theirs as the stream and the desktop are found): the audio decoder and the sound output
-    // are given the engine's larger pieces. It runs before the element handles any data.
-    static void elementAdded(GstBin *, GstBin *, GstElement *element, gpointer)
+    // choose theirs as the stream and the desktop are found). It runs before the element handles
+    // any data. The sound output is chosen first (as the pipeline starts), then the decoder (once
+    // the stream's first bytes are read); both are given the engine's larger pieces when there is
+    // a sound device or server to spare the wake-ups of. Without one, the stand-in output that
+    // takes the audio is left as it comes.
+    static void elementAdded(GstBin *, GstBin *, GstElement *element, gpointer data)
     {
+        auto *context = static_cast<Context *>(data);
         const GstLibrary &g = gst();
         auto *type = G_OBJECT_GET_CLASS(element);
-        const GParamSpec *batch = g.g_object_class_find_property(type, "min-latency"); // an audio decoder's
-        if (batch && batch->value_type == G_TYPE_INT64)
-            g.g_object_set(element, "min-latency", kDecoderBatchNs, nullptr);
         const GParamSpec *buffer = g.g_object_class_find_property(type, "buffer-time"); // a sound output's
         const GParamSpec *period = g.g_object_class_find_property(type, "latency-time");
-        if (buffer && period && buffer->value_type == G_TYPE_INT64 && period->value_type == G_TYPE_INT64)
+        if (buffer && period && buffer->value_type == G_TYPE_INT64 && period->value_type == G_TYPE_INT64) {
             g.g_object_set(element, "buffer-time", kOutputBufferUs, "latency-time", kOutputPeriodUs, nullptr);
+            context->soundOutput = true;
+        }
+        const GParamSpec *batch = g.g_object_class_find_property(type, "min-latency"); // an audio decoder's
+        if (batch && batch->value_type == G_TYPE_INT64 && context->soundOutput)
+            g.g_object_set(element, "min-latency", kDecoderBatchNs, nullptr);
     }
 
     // The decoder found a stream: audio goes to the output, a picture is for libmpv.
@@ -335,7 +342,7 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
     context->serial = ++m_serialNumber;
     m_context = context;
     m_pipeline = pipeline;
-    g.g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(Callbacks::elementAdded), nullptr, nullptr,
+    g.g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(Callbacks::elementAdded), context, nullptr,
                             GConnectFlags(0));
     g.g_signal_connect_data(decoder, "pad-added", G_CALLBACK(Callbacks::padAdded), context, nullptr, GConnectFlags(0));
     g.g_signal_connect_data(decoder, "no-more-pads", G_CALLBACK(Callbacks::noMorePads), context, nullptr,
