@@ -77,8 +77,14 @@ bool DesktopSession::start()
     }
     m_display = ":" + number;
 
-    // A session bus of our own, which starts the accessibility bus when first asked for it.
+    // A session bus of our own, which starts the accessibility bus when first asked for it. The
+    // accessibility bus names its socket by the display and the runtime folder of the bus that
+    // starts it: with this session's own, two desktops at once never share one.
     m_bus = std::make_unique<QProcess>();
+    QProcessEnvironment busEnvironment = QProcessEnvironment::systemEnvironment();
+    busEnvironment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(m_display));
+    busEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    m_bus->setProcessEnvironment(busEnvironment);
     m_busAddress = startSessionBus(*m_bus);
     if (m_busAddress.isEmpty()) {
         m_error = QStringLiteral("the D-Bus session bus did not start");
@@ -106,6 +112,7 @@ QProcessEnvironment DesktopSession::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(m_display));
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 // A desktop of the caller's own for driving the real program as a screen reader user does: an X
@@ -48,6 +49,7 @@ private:
     QString m_error;
     QByteArray m_display;
     QString m_busAddress;
+    QTemporaryDir m_runtime; // the session's XDG_RUNTIME_DIR
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_bus;
 };
