@@ -2,13 +2,15 @@
 
 #include "data/Database.h"
 #include "data/Statement.h"
+#include "data/StationSideTable.h"
 
 namespace {
 
+const QString kTable = QStringLiteral("StationLink");
+
 bool hasTable(Database &db)
 {
-    Statement st(db, QStringLiteral("select 1 from sqlite_master where type = 'table' and name = 'StationLink'"));
-    return st.step();
+    return StationSideTable::exists(db, kTable);
 }
 
 } // namespace
@@ -17,20 +19,7 @@ namespace StationLinks {
 
 void ensure(Database &db)
 {
-    if (db.readOnlyFile() || hasTable(db))
-        return;
-    // A rename that lands on a name with a stale link drops that link first, so the station's
-    // write never fails on the link table.
-    db.exec(QStringLiteral("create table if not exists StationLink ("
-                           " SName TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,"
-                           " StationUuid TEXT NOT NULL);"
-                           "create trigger if not exists StationLinkRename after update of SName on Station begin"
-                           " delete from StationLink where SName = new.SName and SName <> old.SName;"
-                           " update StationLink set SName = new.SName where SName = old.SName;"
-                           " end;"
-                           "create trigger if not exists StationLinkDelete after delete on Station begin"
-                           " delete from StationLink where SName = old.SName;"
-                           " end;"));
+    StationSideTable::ensure(db, kTable, QStringLiteral("StationUuid TEXT NOT NULL"));
 }
 
 QString uuidFor(Database &db, const QString &stationName)
