@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QUrl>
 
 #include <gst/gst.h>
@@ -27,8 +28,9 @@ namespace {
     X(gst_parse_bin_from_description) X(gst_bin_add) X(gst_bin_get_by_name) X(gst_element_link)                         \
     X(gst_element_set_state) X(gst_element_get_static_pad) X(gst_element_query_duration)           \
     X(gst_pad_link) X(gst_pad_is_linked) X(gst_pad_get_current_caps) X(gst_pad_query_caps)         \
-    X(gst_caps_get_size) X(gst_caps_get_structure) X(gst_structure_get_name)                       \
-    X(gst_pipeline_get_bus) X(gst_bus_set_sync_handler) X(gst_bus_pop) X(gst_object_unref) X(gst_mini_object_unref) \
+    X(gst_caps_get_size) X(gst_caps_get_structure) X(gst_structure_get_name) X(gst_structure_get_int) \
+    X(gst_ghost_pad_get_target) X(gst_pad_get_parent_element)                       \
+    X(gst_pipeline_get_bus) X(gst_bus_get_pollfd) X(gst_bus_pop) X(gst_object_unref) X(gst_mini_object_unref) \
     X(gst_message_parse_error) X(gst_message_parse_tag) X(gst_message_parse_state_changed)         \
     X(gst_tag_list_get_string) X(gst_resource_error_quark)                                          \
     X(g_object_set) X(g_object_class_find_property) X(g_signal_connect_data) X(g_free)              \
@@ -107,11 +109,51 @@ struct Context
     AudioEngine *engine = nullptr;
     GstBus *bus = nullptr;
     GstElement *pipeline = nullptr;
-    GstElement *output = nullptr; // from conversion to the sound output; its sink takes the audio
+    GstElement *output = nullptr;        // from conversion to the sound output; its sink takes the audio
+    QSocketNotifier *busReady = nullptr; // the bus's descriptor, readable while messages wait
     int serial = 0;
-    std::atomic<bool> wakeQueued{false};  // a read of the bus is on its way to the engine
     std::atomic<bool> soundOutput{false}; // a sound device or server takes the audio (not a stand-in)
 };
+
+// The codec of a decoder's input as libmpv names it ("mp3", "aac", ...); empty for others.
+QString codecOf(const GstStructure *input)
+{
+    const QByteArray kind = gst().gst_structure_get_name(input);
+    int version = 0;
+    int layer = 3;
+    if (kind == "audio/mpeg" && gst().gst_structure_get_int(input, "mpegversion", &version)) {
+        gst().gst_structure_get_int(input, "layer", &layer);
+        if (version == 1 && layer == 3)
+            return QStringLiteral("mp3");
+        if (version == 2 || version == 4)
+            return QStringLiteral("aac");
+        return QStringLiteral("mp%1").arg(layer);
+    }
+    for (const auto &[caps, codec] :
+         {std::pair{"audio/x-vorbis", "vorbis"}, std::pair{"audio/x-opus", "opus"}, std::pair{"audio/x-flac", "flac"}})
+        if (kind == caps)
+            return QLatin1String(codec);
+    return QString();
+}
+
+// The codec of the stream that the decoder behind one of decodebin's pads decodes.
+QString codecBehind(GstPad *pad)
+{
+    const GstLibrary &g = gst();
+    QString codec;
+    GstPad *target = g.gst_ghost_pad_get_target(reinterpret_cast<GstGhostPad *>(pad));
+    GstElement *decoder = target ? g.gst_pad_get_parent_element(target) : nullptr;
+    GstPad *input = decoder ? g.gst_element_get_static_pad(decoder, "sink") : nullptr;
+    GstCaps *caps = input ? g.gst_pad_get_current_caps(input) : nullptr;
+    if (caps && g.gst_caps_get_size(caps) > 0)
+        codec = codecOf(g.gst_caps_get_structure(caps, 0));
+    if (caps)
+        g.gst_mini_object_unref(GST_MINI_OBJECT_CAST(caps));
+    for (void *object : {static_cast<void *>(input), static_cast<void *>(decoder), static_cast<void *>(target)})
+        if (object)
+            g.gst_object_unref(object);
+    return codec;
+}
 
 QString takeString(const GstTagList *tags, const char *tag, bool *found)
 {
@@ -133,7 +175,7 @@ struct AudioEngine::Message
     QString name;
     QString title;
     bool resource = false; // a failure to reach or read the stream, not one of its content
-    QString text;
+    QString text;          // an error's words; the codec of the audio found
 };
 
 // The callbacks GStreamer calls; each hands what it saw to the engine's thread.
@@ -145,19 +187,6 @@ struct AudioEngine::Callbacks
         AudioEngine *engine = context->engine;
         QMetaObject::invokeMethod(
             engine, [engine, message] { engine->handle(message); }, Qt::QueuedConnection);
-    }
-
-    // The bus keeps the messages; the engine's thread is woken once to read what has come. (A sync
-    // handler that drops messages instead leaves some memory behind with every pipeline.)
-    static GstBusSyncReply busMessage(GstBus *, GstMessage *, gpointer data)
-    {
-        auto *context = static_cast<Context *>(data);
-        if (!context->wakeQueued.exchange(true)) {
-            AudioEngine *engine = context->engine;
-            QMetaObject::invokeMethod(
-                engine, [engine, serial = context->serial] { engine->readBus(serial); }, Qt::QueuedConnection);
-        }
-        return GST_BUS_PASS;
     }
 
     // A bus message as plain values; nothing when it is of no interest.
@@ -257,6 +286,7 @@ struct AudioEngine::Callbacks
             if (!linked)
                 return; // a second audio stream: the first one plays
             message.kind = Message::Audio;
+            message.text = codecBehind(pad);
         } else if (kind.startsWith("video/") || kind.startsWith("image/")) {
             message.kind = Message::Picture;
         } else {
@@ -347,8 +377,16 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
     g.g_signal_connect_data(decoder, "pad-added", G_CALLBACK(Callbacks::padAdded), context, nullptr, GConnectFlags(0));
     g.g_signal_connect_data(decoder, "no-more-pads", G_CALLBACK(Callbacks::noMorePads), context, nullptr,
                             GConnectFlags(0));
+    // The bus keeps what the pipeline's threads post, and its descriptor is readable for as long
+    // as a message waits there: the engine's thread reads the bus whenever that is so. (Being
+    // woken from the thread that posts is too early: the message reaches the bus only after the
+    // posting thread's handler returns, and a read in between would find nothing and miss it.)
     context->bus = g.gst_pipeline_get_bus(reinterpret_cast<GstPipeline *>(pipeline));
-    g.gst_bus_set_sync_handler(context->bus, Callbacks::busMessage, context, nullptr);
+    GPollFD descriptor{};
+    g.gst_bus_get_pollfd(context->bus, &descriptor);
+    context->busReady = new QSocketNotifier(descriptor.fd, QSocketNotifier::Read, this);
+    connect(context->busReady, &QSocketNotifier::activated, this,
+            [this, serial = context->serial] { readBus(serial); });
     applyVolume();
     if (g.gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         stop();
@@ -363,6 +401,7 @@ void AudioEngine::stop()
     m_started = false;
     m_name.clear();
     m_title.clear();
+    m_codec.clear();
     m_questions.clear();
     if (!m_pipeline)
         return;
@@ -372,6 +411,9 @@ void AudioEngine::stop()
     // what they posted before carries an old number.
     g.gst_element_set_state(pipeline, GST_STATE_NULL);
     auto *context = static_cast<Context *>(m_context);
+    // The descriptor goes with the bus; the notifier, which may be reporting just now, first.
+    context->busReady->setEnabled(false);
+    context->busReady->deleteLater();
     g.gst_object_unref(context->bus);
     if (m_volume)
         g.gst_object_unref(m_volume);
@@ -387,8 +429,8 @@ void AudioEngine::readBus(int serial)
     auto *context = static_cast<Context *>(m_context);
     if (!context || serial != m_serialNumber)
         return;
-    context->wakeQueued = false;
-    // Handling a message may end this pipeline (and its context): read on only while it stands.
+    // Every message waiting is read, in the order posted. Handling one may end this pipeline (and
+    // its context): read on only while it stands.
     while (m_context == context) {
         GstMessage *gstMessage = gst().gst_bus_pop(context->bus);
         if (!gstMessage)
@@ -406,6 +448,7 @@ void AudioEngine::handle(const Message &message)
         return; // about a pipeline that has gone
     switch (message.kind) {
     case Message::Audio:
+        m_codec = message.text;
         if (!m_linked) {
             m_linked = true;
             m_report(MpvEvents::FileLoaded{});

@@ -44,8 +44,14 @@ public:
     bool play(const QString &address, const QString &userAgent, int timeoutSeconds);
     void stop();
     bool isActive() const { return m_pipeline != nullptr; }
+    // The pipeline playing (a GstElement), null when none: for tests that post to its bus.
+    void *pipeline() const { return m_pipeline; }
 
     // Volume 0..100 on the same cubic curve as libmpv's, so a slider position sounds the same.
+    // The stream's audio codec as libmpv names it ("mp3", "aac", "vorbis", ...) once its audio
+    // is found; empty before, or for a codec libmpv names otherwise.
+    QString codec() const { return m_codec; }
+
     void setVolume(int volume);
     void setMuted(bool muted);
 
@@ -73,6 +79,7 @@ private:
     bool m_started = false;
     QString m_name; // ICY name and title as sent so far
     QString m_title;
+    QString m_codec;
     QList<QPair<quint64, QByteArray>> m_questions; // asked before the first sound
     int m_volumeLevel = 100;
     bool m_muted = false;

@@ -11,8 +11,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <gst/gst.h>
+
+#include <atomic>
 #include <cstring>
 #include <link.h>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
 
 namespace {
 constexpr int kStart = 20000; // ms allowed for a stream to start
@@ -36,6 +42,7 @@ private slots:
     void failuresAreWordedAsBefore();
     void picturesAndPagesGoToLibmpv();
     void recordingMovesTheStreamToLibmpv();
+    void everyTitleArrivesInOrder();
 
 private:
     QTemporaryDir m_dir;
@@ -144,6 +151,74 @@ void TestAudioEngine::recordingMovesTheStreamToLibmpv()
     QTRY_VERIFY_WITH_TIMEOUT(started.count() == 3, kStart);
     // libmpv lets go of the stream it recorded (its stop is asynchronous).
     QTRY_COMPARE_WITH_TIMEOUT(m_player->mpvProperty(QStringLiteral("path")), QString(), kStart);
+}
+
+void TestAudioEngine::everyTitleArrivesInOrder()
+{
+    // Titles are posted from other threads at random moments, one at a time, each the last for a
+    // while (as a steady station's next title is), while the engine's thread is kept busy and both
+    // cores are loaded. Every one must arrive at once and in order: a title that waits on the bus
+    // until the next one comes is lost to the listener.
+    AudioEngine engine;
+    QStringList titles;
+    bool playing = false;
+    engine.setReport([&](const MpvEvents::Event &event) {
+        if (std::holds_alternative<MpvEvents::PlaybackRestart>(event))
+            playing = true;
+        if (const auto *metadata = std::get_if<MpvEvents::Metadata>(&event))
+            titles << metadata->title;
+    });
+    QVERIFY(engine.play(m_icecast->streamUrl(), QStringLiteral("test"), 10));
+    QTRY_VERIFY_WITH_TIMEOUT(playing, kStart);
+    auto *pipeline = static_cast<GstElement *>(engine.pipeline());
+
+    std::atomic<bool> done{false};
+    std::vector<std::thread> load;
+    for (int i = 0; i < 2; ++i)
+        load.emplace_back([&done] {
+            while (!done)
+                ;
+        });
+    QTimer busy; // the window thread: short bursts of work between its events
+    connect(&busy, &QTimer::timeout, this, [] {
+        QElapsedTimer t;
+        t.start();
+        while (t.nsecsElapsed() < 200000)
+            ;
+    });
+    busy.start(0);
+
+    constexpr int kTitles = 600;
+    std::mt19937 random(20261209);
+    int lost = 0;
+    for (int i = 0; i < kTitles && lost == 0; ++i) {
+        const QString title = QStringLiteral("Title %1").arg(i);
+        const int pause = std::uniform_int_distribution<int>(0, 300)(random);
+        std::thread poster([pipeline, title, pause] {
+            setpriority(PRIO_PROCESS, 0, 19); // often set aside midway, as a busy machine does
+            std::this_thread::sleep_for(std::chrono::microseconds(pause));
+            GstTagList *tags = gst_tag_list_new(GST_TAG_TITLE, title.toUtf8().constData(), nullptr);
+            gst_element_post_message(pipeline, gst_message_new_tag(GST_OBJECT(pipeline), tags));
+        });
+        QElapsedTimer waited;
+        waited.start();
+        while (!titles.contains(title) && waited.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        poster.join();
+        if (!titles.contains(title))
+            ++lost;
+    }
+    busy.stop();
+    done = true;
+    for (auto &t : load)
+        t.join();
+    engine.stop();
+
+    QCOMPARE(lost, 0);
+    QStringList ours = titles.filter(QRegularExpression(QStringLiteral("^Title \\d+$")));
+    QCOMPARE(ours.size(), kTitles);
+    for (int i = 0; i < kTitles; ++i)
+        QCOMPARE(ours.at(i), QStringLiteral("Title %1").arg(i));
 }
 
 QTEST_MAIN(TestAudioEngine)
