@@ -9,6 +9,16 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// libmpv lets go of a file it recorded into a moment after it is told to: a file is judged once
+// that time has passed. A file holding less than this is empty or a container's header at most,
+// with no sound worth keeping (a title that changed again at once, a stream that failed).
+constexpr int kSettleMs = 3000;
+constexpr qint64 kLeastBytes = 1024;
+
+} // namespace
+
 Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(now), m_player(now.player())
 {
     m_clock.setInterval(1000);
@@ -19,6 +29,7 @@ Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(no
             fail(tr("The file \"%1\" is gone.").arg(QDir::toNativeSeparators(m_file)));
             return;
         }
+        sweep();
         emit tick();
     });
     connect(&m_now, &NowPlaying::newTitle, this, [this] {
@@ -42,12 +53,17 @@ Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(no
         case Player::State::Playing:
         case Player::State::Buffering:
             return;
-        case Player::State::Resolving:
         case Player::State::Connecting:
+            if (m_moving)
+                return; // libmpv opens the stream, and records it into the file already given
+            [[fallthrough]];
+        case Player::State::Resolving:
         case Player::State::Reconnecting:
             // The next connection would begin the same file again, from its start.
+            m_moving = false;
             m_waiting = true;
             m_player->setRecordFile(QString());
+            retire(m_file);
             return;
         case Player::State::Idle:
         case Player::State::Stopped:
@@ -57,7 +73,10 @@ Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(no
         }
     });
     connect(m_player, &Player::playbackStarted, this, [this] {
-        if (!m_recording || !m_waiting)
+        if (!m_recording)
+            return;
+        m_moving = false;
+        if (!m_waiting)
             return;
         m_waiting = false;
         QString error;
@@ -69,6 +88,7 @@ Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(no
 Recorder::~Recorder()
 {
     stop();
+    sweep(true);
 }
 
 bool Recorder::canRecord() const
@@ -90,13 +110,21 @@ bool Recorder::start(const QString &folder, QString *error)
     }
     m_folder = folder;
     m_files.clear();
-    // A stream in the audio engine moves to libmpv, which records; its file begins when the
-    // stream plays there.
-    m_waiting = m_player->setRecordingWanted(true);
-    if (!m_waiting && !openFile(error)) {
+    const QString path = newFile(error);
+    if (path.isEmpty())
+        return false;
+    // A stream in the audio engine moves to libmpv, which records it into the file from the
+    // first packet it reads; one playing in libmpv already records from now on.
+    m_moving = m_player->setRecordingWanted(true, path);
+    if (!m_moving && !m_player->setRecordFile(path)) {
         m_player->setRecordingWanted(false);
+        QFile::remove(path);
+        *error = tr("Nothing is playing.");
         return false;
     }
+    m_file = path;
+    m_files << path;
+    m_waiting = false;
     m_recording = true;
     m_elapsed.start();
     m_clock.start();
@@ -104,26 +132,54 @@ bool Recorder::start(const QString &folder, QString *error)
     return true;
 }
 
-bool Recorder::openFile(QString *error)
+QString Recorder::newFile(QString *error) const
 {
-    const QString extension =
-        RecordingName::extensionFor(m_player->mpvProperty(QStringLiteral("audio-codec-name")), m_player->hasVideo());
+    const QString extension = RecordingName::extensionFor(m_player->audioCodec(), m_player->hasVideo());
     const QString name =
         RecordingName::fileName(m_now.station().name, m_now.title(), extension, QDateTime::currentDateTime());
     QString why;
     const QString path = RecordingName::createUnique(m_folder, name, &why);
-    if (path.isEmpty()) {
+    if (path.isEmpty())
         *error = tr("No file can be made in \"%1\": %2").arg(QDir::toNativeSeparators(m_folder), why);
+    return path;
+}
+
+bool Recorder::openFile(QString *error)
+{
+    const QString path = newFile(error);
+    if (path.isEmpty())
         return false;
-    }
     if (!m_player->setRecordFile(path)) {
         QFile::remove(path);
         *error = tr("Nothing is playing.");
         return false;
     }
+    retire(m_file);
     m_file = path;
     m_files << path;
     return true;
+}
+
+void Recorder::retire(const QString &file)
+{
+    if (!file.isEmpty() && !m_retired.contains(file)) {
+        m_retired.append(file);
+        m_retiredAt.append(QDateTime::currentMSecsSinceEpoch());
+    }
+}
+
+void Recorder::sweep(bool now)
+{
+    const qint64 settled = QDateTime::currentMSecsSinceEpoch() - kSettleMs;
+    for (qsizetype i = m_retired.size() - 1; i >= 0; --i) {
+        if (!now && m_retiredAt.at(i) > settled)
+            continue;
+        const QString file = m_retired.takeAt(i);
+        m_retiredAt.removeAt(i);
+        const QFileInfo info(file);
+        if (info.exists() && info.size() < kLeastBytes && QFile::remove(file))
+            m_files.removeAll(file);
+    }
 }
 
 void Recorder::stop()
@@ -132,11 +188,14 @@ void Recorder::stop()
         return;
     m_recording = false;
     m_waiting = false;
+    m_moving = false;
     m_clock.stop();
     if (m_player) {
         m_player->setRecordFile(QString());
         m_player->setRecordingWanted(false);
     }
+    retire(m_file);
+    QTimer::singleShot(kSettleMs, this, [this] { sweep(); });
     emit recordingChanged(false);
 }
 

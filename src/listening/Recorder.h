@@ -12,8 +12,8 @@ class Player;
 
 // Keeps what the main window's player plays, as the stream sends it (no re-encoding), in files
 // of a folder: a new file each time the title changes, named after the station and the title
-// (see RecordingName). Tuning another station, stopping, or the stream failing ends the
-// recording; a write error ends it with failed(), and what was written stays. While the player
+// (see RecordingName). A file that ends up holding no sound is removed. Tuning another station, stopping, or the stream
+// failing ends the recording; a write error ends it with failed(), and what was written stays. While the player
 // reconnects, recording waits and goes on in a new file once the stream plays again.
 class Recorder : public QObject
 {
@@ -43,7 +43,14 @@ signals:
     void failed(const QString &message);
 
 private:
+    // A new file named by the station and the title now, made in the folder; empty (and *error
+    // saying why) when none can be made.
+    QString newFile(QString *error) const;
     bool openFile(QString *error);
+    // The file is no longer written to; once libmpv has let go of it, it is removed when it
+    // holds no sound (sweep).
+    void retire(const QString &file);
+    void sweep(bool now = false);
     void fail(const QString &why);
 
     NowPlaying &m_now;
@@ -53,6 +60,9 @@ private:
     QStringList m_files;
     bool m_recording = false;
     bool m_waiting = false; // the stream is reconnecting: a new file when it plays again
+    bool m_moving = false;  // the stream moves to libmpv, which records into the file given
+    QStringList m_retired;  // files no longer written, not yet judged, and when they were let go
+    QList<qint64> m_retiredAt;
     QElapsedTimer m_elapsed;
     QTimer m_clock;
 };

@@ -377,6 +377,7 @@ void Player::loadInMpv(const Entry &entry)
     m_attemptLog.clear();
     m_pausedForCache = false;
     m_bufferPercent = 0;
+    m_icyFromEntry = false;
     m_awaitingLoad = true;
     m_redirectFrom = -1;
     m_pendingEnd.reset();
@@ -511,13 +512,24 @@ QString Player::mpvProperty(const QString &name) const
     return text;
 }
 
-bool Player::setRecordingWanted(bool wanted)
+bool Player::setRecordingWanted(bool wanted, const QString &firstFile)
 {
     m_recordingWanted = wanted;
     if (!wanted || !m_onAudio || (m_state != State::Playing && m_state != State::Buffering))
         return false;
+    if (!ensureMpv())
+        return false;
+    // Set before the stream opens, the file begins with the first packet libmpv reads.
+    setRecordFile(firstFile);
     loadInMpv(m_entry);
     return true;
+}
+
+QString Player::audioCodec() const
+{
+    if (m_onAudio)
+        return m_audio->codec();
+    return mpvProperty(QStringLiteral("audio-codec-name"));
 }
 
 bool Player::setRecordFile(const QString &path)

@@ -121,8 +121,13 @@ public:
     bool setRecordFile(const QString &path);
     // The audio engine cannot record, libmpv can. While wanted, every entry plays in libmpv; a
     // stream playing in the audio engine is opened again in libmpv (a short gap, then
-    // playbackStarted() once more). True when the stream had to move, so a recording waits for it.
-    bool setRecordingWanted(bool wanted);
+    // playbackStarted() once more), which keeps it in firstFile from its first packet on, and the
+    // station's name and title stay as they were. True when the stream had to move; otherwise
+    // the recording's file is given with setRecordFile().
+    bool setRecordingWanted(bool wanted, const QString &firstFile = QString());
+    // The stream's audio codec as libmpv names it ("mp3", "aac", "vorbis", ...), from whichever
+    // engine plays it; empty when unknown.
+    QString audioCodec() const;
 
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
@@ -229,6 +234,7 @@ private:
     QString m_statusText;
     QString m_icyName;
     QString m_icyTitle;
+    bool m_icyFromEntry = false; // the entry playing has sent a title of its own
     int m_bufferPercent = 0;
     bool m_pausedForCache = false;
     bool m_hasVideo = false;

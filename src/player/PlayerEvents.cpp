@@ -225,10 +225,16 @@ void Player::handle(const Metadata &metadata)
     if ((metadata.name.isEmpty() && metadata.title.isEmpty()) &&
         (m_policy.reconnecting() || m_state == State::Reconnecting))
         return;
-    if (metadata.name == m_icyName && metadata.title == m_icyTitle)
+    // The same station opened again (a reconnect, a move to the other engine) tells its name
+    // before its title: the title heard so far stands until the station sends one.
+    const bool titleToCome = metadata.title.isEmpty() && !m_icyFromEntry;
+    const QString name = metadata.name.isEmpty() && titleToCome ? m_icyName : metadata.name;
+    const QString title = titleToCome ? m_icyTitle : metadata.title;
+    m_icyFromEntry = m_icyFromEntry || !metadata.title.isEmpty();
+    if (name == m_icyName && title == m_icyTitle)
         return;
-    m_icyName = metadata.name;
-    m_icyTitle = metadata.title;
+    m_icyName = name;
+    m_icyTitle = title;
     emit icyChanged(m_icyName, m_icyTitle);
     refreshStatus();
 }

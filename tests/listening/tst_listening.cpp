@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTreeWidget>
 
@@ -46,6 +47,7 @@ private slots:
     void historyKeepsTheLastTitlesInItsFile();
     void recordingNamesStaySafe();
     void recordsEachTitleIntoAFileOfItsOwn();
+    void recordingFromTheAudioEngineKeepsEveryTitle();
     void sleepTimerFadesThenStops();
 
 private:
@@ -212,6 +214,55 @@ void TestListening::recordsEachTitleIntoAFileOfItsOwn()
     QCOMPARE(player()->state(), Player::State::Playing);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(QDir(superuser ? moved : folder).entryList(QDir::Files).size(), 3);
+    player()->stop();
+}
+
+void TestListening::recordingFromTheAudioEngineKeepsEveryTitle()
+{
+    // Without libmpv options the station plays in the audio engine, and Record moves it to
+    // libmpv: the title heard before the move names the first file, every later title has a file
+    // of its own, and no file is left empty.
+    Player::clearDefaultOptions();
+    auto restore = qScopeGuard([] { startTests(); });
+    TestAppDir dir(TestAppDir::EmptyTables, iniText("Jazz"));
+    QTemporaryDir music;
+    Preferences::setValue("Recording/Folder", music.path());
+    QVERIFY(m_icecast->setTitle("One"));
+    std::unique_ptr<frmMain> window;
+    tuneLocalStream(dir, window);
+    if (QTest::currentTestFailed())
+        return;
+    frmMain &w = *window;
+    QTRY_COMPARE_WITH_TIMEOUT(player()->icyTitle(), QString("One"), 40000);
+    QCOMPARE(player()->audioCodec(), QString("mp3"));
+    QCOMPARE(player()->mpvProperty("path"), QString()); // the engine plays it, not libmpv
+
+    QSignalSpy started(player(), &Player::playbackStarted);
+    QSignalSpy titles(player(), &Player::icyChanged);
+    w.mnuPlayRecord->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(started.count() == 1, 30000);
+    QElapsedTimer playing;
+    playing.start();
+    double firstSpan = 0; // seconds from playing in libmpv to the second title heard
+    for (const QString &title : {QString("Two"), QString("Three")}) {
+        QTest::qWait(3000);
+        QVERIFY(m_icecast->setTitle(title));
+        QTRY_COMPARE_WITH_TIMEOUT(player()->icyTitle(), title, 40000);
+        if (firstSpan == 0)
+            firstSpan = double(playing.elapsed()) / 1000;
+    }
+    QTest::qWait(3000);
+    w.mnuPlayRecord->trigger();
+    for (const QList<QVariant> &change : std::as_const(titles))
+        QVERIFY2(!change.at(1).toString().isEmpty(), "the title was lost in the move");
+    const QStringList expected{"Test Station - One.mp3", "Test Station - Three.mp3", "Test Station - Two.mp3"};
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(music.path()).entryList(QDir::Files, QDir::Name), expected, 10000);
+    for (const QString &file : expected)
+        QTRY_VERIFY2_WITH_TIMEOUT(probedSeconds(music.filePath(file)) > 1.0, qPrintable(file), 10000);
+    // The first file begins with the first sound libmpv read (the server's few seconds sent on
+    // connecting), not when it first played.
+    const double first = probedSeconds(music.filePath(expected.first()));
+    QVERIFY2(first > firstSpan + 2, qPrintable(QString("%1 s recorded, %2 s played").arg(first).arg(firstSpan)));
     player()->stop();
 }
 
