@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the reader of Preferences.ini, read through the program's own
-// Preferences functions. One preference changed leaves every other one as it was read, and the
-// file written then reads back the same.
+// Preferences functions. One preference changed leaves every other one as it was read, and a
+// file the program wrote reads back as it was written. (A hand-made file need not: QSettings
+// does not read a key with stray slashes, "/Recording/Folder", but writes it back readable.)
 #include "app/Preferences.h"
 
 #include <QDateTime>
@@ -34,10 +35,21 @@ Read readAll()
 }
 
 // Gives the file a time of its own, so that what is cached of it is not taken for it.
-void touch(QFile &file)
+void touch()
 {
     static qint64 seconds = 1'000'000'000;
-    if (!file.setFileTime(QDateTime::fromSecsSinceEpoch(++seconds), QFileDevice::FileModificationTime))
+    QFile file(Preferences::path());
+    if (!file.open(QIODevice::ReadWrite) ||
+        !file.setFileTime(QDateTime::fromSecsSinceEpoch(++seconds), QFileDevice::FileModificationTime))
+        __builtin_trap();
+}
+
+// Changes the sleep timer's minutes, the other preferences staying as they were read.
+void change(Read &read)
+{
+    read.minutes = read.minutes == 45 ? 46 : 45;
+    Preferences::setValue(QStringLiteral("SleepTimer/Minutes"), read.minutes);
+    if (readAll() != read)
         __builtin_trap();
 }
 
@@ -52,27 +64,24 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QFile file(Preferences::path());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        __builtin_trap();
-    file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    file.flush();
-    touch(file);
-    file.close();
+    {
+        QFile file(Preferences::path());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            __builtin_trap();
+        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+    }
+    touch();
 
-    Read before = readAll();
-    const int minutes = before.minutes == 45 ? 46 : 45;
-    Preferences::setValue(QStringLiteral("SleepTimer/Minutes"), minutes);
-    before.minutes = minutes;
-    if (readAll() != before)
-        __builtin_trap();
+    // What was read stays as it was when another preference changes.
+    Read read = readAll();
+    change(read);
 
-    // The file as written, read afresh.
-    if (!file.open(QIODevice::ReadWrite))
-        __builtin_trap();
-    touch(file);
-    file.close();
-    if (readAll() != before)
+    // The file as written, read afresh, is read the same after another change and afresh again.
+    touch();
+    read = readAll();
+    change(read);
+    touch();
+    if (readAll() != read)
         __builtin_trap();
     return 0;
 }

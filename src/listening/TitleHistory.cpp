@@ -17,8 +17,10 @@ QString clean(const QString &text)
     QString cleaned = text.trimmed();
     constexpr int max = TitleHistory::MaxTextLength;
     // A character beyond the basic plane (a surrogate pair) is never cut in two.
-    if (cleaned.size() > max)
+    if (cleaned.size() > max) {
         cleaned.truncate(cleaned[max - 1].isHighSurrogate() && cleaned[max].isLowSurrogate() ? max - 1 : max);
+        cleaned = cleaned.trimmed(); // the cut may end at a blank, which the next read would take off
+    }
     return cleaned;
 }
 
