@@ -8,11 +8,20 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 QString clean(const QString &text)
 {
-    return text.trimmed().left(TitleHistory::MaxTextLength);
+    QString cleaned = text.trimmed();
+    constexpr int max = TitleHistory::MaxTextLength;
+    // A character beyond the basic plane (a surrogate pair) is never cut in two.
+    if (cleaned.size() > max) {
+        cleaned.truncate(cleaned[max - 1].isHighSurrogate() && cleaned[max].isLowSurrogate() ? max - 1 : max);
+        cleaned = cleaned.trimmed(); // the cut may end at a blank, which the next read would take off
+    }
+    return cleaned;
 }
 
 } // namespace
@@ -44,7 +53,8 @@ bool TitleHistory::load(const QString &path)
     if (file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
         return setAside();
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(MaxFileBytes), &error);
+    // The size as found, not the limit: a buffer of the limit would be set aside for every read.
+    const QJsonDocument doc = QJsonDocument::fromJson(file.read(std::min(file.size(), MaxFileBytes)), &error);
     file.close();
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return setAside();

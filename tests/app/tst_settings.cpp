@@ -1,6 +1,7 @@
 #include "TestAppDir.h"
 #include "app/IniFile.h"
 #include "app/Module1.h"
+#include "app/Preferences.h"
 #include "app/RuntimeError.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@ private slots:
     void truthValues();
     void missingFileNamesThePath();
     void failedRewriteLeavesTheOldFileWhole();
+    void aPreferenceReadsTheSameAfterAnotherChanges();
 };
 
 void TestSettings::readsLastMatchingLineByPrefix()
@@ -158,6 +160,18 @@ void TestSettings::eachLineKeepsItsOwnBytes()
     vbWriteIni("Categories", QString::fromUtf8("Über, Café"));
     QCOMPARE(dir.readFile("Tuner.ini"), QByteArray("; \xe9t\xe9\r\nCategories=\xc3\x9c"
                                                    "ber, Caf\xc3\xa9\r\nDataBase=Halcyrix.db\r\n"));
+}
+
+void TestSettings::aPreferenceReadsTheSameAfterAnotherChanges()
+{
+    // The folder written twice, in [General] and in its own section, reads the same before and
+    // after another preference changes.
+    TestAppDir dir;
+    dir.writeFile("Preferences.ini", "[General]\nRecording%2FFolder=/tmp/a\n\n[Recording]\nFolder=/tmp/b\n");
+    const QString folder = Preferences::value("Recording/Folder").toString();
+    Preferences::setValue("SleepTimer/Minutes", 45);
+    QCOMPARE(Preferences::value("Recording/Folder").toString(), folder);
+    QCOMPARE(Preferences::value("SleepTimer/Minutes").toInt(), 45);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -89,6 +89,12 @@ void TestListening::historyKeepsTheLastTitlesInItsFile()
     QVERIFY(history.add("Song A", "Two", start.addSecs(60)));  // another station's
     QVERIFY(history.add("Song A", "One", start.addSecs(120))); // no longer back to back
     QVERIFY(!history.add("  ", "One", start));
+    // Long texts are shortened, a character beyond the basic plane kept whole or left out, and
+    // no blank left at the end (the next read would take it off).
+    const QString longest(TitleHistory::MaxTextLength - 1, 'x');
+    QVERIFY(history.add(longest + QString::fromUtf8("\xF0\x9F\x8E\xB5"), longest + "  more", start));
+    QCOMPARE(history.titles().first().title, longest);
+    QCOMPARE(history.titles().first().station, longest);
     for (int i = 0; i < TitleHistory::Limit; ++i)
         history.add(QStringLiteral("Title %1").arg(i), "One", start.addSecs(180 + i));
     QCOMPARE(history.titles().size(), TitleHistory::Limit);
