@@ -122,15 +122,8 @@ void TimerClock::endRunning()
 void TimerClock::tick()
 {
     const QDateTime now = m_clock();
-    if (m_fadeTarget >= 0 && running()) {
-        const qint64 elapsed = m_fadeStart.msecsTo(now);
-        const int target = m_fadeTarget;
-        if (elapsed >= Timer::FadeMs) {
-            m_fadeTarget = -1;
-            m_timer.setInterval(1000);
-        }
-        emit wakeVolume(TimerRules::fadeVolume(target, elapsed));
-    }
+    // The fade's last step comes before the end of the wake-up that fades in.
+    fade(now);
     if (running() && now >= m_runningEnd)
         endRunning();
 
@@ -168,5 +161,19 @@ void TimerClock::tick()
             m_timer.setInterval(200);
         }
         emit started(timer, start);
+        fade(now);
     }
+}
+
+void TimerClock::fade(const QDateTime &now)
+{
+    if (m_fadeTarget < 0 || !running())
+        return;
+    const qint64 elapsed = m_fadeStart.msecsTo(now);
+    const int target = m_fadeTarget;
+    if (elapsed >= Timer::FadeMs) {
+        m_fadeTarget = -1;
+        m_timer.setInterval(1000);
+    }
+    emit wakeVolume(TimerRules::fadeVolume(target, elapsed));
 }

@@ -68,6 +68,8 @@ signals:
     void wakeVolume(int volume);
 
 private:
+    void fade(const QDateTime &now);
+
     Clock m_clock;
     QTimer m_timer;
     QList<Timer> m_timers;
