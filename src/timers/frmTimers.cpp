@@ -16,7 +16,7 @@ frmTimers::frmTimers(Timers &timers, QWidget *parent) : QWidget(parent, Qt::Wind
 {
     setObjectName(QStringLiteral("frmTimers"));
     setWindowTitle(tr("Timers"));
-    resize(600, 320);
+    resize(720, 320);
 
     auto *caption = new QLabel(tr("T&imers:"), this);
     lstTimers = new QTreeWidget(this);
@@ -25,6 +25,7 @@ frmTimers::frmTimers(Timers &timers, QWidget *parent) : QWidget(parent, Qt::Wind
     lstTimers->setRootIsDecorated(false);
     lstTimers->setUniformRowHeights(true);
     lstTimers->setAllColumnsShowFocus(true);
+    lstTimers->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     lstTimers->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     lstTimers->header()->setStretchLastSection(false);
     caption->setBuddy(lstTimers);

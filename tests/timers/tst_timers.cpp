@@ -16,6 +16,7 @@
 #include "timers/frmTimers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -184,6 +185,16 @@ void TestTimers::wakeUpStartsLowAndFadesIn()
     w.mnuPlayTimers->trigger();
     add(w, false, "", QTime(7, 0), 0, 80);
     QCOMPARE(timers.timersWindow()->lstTimers->topLevelItem(0)->text(0), QString("Test Station"));
+    // Every day, from the Edit dialog.
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<frmTimer *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        for (QCheckBox *day : dialog->chkDay)
+            day->setChecked(true);
+        dialog->cmdOK->click();
+    });
+    timers.timersWindow()->cmdEdit->click();
+    QCOMPARE(timers.clock().timers().first().days, 0x7f);
 
     m_now = QDateTime(kDay, QTime(7, 0));
     timers.clock().tick();
@@ -199,6 +210,15 @@ void TestTimers::wakeUpStartsLowAndFadesIn()
     QCOMPARE(slider->value(), 80);
     QVERIFY(!timers.clock().running());
     QCOMPARE(player()->state(), Player::State::Playing); // plays on
+
+    // The next day another station plays: the wake-up says so and leaves it as it is.
+    doubleClickEntry(w, "Other Station");
+    QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Player::State::Playing, 30000);
+    m_now = QDateTime(kDay.addDays(1), QTime(7, 0));
+    timers.clock().tick();
+    QCOMPARE(w.StatusBar1->text(), QString("Wake up \"Test Station\" did not start: Other Station plays."));
+    QCOMPARE(player()->volume(), 80);
+    QCOMPARE(w.listening().nowPlaying().station().name, QString("Other Station"));
 
     // Switched off by its tick, it does not come again.
     timers.timersWindow()->lstTimers->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
