@@ -119,9 +119,18 @@ void Timers::load()
 
 void Timers::write()
 {
-    // A folder that cannot be written keeps the timers for this run.
-    if (!m_path.isEmpty() && !TimerFile::save(m_path, m_clock->timers()))
-        lblTimer->setToolTip(tr("The timers cannot be saved in \"%1\".").arg(QDir::toNativeSeparators(m_path)));
+    // A folder that cannot be written keeps the timers for this run; that is said once.
+    if (m_path.isEmpty() || TimerFile::save(m_path, m_clock->timers())) {
+        m_writeFailed = false;
+        return;
+    }
+    if (!m_writeFailed)
+        QTimer::singleShot(0, this, [this] {
+            MsgBox::show(tr("The timers cannot be saved in \"%1\". They are kept until Halcyrix ends.")
+                             .arg(QDir::toNativeSeparators(m_path)),
+                         &m_window);
+        });
+    m_writeFailed = true;
 }
 
 void Timers::showTimers()
@@ -253,6 +262,7 @@ void Timers::startWakeUp(const Timer &timer)
     if (!player)
         return;
     m_fadeVolume = TimerRules::fadeVolume(timer.volume, 0);
+    player->setMuted(false); // a muted clock radio wakes nobody
     player->setVolume(m_fadeVolume);
     tune(timer.station);
     emit notice(timer.label(), tr("Wake up: %1").arg(timer.station));

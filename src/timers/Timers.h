@@ -67,6 +67,7 @@ private:
     TimerClock *m_clock;
     QString m_path;
     bool m_loaded = false;
+    bool m_writeFailed = false;
     QPointer<frmTimers> m_list;
     QTimer m_refresh;
     // Of the timer that runs:
