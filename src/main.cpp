@@ -3,6 +3,7 @@
 #include "desktop/Mpris.h"
 #include "desktop/Notifications.h"
 #include "desktop/Tray.h"
+#include "timers/Timers.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
 
@@ -27,7 +28,13 @@ int main(int argc, char **argv)
     // Media keys, the sound menu and the lock screen reach the tuner through the session bus.
     MprisService desktopControls(*window);
     // New titles as desktop notifications, and the icon in the tray where the desktop has one.
-    const Notifications notifications(*window);
+    Notifications notifications(*window);
     const TrayIcon tray(*window, desktopControls);
+    // A timer's start and end, when notifications are on.
+    QObject::connect(&window->timers(), &Timers::notice, &notifications,
+                     [&](const QString &summary, const QString &body) {
+                         if (window->mnuPlayNotifications->isChecked())
+                             notifications.show(summary, body);
+                     });
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <deque>
 
 namespace MsgBox {
@@ -82,6 +83,21 @@ Answer askYesNo(const QString &text, QWidget *parent)
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+}
+
+Answer askYesNoUnattended(const QString &text, int seconds, QWidget *parent)
+{
+    if (g_recording)
+        return recordedAnswer(text, Answer::Yes) == Answer::No ? Answer::No : Answer::Yes;
+    QMessageBox box(QMessageBox::Question, App::title(), QString(), QMessageBox::NoButton, ownerFor(parent));
+    setPlainText(box, text);
+    QPushButton *yes = box.addButton(QMessageBox::Yes);
+    QPushButton *no = box.addButton(QMessageBox::No);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    QTimer::singleShot(seconds * 1000, &box, [yes] { yes->click(); });
+    box.exec();
+    return box.clickedButton() == no ? Answer::No : Answer::Yes;
 }
 
 void setRecording(bool on)

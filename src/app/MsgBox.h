@@ -21,6 +21,11 @@ Answer askYesNoAllCancel(const QString &text, QWidget *parent = nullptr);
 // Recording without a preset answer, the answer is No.
 Answer askYesNo(const QString &text, QWidget *parent = nullptr);
 
+// A question with Yes and No buttons, Yes the default, that takes Yes by itself when nobody
+// answers within the seconds given (asked when a timer would take over the player). Recording
+// without a preset answer, the answer is Yes.
+Answer askYesNoUnattended(const QString &text, int seconds, QWidget *parent = nullptr);
+
 void setRecording(bool on);
 bool recording();
 QStringList shown();     // texts shown since recording started or was last cleared

@@ -6,6 +6,7 @@
 #include "listening/NowPlaying.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
+#include "timers/Timers.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
 
@@ -53,6 +54,7 @@ TrayIcon::TrayIcon(frmMain &window, MprisService &controls, QObject *parent)
             toggleWindow();
     });
     connect(m_now, &NowPlaying::changed, this, &TrayIcon::refresh);
+    connect(&m_window.timers(), &Timers::changed, this, &TrayIcon::refresh);
     if (Player *player = m_now->player()) {
         connect(player, &Player::stateChanged, this, &TrayIcon::refresh);
         connect(player, &Player::mutedChanged, this, &TrayIcon::refresh);
@@ -75,9 +77,13 @@ bool TrayIcon::isShown() const
 QString TrayIcon::toolTip() const
 {
     const NowPlaying::Station station = m_now->station();
-    if (station.name.isEmpty())
-        return App::title();
-    return m_now->title().isEmpty() ? station.name : station.name + QLatin1Char('\n') + m_now->title();
+    QString text = station.name.isEmpty()     ? App::title()
+                   : m_now->title().isEmpty() ? station.name
+                                              : station.name + QLatin1Char('\n') + m_now->title();
+    // The timer that runs, else the next.
+    if (const QString timer = m_window.timers().trayText(); !timer.isEmpty())
+        text += QLatin1Char('\n') + timer;
+    return text;
 }
 
 void TrayIcon::refresh()

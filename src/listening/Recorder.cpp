@@ -33,7 +33,7 @@ Recorder::Recorder(NowPlaying &now, QObject *parent) : QObject(parent), m_now(no
         emit tick();
     });
     connect(&m_now, &NowPlaying::newTitle, this, [this] {
-        if (!m_recording || m_waiting)
+        if (!m_recording || m_waiting || !m_oneFileTitle.isEmpty())
             return;
         QString error;
         if (!openFile(&error))
@@ -96,7 +96,7 @@ bool Recorder::canRecord() const
     return m_player && (m_player->state() == Player::State::Playing || m_player->state() == Player::State::Buffering);
 }
 
-bool Recorder::start(const QString &folder, QString *error)
+bool Recorder::start(const QString &folder, QString *error, const QString &oneFileTitle)
 {
     if (m_recording)
         return true;
@@ -109,6 +109,7 @@ bool Recorder::start(const QString &folder, QString *error)
         return false;
     }
     m_folder = folder;
+    m_oneFileTitle = oneFileTitle;
     m_files.clear();
     const QString path = newFile(error);
     if (path.isEmpty())
@@ -136,7 +137,8 @@ QString Recorder::newFile(QString *error) const
 {
     const QString extension = RecordingName::extensionFor(m_player->audioCodec(), m_player->hasVideo());
     const QString name =
-        RecordingName::fileName(m_now.station().name, m_now.title(), extension, QDateTime::currentDateTime());
+        RecordingName::fileName(m_now.station().name, m_oneFileTitle.isEmpty() ? m_now.title() : m_oneFileTitle,
+                                extension, QDateTime::currentDateTime());
     QString why;
     const QString path = RecordingName::createUnique(m_folder, name, &why);
     if (path.isEmpty())

@@ -23,8 +23,10 @@ public:
     ~Recorder() override;
 
     // Starts recording into the folder, which is made when missing. False, with *error saying
-    // why, when it cannot start: nothing playing, the folder or file cannot be made.
-    bool start(const QString &folder, QString *error);
+    // why, when it cannot start: nothing playing, the folder or file cannot be made. Given a
+    // oneFileTitle, the recording goes into one file named with it in place of the stream's
+    // titles, not a file per title.
+    bool start(const QString &folder, QString *error, const QString &oneFileTitle = QString());
     void stop();
     bool isRecording() const { return m_recording; }
     // Whether the player plays something that can be recorded.
@@ -56,6 +58,7 @@ private:
     NowPlaying &m_now;
     QPointer<Player> m_player;
     QString m_folder;
+    QString m_oneFileTitle;
     QString m_file;
     QStringList m_files;
     bool m_recording = false;

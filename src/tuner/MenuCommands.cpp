@@ -23,6 +23,7 @@
 #include "maintenance/frmViewCategory.h"
 #include "player/Player.h"
 #include "player/RealAudio.h"
+#include "timers/Timers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,6 +110,7 @@ void frmMain::buildMenus()
     mnuPlayTray = item(mnuPlay, "mnuPlayTray", tr("Keep Playing in &Tray"));
     mnuPlayTray->setCheckable(true);
     mnuPlayTray->setChecked(Preferences::value(QStringLiteral("Tray/KeepPlaying"), false).toBool());
+    mnuPlayTimers = item(mnuPlay, "mnuPlayTimers", tr("&Timers..."));
 
     mnuHelp = menu("mnuHelp", tr("&Help"));
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));
@@ -136,6 +138,7 @@ void frmMain::buildMenus()
     connect(mnuPlaySleep, &QAction::triggered, this, &frmMain::mnuPlaySleep_Click);
     connect(mnuPlayNotifications, &QAction::triggered, this, &frmMain::mnuPlayNotifications_Click);
     connect(mnuPlayTray, &QAction::triggered, this, &frmMain::mnuPlayTray_Click);
+    connect(mnuPlayTimers, &QAction::triggered, this, &frmMain::mnuPlayTimers_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
     connect(mnuHelpOnlineHelp, &QAction::triggered, this, &frmMain::mnuHelpOnlineHelp_Click);
@@ -282,4 +285,9 @@ void frmMain::mnuPlayNotifications_Click()
 void frmMain::mnuPlayTray_Click()
 {
     Preferences::setValue(QStringLiteral("Tray/KeepPlaying"), mnuPlayTray->isChecked());
+}
+
+void frmMain::mnuPlayTimers_Click()
+{
+    m_timers->showTimers();
 }

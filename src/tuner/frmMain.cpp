@@ -18,6 +18,7 @@
 #include "data/Database.h"
 #include "listening/Listening.h"
 #include "player/RealAudio.h"
+#include "timers/Timers.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -109,6 +110,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildControls();
     m_listening = new Listening(*this);
+    m_timers = new Timers(*this);
     setHeight(HeightWithBanner);
     PlainText::apply(this); // what the labels show is data, never markup
 }

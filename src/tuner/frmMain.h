@@ -30,6 +30,7 @@ class frmOptions;
 class frmStation;
 class frmViewCategory;
 class Listening;
+class Timers;
 
 // The tuner window: a radio-like display of the selected station, the station list of the
 // current band, the player, ten preset buttons, the band buttons and the two steppers.
@@ -73,6 +74,8 @@ public:
     static QString startCaption();
     // Recently played titles, recording and the sleep timer (the Play menu).
     Listening &listening() const { return *m_listening; }
+    // The wake-up and record timers (Play, Timers).
+    Timers &timers() const { return *m_timers; }
     // True when the station database was opened at load.
     bool databaseAvailable() const { return m_databaseOk; }
 
@@ -132,6 +135,7 @@ public:
     QAction *mnuPlayVoid;
     QAction *mnuPlayNotifications;
     QAction *mnuPlayTray;
+    QAction *mnuPlayTimers;
     QMenu *mnuHelp;
     QAction *mnuHelpAbout;
     QAction *mnuHelpHelp;
@@ -172,6 +176,7 @@ public slots:
     void mnuPlaySleep_Click();
     void mnuPlayNotifications_Click();
     void mnuPlayTray_Click();
+    void mnuPlayTimers_Click();
     void mnuHelpAbout_Click();
     void mnuHelpHelp_Click();
     void mnuHelpOnlineHelp_Click();
@@ -229,4 +234,5 @@ private:
     frmOptions *m_frmOptions = nullptr;
     frmAbout *m_frmAbout = nullptr;
     Listening *m_listening = nullptr;
+    Timers *m_timers = nullptr;
 };
