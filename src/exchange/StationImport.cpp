@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -40,6 +41,8 @@ bool StationImport::readFile()
     m_error.clear();
     m_reader.reset();
     m_playlist.clear();
+    m_iptv.clear();
+    m_guideAddresses.clear();
     m_nextEntry = 0;
     const QString &fileName = m_choices.fileName;
     if (fileName.trimmed().isEmpty())
@@ -59,12 +62,15 @@ bool StationImport::readFile()
         if (m_choices.category.isEmpty())
             return fail(QStringLiteral("There is no category to put the playlist's stations in.\n"
                                        "Add one with Edit, Categories first."));
-        Playlist::Stations playlist = Playlist::read(bytes, fileName, m_choices.category);
+        Playlist::Stations playlist = Playlist::read(bytes, fileName, m_choices.category, m_choices.tvCategory);
         if (!playlist.isList)
             return fail(QStringLiteral("The file \"%1\" is not a playlist of stations.").arg(fileName));
         if (playlist.stations.empty() && playlist.leftOut == 0 && playlist.notStreams == 0)
             return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
         m_playlist = std::move(playlist.stations);
+        m_iptv = std::move(playlist.iptv);
+        m_guideAddresses = playlist.guideAddresses;
+        m_counts.television = playlist.television;
         m_counts.shortened = playlist.shortened;
         m_counts.leftOut = playlist.leftOut;
         m_counts.notStreams = playlist.notStreams;
@@ -117,6 +123,9 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
         QVariantList values;
         StationList::Station s;
         bool askEach = m_choices.replace && m_choices.prompt && m_callbacks.replace;
+        const bool anyIptv = std::any_of(m_iptv.begin(), m_iptv.end(), [](const auto &a) { return a.any(); });
+        if (anyIptv)
+            IptvAttributes::ensure(*db);
         for (;;) {
             if (m_callbacks.cancelled && m_callbacks.cancelled()) {
                 m_counts.cancelled = true;
@@ -158,6 +167,9 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
                     writer.insert(values);
                     ++m_counts.added;
                 }
+                // What the tables cannot hold goes beside the station.
+                if (anyIptv && !m_reader && m_nextEntry - 1 < m_iptv.size())
+                    IptvAttributes::store(*db, s.SName, m_iptv[m_nextEntry - 1]);
             } catch (const RuntimeError &e) {
                 if (!refusesOneStation(e.number()))
                     throw;
