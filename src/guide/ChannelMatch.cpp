@@ -19,14 +19,15 @@ QString fold(const QString &name)
 QList<Station> televisionStations(Database &db)
 {
     const bool iptv = StationSideTable::exists(db, QStringLiteral("StationIptv"));
-    Statement st(db, iptv ? QStringLiteral("select s.SName, i.TvgId, i.TvgName from Station s"
+    Statement st(db, iptv ? QStringLiteral("select s.SName, i.TvgId, i.TvgName, s.RAMFile from Station s"
                                            " left join StationIptv i on i.SName = s.SName"
                                            " where s.Category = 'Television' collate nocase and s.SName is not null")
-                          : QStringLiteral("select SName, '', '' from Station"
+                          : QStringLiteral("select SName, '', '', RAMFile from Station"
                                            " where Category = 'Television' collate nocase and SName is not null"));
     QList<Station> out;
     while (st.step())
-        out.append({st.column(0).toString(), st.column(1).toString(), st.column(2).toString()});
+        out.append(
+            {st.column(0).toString(), st.column(1).toString(), st.column(2).toString(), st.column(3).toString()});
     return out;
 }
 

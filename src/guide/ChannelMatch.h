@@ -18,6 +18,7 @@ struct Station
     QString name;
     QString tvgId;
     QString tvgName;
+    QString address; // the station's metafile address
 };
 
 struct Channel
@@ -29,7 +30,7 @@ struct Channel
 // A name as names are compared: lower case, without blanks.
 QString fold(const QString &name);
 
-// The TV band's stations (category "Television") with their guide id and guide name.
+// The TV band's stations (category "Television") with their guide id, guide name and address.
 QList<Station> televisionStations(Database &db);
 
 // Whether a channel may be some station's channel: what the loader keeps.

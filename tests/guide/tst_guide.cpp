@@ -3,6 +3,7 @@
 
 #include "StreamServers.h"
 #include "TestAppDir.h"
+#include "TunerFixture.h"
 #include "app/Module1.h"
 #include "app/MsgBox.h"
 #include "app/Preferences.h"
@@ -11,14 +12,20 @@
 #include "guide/GuideLoader.h"
 #include "guide/GuideSources.h"
 #include "guide/IptvAttributes.h"
+#include "guide/frmGuide.h"
+#include "player/RealAudio.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTreeWidget>
 #include <QtTest>
 #include <zlib.h>
 
@@ -95,6 +102,13 @@ class TestGuide : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        // The guide's times in a zone of the test's, its cache in a folder of the test's.
+        qputenv("TZ", "UTC");
+        qputenv("XDG_CACHE_HOME", m_cache.path().toUtf8());
+        startTests();
+    }
     void init()
     {
         MsgBox::setRecording(true);
@@ -104,6 +118,10 @@ private slots:
     void xmltvTimes();
     void guidesLoadForTheLinkedChannels();
     void hostileGuidesStopWithAMessage();
+    void throughTheRealWindow();
+
+private:
+    QTemporaryDir m_cache;
 };
 
 void TestGuide::iptvPlaylistImportKeepsItsAttributes()
@@ -258,6 +276,75 @@ void TestGuide::hostileGuidesStopWithAMessage()
                      "failed: The guide is larger than 8 MB, more than a guide may be.",
                      "failed: The server answered 404 Not Found."}));
     QVERIFY(GuideDatabase(cache.filePath("guide.db")).channels().isEmpty());
+}
+
+void TestGuide::throughTheRealWindow()
+{
+    GuideClock::setFixed(kNow);
+    LocalHttpServer server;
+    QTemporaryDir tmp;
+    QVERIFY(StreamTools::makeTone(tmp.filePath("tone.mp3"), 440, 120));
+    server.serveFile("/tone.mp3", tmp.filePath("tone.mp3"), "audio/mpeg");
+    server.serve("/guide.xml.gz", gzip(guide()), "application/gzip");
+    TestAppDir dir(TestAppDir::EmptyTables, iniText());
+    dir.exec("insert into Category (Name) values ('Television'), ('Jazz')");
+    dir.addStation("Nobody Station", "Television", server.url("/tone.mp3"), "TV");
+    dir.writeFile("tv.m3u", "#EXTM3U x-tvg-url=\"" + server.url("/guide.xml.gz").toUtf8() +
+                                "\"\n#EXTINF:-1 tvg-id=\"news.one\",News One HD\n" + server.url("/tone.mp3").toUtf8() +
+                                "\n#EXTINF:-1 tvg-name=\"Sport Two\",Sport Two\n" + server.url("/tone.mp3?2").toUtf8() +
+                                "\n");
+    auto window = openWindow();
+    frmMain &w = *window;
+
+    // File, Import the playlist and take its guide, as a user does.
+    QSignalSpy loaded(&GuideLoader::instance(), &GuideLoader::finished);
+    QTimer::singleShot(0, [&] {
+        auto *dlg = qobject_cast<frmImport *>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        dlg->txtFile->setText(dir.filePath("tv.m3u"));
+        QTest::mouseClick(dlg->optFileType[2], Qt::LeftButton);
+        MsgBox::presetAnswer(MsgBox::Answer::Yes);
+        QTest::mouseClick(dlg->Command3, Qt::LeftButton);
+    });
+    w.mnuFileImport->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 60000);
+    QCOMPARE(GuideSources::list(), QStringList({server.url("/guide.xml.gz")}));
+
+    // Tune the channel: now and next on the status line.
+    QTest::mouseClick(w.optTV, Qt::LeftButton);
+    doubleClickEntry(w, "News One HD");
+    QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Player::State::Playing, 30000);
+    auto *line = w.RealAudio1[frmMain::StatusLine]->findChild<QLabel *>("lblStatus");
+    QTRY_COMPARE_WITH_TIMEOUT(line->text(), QString("Now: Evening News (20:00–21:00) · Next: Weather & Sea"), 10000);
+
+    // The guide window: a row read as "channel, now title, time", a search, tuning from it.
+    w.mnuViewGuide->trigger();
+    auto *guideWindow = w.findChild<frmGuide *>();
+    QVERIFY(guideWindow && guideWindow->isVisible());
+    QTreeWidgetItem *row = guideWindow->lstNowNext->findItems("News One HD", Qt::MatchExactly).value(0);
+    QVERIFY(row);
+    QCOMPARE(row->data(0, Qt::AccessibleTextRole).toString(), QString("News One HD, Evening News, 20:00–21:00"));
+    guideWindow->tabGuide->setCurrentIndex(2);
+    QTest::keyClicks(guideWindow->txtSearch, "highl");
+    QCOMPARE(guideWindow->lstResults->topLevelItemCount(), 1);
+    guideWindow->lstResults->setFocus();
+    guideWindow->lstResults->setCurrentItem(guideWindow->lstResults->topLevelItem(0));
+    QTest::keyClick(guideWindow->lstResults, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(w.windowTitle().endsWith("[Sport Two]"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(line->text(), QString("Now: Match Live (20:20–20:40) · Next: Highlights"), 30000);
+
+    // A station without a guide, linked by hand to a channel found by name.
+    QCOMPARE(guideWindow->lstUnlinked->count(), 1);
+    guideWindow->lstUnlinked->setCurrentRow(0);
+    QTest::keyClicks(guideWindow->txtFindChannel, "nobody");
+    QCOMPARE(guideWindow->lstChannels->count(), 1);
+    QTest::mouseClick(guideWindow->cmdLink, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 2, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(guideWindow->lstUnlinked->count(), 0, 10000);
+    row = guideWindow->lstNowNext->findItems("Nobody Station", Qt::MatchExactly).value(0);
+    QVERIFY(row);
+    QCOMPARE(row->text(1), QString("Unseen"));
+    GuideClock::setFixed(0);
 }
 
 QTEST_MAIN(TestGuide)
