@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 
 namespace {
 
@@ -123,9 +122,9 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
         QVariantList values;
         StationList::Station s;
         bool askEach = m_choices.replace && m_choices.prompt && m_callbacks.replace;
-        const bool anyIptv = std::any_of(m_iptv.begin(), m_iptv.end(), [](const auto &a) { return a.any(); });
-        if (anyIptv)
-            IptvAttributes::ensure(*db);
+        // Written after the stations: a write between them would have the name check read the
+        // table's names again for every station.
+        QList<QPair<QString, IptvAttributes::Attributes>> iptv;
         for (;;) {
             if (m_callbacks.cancelled && m_callbacks.cancelled()) {
                 m_counts.cancelled = true;
@@ -168,14 +167,15 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
                     ++m_counts.added;
                 }
                 // What the tables cannot hold goes beside the station.
-                if (anyIptv && !m_reader && m_nextEntry - 1 < m_iptv.size())
-                    IptvAttributes::store(*db, s.SName, m_iptv[m_nextEntry - 1]);
+                if (!m_reader && m_nextEntry - 1 < m_iptv.size() && m_iptv[m_nextEntry - 1].any())
+                    iptv.append({s.SName, m_iptv[m_nextEntry - 1]});
             } catch (const RuntimeError &e) {
                 if (!refusesOneStation(e.number()))
                     throw;
                 ++m_counts.passedOver;
             }
         }
+        IptvAttributes::storeAll(*db, iptv);
         // A cancelled import keeps the stations read so far.
         transaction.commit();
     } catch (const RuntimeError &e) {

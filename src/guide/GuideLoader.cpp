@@ -12,6 +12,10 @@
 
 #include "guide/GuideSources.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 std::atomic<qint64> fixedNow{0};
@@ -93,6 +97,8 @@ bool GuideLoader::load(const QStringList &sources, const QList<ChannelMatch::Sta
     const GuideLimits limits = m_limits;
     const QString path = m_path;
     m_thread = QThread::create([this, sources, stations, stopFlag, limits, path] {
+        // Below the window thread, so that the window answers at once while a guide loads.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         for (const QString &source : sources) {
             if (stopFlag->load())
                 break;

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -153,24 +154,37 @@ void ensure(Database &db)
 
 void store(Database &db, const QString &stationName, const Attributes &attributes)
 {
-    if (!attributes.any()) {
-        if (hasTable(db)) {
-            Statement st(db, QStringLiteral("delete from StationIptv where SName = ?"));
-            st.bind(1, stationName);
-            st.run();
-        }
+    storeAll(db, {{stationName, attributes}});
+}
+
+void storeAll(Database &db, const QList<QPair<QString, Attributes>> &stations)
+{
+    if (stations.isEmpty())
         return;
+    if (!hasTable(db)) {
+        if (std::none_of(stations.begin(), stations.end(), [](const auto &s) { return s.second.any(); }))
+            return;
+        ensure(db);
     }
-    ensure(db);
-    Statement st(db, QStringLiteral("insert or replace into StationIptv (SName, TvgId, TvgName, Logo, Groups, Radio)"
-                                    " values (?, ?, ?, ?, ?, ?)"));
-    st.bind(1, stationName);
-    st.bind(2, attributes.tvgId);
-    st.bind(3, attributes.tvgName);
-    st.bind(4, attributes.logo);
-    st.bind(5, attributes.groups.join(QLatin1Char(';')));
-    st.bind(6, attributes.radio ? 1 : 0);
-    st.run();
+    Statement drop(db, QStringLiteral("delete from StationIptv where SName = ?"), true);
+    Statement put(db,
+                  QStringLiteral("insert or replace into StationIptv (SName, TvgId, TvgName, Logo, Groups, Radio)"
+                                 " values (?, ?, ?, ?, ?, ?)"),
+                  true);
+    for (const auto &[name, a] : stations) {
+        if (!a.any()) {
+            drop.bind(1, name);
+            drop.run();
+            continue;
+        }
+        put.bind(1, name);
+        put.bind(2, a.tvgId);
+        put.bind(3, a.tvgName);
+        put.bind(4, a.logo);
+        put.bind(5, a.groups.join(QLatin1Char(';')));
+        put.bind(6, a.radio ? 1 : 0);
+        put.run();
+    }
 }
 
 Attributes forStation(Database &db, const QString &stationName)

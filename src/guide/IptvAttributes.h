@@ -56,6 +56,8 @@ void ensure(Database &db);
 // Stores the attributes of the station of that name, replacing earlier ones (an entry without
 // attributes removes them).
 void store(Database &db, const QString &stationName, const Attributes &attributes);
+// Stores the attributes of many stations at once, one statement prepared for all (an import).
+void storeAll(Database &db, const QList<QPair<QString, Attributes>> &stations);
 // The stored attributes of a station (empty when there are none or the table is missing).
 Attributes forStation(Database &db, const QString &stationName);
 // Every station with stored attributes, by station name folded to lower case.

@@ -179,10 +179,16 @@ bool XmltvReader::pump()
                 m_in = In::Channel;
                 m_channel = {m_xml.attributes().value(QLatin1String("id")).toString().trimmed(), {}};
             } else if (m_depth == 2 && name == QLatin1String("programme")) {
-                m_in = In::Programme;
                 const QXmlStreamAttributes a = m_xml.attributes();
+                const QString channel = a.value(QLatin1String("channel")).toString().trimmed();
+                // Most of a large guide is for channels no station shows: passed over unread.
+                if (!channel.isEmpty() && !wantedChannel(channel)) {
+                    m_in = In::Passed;
+                    break;
+                }
+                m_in = In::Programme;
                 m_programme = {};
-                m_programme.channel = a.value(QLatin1String("channel")).toString().trimmed();
+                m_programme.channel = channel;
                 const auto start = parseXmltvTime(a.value(QLatin1String("start")));
                 const auto stop = parseXmltvTime(a.value(QLatin1String("stop")));
                 m_programmeBad = m_programme.channel.isEmpty() || !start ||
@@ -234,6 +240,8 @@ bool XmltvReader::pump()
             } else if (m_depth == 2 && m_in == In::Programme) {
                 m_in = In::Nothing;
                 endProgramme();
+            } else if (m_depth == 2) {
+                m_in = In::Nothing;
             }
             --m_depth;
             break;
@@ -250,6 +258,17 @@ bool XmltvReader::pump()
     return true;
 }
 
+bool XmltvReader::wantedChannel(const QString &channel)
+{
+    if (m_wantedIds.contains(channel))
+        return true;
+    // A programme of a channel the guide did not list is kept when a station has its id.
+    if (m_knownIds.contains(channel) || !m_wanted.channel(channel, {}))
+        return false;
+    m_wantedIds.insert(channel);
+    return true;
+}
+
 void XmltvReader::endProgramme()
 {
     GuideDatabase::Programme &p = m_programme;
@@ -257,12 +276,6 @@ void XmltvReader::endProgramme()
     if (m_programmeBad || p.title.isEmpty()) {
         ++m_skipped;
         return;
-    }
-    // A programme of a channel the guide did not list is kept when a station has its id.
-    if (!m_wantedIds.contains(p.channel)) {
-        if (m_knownIds.contains(p.channel) || !m_wanted.channel(p.channel, {}))
-            return;
-        m_wantedIds.insert(p.channel);
     }
     flushPending(p.channel, p.start);
     if (!m_hasStop) {

@@ -50,6 +50,7 @@ private:
     bool feedXml(const char *data, qint64 size);
     bool pump();
     void endProgramme();
+    bool wantedChannel(const QString &channel);
     void flushPending(const QString &channel, qint64 nextStart);
 
     GuideDatabase &m_db;
@@ -70,8 +71,8 @@ private:
 
     // Where the reader stands.
     int m_depth = 0;
-    enum class In { Nothing, Channel, Programme } m_in = In::Nothing;
-    QString *m_text = nullptr; // the element whose text is collected
+    enum class In { Nothing, Channel, Programme, Passed } m_in = In::Nothing; // Passed: a programme not kept
+    QString *m_text = nullptr;                                                // the element whose text is collected
     ChannelMatch::Channel m_channel;
     QString m_name;
     GuideDatabase::Programme m_programme;

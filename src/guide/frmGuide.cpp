@@ -348,7 +348,8 @@ void frmGuide::fillNowNext()
     }
     if (!lstNowNext->currentItem() && lstNowNext->topLevelItemCount() > 0)
         lstNowNext->setCurrentItem(lstNowNext->topLevelItem(0));
-    lstNowNext->resizeColumnToContents(0);
+    for (int column = 0; column < 4; ++column)
+        lstNowNext->resizeColumnToContents(column);
 }
 
 void frmGuide::fillProgrammes()
@@ -362,16 +363,24 @@ void frmGuide::fillProgrammes()
         QDateTime::fromSecsSinceEpoch(GuideClock::now()).toLocalTime().date().addDays(cboDay->currentData().toInt());
     const qint64 from = QDateTime(day, QTime(0, 0)).toSecsSinceEpoch();
     const qint64 to = QDateTime(day.addDays(1), QTime(0, 0)).toSecsSinceEpoch();
+    const qint64 now = GuideClock::now();
+    QTreeWidgetItem *onNow = nullptr;
     for (const auto &p : m_guide->programmes(channel, from, to)) {
         auto *item = new QTreeWidgetItem(lstProgrammes);
+        if (!onNow && p.stop > now)
+            onNow = item;
         item->setText(0, GuideText::span(p));
         item->setText(1, p.title);
         item->setText(2, p.subTitle);
         item->setData(0, DescriptionRole, p.description);
         speakRow(item, {p.title, GuideText::span(p), p.subTitle});
     }
-    if (lstProgrammes->topLevelItemCount() > 0)
-        lstProgrammes->setCurrentItem(lstProgrammes->topLevelItem(0));
+    // The programme on now (or the day's first).
+    if (QTreeWidgetItem *first = onNow ? onNow : lstProgrammes->topLevelItem(0)) {
+        lstProgrammes->setCurrentItem(first);
+        lstProgrammes->scrollToItem(first, QAbstractItemView::PositionAtTop);
+    }
+    lstProgrammes->resizeColumnToContents(0);
 }
 
 void frmGuide::showDescription()
