@@ -83,7 +83,7 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
         s.Type = QStringLiteral("NET");
         s.RAMFile = address;
         s.Category = category;
-        if (iptv.isIptv && !attributes.radio && !tvCategory.isEmpty()) {
+        if (iptv.isTelevision && !attributes.radio && !tvCategory.isEmpty()) {
             s.Type = QStringLiteral("TV");
             s.Category = tvCategory;
             ++result.television;

@@ -32,8 +32,9 @@ struct Stations
     QStringList guideAddresses;
     int television = 0; // stations put in tvCategory
 };
-// With tvCategory given, the television entries of an IPTV playlist (those not marked
-// radio="true") go to tvCategory with type "TV"; the others go to category.
+// With tvCategory given, the television entries of an IPTV playlist (one that names a guide or
+// gives guide ids or names; those not marked radio="true") go to tvCategory with type "TV"; the
+// others go to category.
 Stations read(const QByteArray &bytes, const QString &fileName, const QString &category,
               const QString &tvCategory = {});
 

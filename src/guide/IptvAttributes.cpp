@@ -137,10 +137,12 @@ Playlist parse(const QByteArray &bytes)
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
             continue;
         playlist.isIptv = playlist.isIptv || pending.any();
+        playlist.isTelevision = playlist.isTelevision || !pending.tvgId.isEmpty() || !pending.tvgName.isEmpty();
         playlist.entries.append(pending);
         pending = Attributes();
     }
     playlist.isIptv = playlist.isIptv || !playlist.guideAddresses.isEmpty();
+    playlist.isTelevision = playlist.isTelevision || !playlist.guideAddresses.isEmpty();
     return playlist;
 }
 

@@ -46,6 +46,9 @@ struct Playlist
     QList<Attributes> entries;
     // True when the header names a guide or any entry has an IPTV attribute.
     bool isIptv = false;
+    // True when it is a television list: the header names a guide or an entry has a guide id or
+    // guide name (a logo or a group alone is common in radio lists too).
+    bool isTelevision = false;
 };
 Playlist parse(const QByteArray &bytes);
 

@@ -8,6 +8,7 @@
 #include "app/MsgBox.h"
 #include "app/Preferences.h"
 #include "data/Database.h"
+#include "exchange/Playlist.h"
 #include "exchange/frmImport.h"
 #include "guide/GuideLoader.h"
 #include "guide/GuideSources.h"
@@ -147,6 +148,11 @@ void TestGuide::iptvPlaylistImportKeepsItsAttributes()
     QCOMPARE(parsed.entries[1].tvgId, "sport.two");
     QCOMPARE(parsed.entries[1].groups, QStringList({"Sport"}));
     QVERIFY(parsed.entries[2].radio);
+    // A radio list with logos and groups alone is no television list.
+    const auto radio = Playlist::read("#EXTM3U\n#EXTINF:-1 tvg-logo=\"x.png\" group-title=\"Jazz\",R\nhttp://r.example/\n",
+                                      "/x.m3u", "Jazz", "Television");
+    QCOMPARE(radio.stations.at(0).Category, "Jazz");
+    QCOMPARE(radio.iptv.at(0).logo, "x.png");
 
     {
         frmImport dlg;
