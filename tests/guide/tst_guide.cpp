@@ -149,8 +149,9 @@ void TestGuide::iptvPlaylistImportKeepsItsAttributes()
     QCOMPARE(parsed.entries[1].groups, QStringList({"Sport"}));
     QVERIFY(parsed.entries[2].radio);
     // A radio list with logos and groups alone is no television list.
-    const auto radio = Playlist::read("#EXTM3U\n#EXTINF:-1 tvg-logo=\"x.png\" group-title=\"Jazz\",R\nhttp://r.example/\n",
-                                      "/x.m3u", "Jazz", "Television");
+    const auto radio =
+        Playlist::read("#EXTM3U\n#EXTINF:-1 tvg-logo=\"x.png\" group-title=\"Jazz\",R\nhttp://r.example/\n", "/x.m3u",
+                       "Jazz", "Television");
     QCOMPARE(radio.stations.at(0).Category, "Jazz");
     QCOMPARE(radio.iptv.at(0).logo, "x.png");
 
