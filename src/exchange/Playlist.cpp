@@ -30,7 +30,7 @@ bool isPlaylistName(const QString &fileName)
     return kind == Kind::M3u || kind == Kind::Pls || kind == Kind::Xspf;
 }
 
-Stations read(const QByteArray &bytes, const QString &fileName, const QString &category)
+Stations read(const QByteArray &bytes, const QString &fileName, const QString &category, const QString &tvCategory)
 {
     using Metafile::Kind;
     Stations result;
@@ -44,8 +44,18 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
     // An m3u without its header is a plain list of addresses.
     const QList<Metafile::TitledEntry> entries = Metafile::parseEntries(kind == Kind::Ram ? Kind::M3u : kind, bytes);
 
+    // An m3u's IPTV attributes, one per entry in the same order.
+    IptvAttributes::Playlist iptv;
+    if (kind == Kind::M3u || kind == Kind::Ram)
+        iptv = IptvAttributes::parse(bytes);
+    if (iptv.entries.size() != entries.size())
+        iptv = IptvAttributes::Playlist();
+    result.guideAddresses = iptv.guideAddresses;
+
     const QString base = QFileInfo(fileName).absoluteFilePath();
-    for (const Metafile::TitledEntry &entry : entries) {
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        const Metafile::TitledEntry &entry = entries[index];
+        const IptvAttributes::Attributes attributes = iptv.entries.value(index);
         const QString address = Metafile::resolve(entry.address, base);
         if (address.isEmpty())
             continue;
@@ -60,6 +70,8 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
         }
         QString name = entry.title.simplified();
         if (name.isEmpty())
+            name = attributes.tvgName;
+        if (name.isEmpty())
             name = QUrl(address).host();
         if (name.isEmpty())
             name = QFileInfo(Metafile::localPath(address)).completeBaseName().simplified();
@@ -71,10 +83,16 @@ Stations read(const QByteArray &bytes, const QString &fileName, const QString &c
         s.Type = QStringLiteral("NET");
         s.RAMFile = address;
         s.Category = category;
+        if (iptv.isTelevision && !attributes.radio && !tvCategory.isEmpty()) {
+            s.Type = QStringLiteral("TV");
+            s.Category = tvCategory;
+            ++result.television;
+        }
         // Location, call letters and frequency: a playlist has none, so a replaced station
         // keeps its own.
         s.supplied = StationList::HasSName | StationList::HasType | StationList::HasRAMFile | StationList::HasCategory;
         result.stations.push_back(std::move(s));
+        result.iptv.push_back(attributes);
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/StationFormats.h"
+#include "guide/IptvAttributes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,8 +27,16 @@ struct Stations
     int leftOut = 0;    // entries left out: their address does not fit
     int notStreams = 0; // entries left out: their address is no stream (javascript:, data:, ...)
     bool isList = true; // false: the bytes are no playlist of stations (a stream, an HLS list, ...)
+    // An IPTV playlist's attributes of each station (same order as stations) and its guides.
+    std::vector<IptvAttributes::Attributes> iptv;
+    QStringList guideAddresses;
+    int television = 0; // stations put in tvCategory
 };
-Stations read(const QByteArray &bytes, const QString &fileName, const QString &category);
+// With tvCategory given, the television entries of an IPTV playlist (one that names a guide or
+// gives guide ids or names; those not marked radio="true") go to tvCategory with type "TV"; the
+// others go to category.
+Stations read(const QByteArray &bytes, const QString &fileName, const QString &category,
+              const QString &tvCategory = {});
 
 // The name cut to at most length characters: at the last blank that leaves a word whole, or
 // within the word when the first word alone is too long.

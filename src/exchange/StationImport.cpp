@@ -40,6 +40,8 @@ bool StationImport::readFile()
     m_error.clear();
     m_reader.reset();
     m_playlist.clear();
+    m_iptv.clear();
+    m_guideAddresses.clear();
     m_nextEntry = 0;
     const QString &fileName = m_choices.fileName;
     if (fileName.trimmed().isEmpty())
@@ -59,12 +61,15 @@ bool StationImport::readFile()
         if (m_choices.category.isEmpty())
             return fail(QStringLiteral("There is no category to put the playlist's stations in.\n"
                                        "Add one with Edit, Categories first."));
-        Playlist::Stations playlist = Playlist::read(bytes, fileName, m_choices.category);
+        Playlist::Stations playlist = Playlist::read(bytes, fileName, m_choices.category, m_choices.tvCategory);
         if (!playlist.isList)
             return fail(QStringLiteral("The file \"%1\" is not a playlist of stations.").arg(fileName));
         if (playlist.stations.empty() && playlist.leftOut == 0 && playlist.notStreams == 0)
             return fail(QStringLiteral("The file \"%1\" holds no stations.").arg(fileName));
         m_playlist = std::move(playlist.stations);
+        m_iptv = std::move(playlist.iptv);
+        m_guideAddresses = playlist.guideAddresses;
+        m_counts.television = playlist.television;
         m_counts.shortened = playlist.shortened;
         m_counts.leftOut = playlist.leftOut;
         m_counts.notStreams = playlist.notStreams;
@@ -117,6 +122,9 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
         QVariantList values;
         StationList::Station s;
         bool askEach = m_choices.replace && m_choices.prompt && m_callbacks.replace;
+        // Written after the stations: a write between them would have the name check read the
+        // table's names again for every station.
+        QList<QPair<QString, IptvAttributes::Attributes>> iptv;
         for (;;) {
             if (m_callbacks.cancelled && m_callbacks.cancelled()) {
                 m_counts.cancelled = true;
@@ -158,12 +166,16 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
                     writer.insert(values);
                     ++m_counts.added;
                 }
+                // What the tables cannot hold goes beside the station.
+                if (!m_reader && m_nextEntry - 1 < m_iptv.size() && m_iptv[m_nextEntry - 1].any())
+                    iptv.append({s.SName, m_iptv[m_nextEntry - 1]});
             } catch (const RuntimeError &e) {
                 if (!refusesOneStation(e.number()))
                     throw;
                 ++m_counts.passedOver;
             }
         }
+        IptvAttributes::storeAll(*db, iptv);
         // A cancelled import keeps the stations read so far.
         transaction.commit();
     } catch (const RuntimeError &e) {

@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeCallbacks.h"
 #include "exchange/StationFormats.h"
+#include "guide/IptvAttributes.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +27,8 @@ public:
         bool prompt = false;
         // The category a playlist's stations go to (a playlist names none).
         QString category;
+        // When given, the category the television entries of an IPTV playlist go to.
+        QString tvCategory;
     };
 
     // The answers to "replace this station?".
@@ -46,6 +49,7 @@ public:
         int shortened = 0;  // playlist names shortened to fit
         int leftOut = 0;    // playlist entries whose address does not fit
         int notStreams = 0; // playlist entries whose address is no stream
+        int television = 0; // IPTV entries put in the television category
     };
 
     StationImport(const Choices &choices, Callbacks callbacks = {});
@@ -62,6 +66,8 @@ public:
 
     const Counts &counts() const { return m_counts; }
     const QString &error() const { return m_error; }
+    // The guide addresses an IPTV playlist's header names.
+    const QStringList &guideAddresses() const { return m_guideAddresses; }
 
 private:
     bool fail(const QString &text);
@@ -76,5 +82,7 @@ private:
     // The stations come one at a time from the file's reader, or from the playlist read whole.
     std::unique_ptr<StationList::StationReader> m_reader;
     std::vector<StationList::Station> m_playlist;
+    std::vector<IptvAttributes::Attributes> m_iptv; // beside m_playlist
+    QStringList m_guideAddresses;
     size_t m_nextEntry = 0;
 };

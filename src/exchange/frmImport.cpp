@@ -9,6 +9,7 @@
 #include "data/CategoryColumn.h"
 #include "data/DataControl.h"
 #include "data/Recordset.h"
+#include "guide/GuideSources.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,7 +44,16 @@ frmImport::frmImport(QWidget *parent)
     categoryRow->addWidget(lblCategory);
     categoryRow->addWidget(cboCategory, 1);
     static_cast<QBoxLayout *>(Frame1->layout())->addLayout(categoryRow);
-    for (QWidget *w : {static_cast<QWidget *>(lblCategory), static_cast<QWidget *>(cboCategory)})
+    chkTelevision = new QCheckBox(QStringLiteral("&Television channels to the TV band"), Frame1);
+    chkTelevision->setObjectName(QStringLiteral("chkTelevision"));
+    chkTelevision->setToolTip(QStringLiteral("Entries of an IPTV playlist that are not marked as radio go to "
+                                             "the category \"Television\""));
+    auto *televisionRow = new QHBoxLayout;
+    televisionRow->addSpacing(20);
+    televisionRow->addWidget(chkTelevision);
+    static_cast<QBoxLayout *>(Frame1->layout())->addLayout(televisionRow);
+    for (QWidget *w : {static_cast<QWidget *>(lblCategory), static_cast<QWidget *>(cboCategory),
+                       static_cast<QWidget *>(chkTelevision)})
         connect(optFileType[PlaylistType], &QRadioButton::toggled, w, &QWidget::setEnabled);
 
     Frame2 = new QGroupBox(QStringLiteral("Actions"), this);
@@ -96,6 +106,8 @@ void frmImport::resetForm()
     fillCategories();
     lblCategory->setEnabled(optFileType[PlaylistType]->isChecked());
     cboCategory->setEnabled(optFileType[PlaylistType]->isChecked());
+    chkTelevision->setChecked(true);
+    chkTelevision->setEnabled(optFileType[PlaylistType]->isChecked());
 }
 
 void frmImport::fillCategories()
@@ -158,11 +170,16 @@ void frmImport::Command3_Click()
     choices.replace = !optAction[0]->isChecked();
     choices.prompt = choices.replace && chkPrompt->isChecked();
     choices.category = cboCategory->currentText();
+    if (chkTelevision->isChecked())
+        choices.tvCategory = QStringLiteral("Television");
     const bool imported = importFile(choices);
     // A playlist's entries are named by the import, so what did not fit as it stood is told.
     if (imported && choices.format == StationImport::Format::Playlist &&
-        (m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.notStreams > 0 || m_counts.passedOver > 0)) {
+        (m_counts.television > 0 || m_counts.shortened > 0 || m_counts.leftOut > 0 || m_counts.notStreams > 0 ||
+         m_counts.passedOver > 0)) {
         QStringList notes;
+        if (m_counts.television > 0)
+            notes << QStringLiteral("%1 television channels went to the TV band.").arg(m_counts.television);
         if (m_counts.shortened > 0)
             notes << QStringLiteral("%1 station names were longer than %2 characters and were shortened.")
                          .arg(m_counts.shortened)
@@ -221,8 +238,27 @@ bool frmImport::importFile(const StationImport::Choices &choices)
         imported = import.store(rs ? rs->database() : nullptr);
     }
     m_counts = import.counts();
+    if (imported)
+        offerGuides(import.guideAddresses());
     work.finish(imported ? QStringLiteral("Done.") : QString());
     if (!imported)
         MsgBox::show(import.error(), this);
     return imported;
+}
+
+void frmImport::offerGuides(const QStringList &addresses)
+{
+    // A guide address is outside text: it becomes a source only when the user agrees.
+    const QStringList fresh = GuideSources::missing(addresses);
+    if (fresh.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString &address : fresh)
+        shown << QStringLiteral("  ") + address;
+    if (MsgBox::askYesNo(QStringLiteral("The playlist names %1 TV guide(s):\n%2\n\n"
+                                        "Add them to the sources of the TV guide?")
+                             .arg(fresh.size())
+                             .arg(shown.join(QLatin1Char('\n'))),
+                         this) == MsgBox::Answer::Yes)
+        GuideSources::add(fresh);
 }

@@ -21,6 +21,8 @@ public:
     // The category a playlist's stations go to: one of the existing categories.
     QLabel *lblCategory;
     QComboBox *cboCategory;
+    // An IPTV playlist's television entries go to the TV band ("Television").
+    QCheckBox *chkTelevision;
     // Bound to SName, Location, CallLetters, Frequency, Type, RAMFile, Category.
     BoundTextBox *Text1, *Text2, *Text3, *Text4, *Text5, *Text6, *Text7;
 
@@ -40,6 +42,8 @@ private:
     // Runs the import, showing its progress; false when it failed (already reported).
     bool importFile(const StationImport::Choices &choices);
     void fillCategories();
+    // Asks whether the guides an IPTV playlist names become guide sources.
+    void offerGuides(const QStringList &addresses);
 
     Counts m_counts;
 };

@@ -132,6 +132,16 @@ void RealAudio::setStationName(const QString &name)
     m_stationName = name;
 }
 
+void RealAudio::setProgrammeText(const QString &text)
+{
+    if (text == m_programmeText)
+        return;
+    m_programmeText = text;
+    showStatus();
+    if (isFullScreen() && m_player && !text.isEmpty())
+        m_player->showOnPicture(text, 4000);
+}
+
 void RealAudio::showCaption()
 {
     if (!isFullScreen() || !m_player)
@@ -267,8 +277,9 @@ void RealAudio::showStatus()
         m_clock->stop();
         return;
     }
-    const QString text = m_player->statusText();
     const Player::State state = m_player->state();
+    const QString text =
+        state == Player::State::Playing && !m_programmeText.isEmpty() ? m_programmeText : m_player->statusText();
     if (m_status->text() != text) {
         m_status->setText(text);
         m_status->setToolTip(PlainText::toolTip(text));

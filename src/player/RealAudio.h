@@ -42,6 +42,9 @@ public:
     PictureWindow *fullScreenWindow() const { return m_fullScreen; }
     // The station's name, shown with the stream's title over the full-screen picture.
     void setStationName(const QString &name);
+    // What the TV guide says is on: the status line shows it while the stream plays, and the
+    // full-screen picture shows it when it changes. Empty: nothing.
+    void setProgrammeText(const QString &text);
 
     QSize sizeHint() const override;
 
@@ -78,4 +81,5 @@ private:
     QImage m_frame;
     PictureWindow *m_fullScreen = nullptr;
     QString m_stationName;
+    QString m_programmeText;
 };

@@ -8,14 +8,20 @@
 #include "data/StationColumn.h"
 
 #include "app/AppInfo.h"
+#include "app/Module1.h"
 #include "app/Preferences.h"
 #include "app/Shell.h"
+#include "data/Database.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmOptions.h"
 #include "directory/frmFindStations.h"
 #include "exchange/frmExport.h"
 #include "exchange/frmImport.h"
+#include "guide/GuideLoader.h"
+#include "guide/GuideSources.h"
+#include "guide/GuideStatus.h"
+#include "guide/frmGuide.h"
 #include "health/frmCheckStations.h"
 #include "listening/Listening.h"
 #include "maintenance/frmCategory.h"
@@ -90,6 +96,7 @@ void frmMain::buildMenus()
     mnuViewFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
     mnuViewFullScreen->setShortcutContext(Qt::WindowShortcut);
     mnuViewFullScreen->setEnabled(false); // until a stream shows a picture
+    mnuViewGuide = item(mnuView, "mnuViewGuide", tr("TV &Guide..."));
     mnuViewBanner = item(mnuView, "mnuViewBanner", tr("&Banner"), false);
     mnuViewBanner->setCheckable(true);
     mnuViewBanner->setChecked(true);
@@ -130,6 +137,7 @@ void frmMain::buildMenus()
     connect(mnuViewCategories, &QAction::triggered, this, &frmMain::mnuViewCategories_Click);
     connect(mnuViewWebPage, &QAction::triggered, this, &frmMain::mnuViewWebPage_Click);
     connect(mnuViewFullScreen, &QAction::triggered, this, &frmMain::mnuViewFullScreen_Click);
+    connect(mnuViewGuide, &QAction::triggered, this, &frmMain::mnuViewGuide_Click);
     connect(mnuViewBanner, &QAction::triggered, this, &frmMain::mnuViewBanner_Click);
     connect(mnuViewOptions, &QAction::triggered, this, &frmMain::mnuViewOptions_Click);
     connect(mnuPlayRecent, &QAction::triggered, this, &frmMain::mnuPlayRecent_Click);
@@ -147,6 +155,7 @@ void frmMain::buildMenus()
 void frmMain::mnuFileImport_Click()
 {
     openModal(this, m_frmImport);
+    loadStaleGuides(); // the guides of an imported playlist
 }
 void frmMain::mnuFileExport_Click()
 {
@@ -178,6 +187,30 @@ void frmMain::mnuEditCheckStations_Click()
     m_frmCheckStations->show();
     m_frmCheckStations->raise();
     m_frmCheckStations->activateWindow();
+}
+void frmMain::mnuViewGuide_Click()
+{
+    if (!m_frmGuide) {
+        m_frmGuide = new frmGuide(this);
+        connect(m_frmGuide, &frmGuide::tuneRequested, this, &frmMain::tuneStation);
+    }
+    m_frmGuide->show();
+    m_frmGuide->raise();
+    m_frmGuide->activateWindow();
+}
+void frmMain::loadStaleGuides()
+{
+    const QStringList sources = GuideSources::list();
+    if (sources.isEmpty())
+        return;
+    const QStringList stale = GuideLoader::instance().stale(sources);
+    if (stale.isEmpty() || GuideLoader::instance().isRunning())
+        return;
+    try {
+        GuideLoader::instance().load(stale, ChannelMatch::televisionStations(*Database::open(Module1::DatabasePath)));
+    } catch (const std::exception &) {
+        // No station database: no channels to load a guide for.
+    }
 }
 void frmMain::mnuViewCategories_Click()
 {
@@ -222,6 +255,8 @@ void frmMain::mnuViewWebPage_Click()
 void frmMain::connectFullScreen()
 {
     RealAudio *picture = RealAudio1[Picture];
+    // What the guide says is on the tuned TV station, on the status line and the picture.
+    m_guideStatus = new GuideStatus(RealAudio1[StatusLine], picture, this);
     connect(picture->player(), &Player::videoChanged, mnuViewFullScreen, &QAction::setEnabled);
     // The channel keys of the full-screen picture step the list as the band's stepper does.
     connect(picture, &RealAudio::stepRequested, this, [this](bool forward) {

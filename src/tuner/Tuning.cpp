@@ -1,5 +1,6 @@
 // The main window's station list: the filter that fills it, tuning its stations, the band
 // buttons and the two steppers.
+#include "guide/GuideStatus.h"
 #include "tuner/frmMain.h"
 
 #include "tuner/StationFilter.h"
@@ -106,6 +107,8 @@ void frmMain::playStation(const QString &name, const QString &address)
     RealAudio1[Picture]->setStationName(name);
     RealAudio1[Picture]->setSource(address);
     RealAudio1[Picture]->DoPlay();
+    if (m_guideStatus)
+        m_guideStatus->tuned(name);
 }
 
 void frmMain::countDirectoryClick(const QString &stationName)

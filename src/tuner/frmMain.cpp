@@ -446,6 +446,7 @@ void frmMain::showEvent(QShowEvent *event)
         }
         DBList1->setFocus();
         Form_Activate();
+        QTimer::singleShot(0, this, &frmMain::loadStaleGuides);
     }
 }
 

@@ -24,6 +24,8 @@ class frmCategory;
 class frmCheckStations;
 class frmExport;
 class frmFindStations;
+class frmGuide;
+class GuideStatus;
 class DirectoryClient;
 class frmImport;
 class frmOptions;
@@ -125,6 +127,7 @@ public:
     QAction *mnuvoid1;
     QAction *mnuViewWebPage;
     QAction *mnuViewFullScreen;
+    QAction *mnuViewGuide;
     QAction *mnuViewBanner;
     QAction *mnuViewOptions;
     QMenu *mnuPlay;
@@ -168,6 +171,7 @@ public slots:
     void mnuViewCategories_Click();
     void mnuViewWebPage_Click();
     void mnuViewFullScreen_Click();
+    void mnuViewGuide_Click();
     void mnuViewBanner_Click();
     void mnuViewOptions_Click();
     void mnuPlayRecent_Click();
@@ -192,6 +196,8 @@ private:
     void buildMenus();
     // The full-screen picture: the item's state, and the channel keys it passes on.
     void connectFullScreen();
+    // Loads the TV guide's sources not loaded in the last day, off the window thread.
+    void loadStaleGuides();
     void layoutBanner();
     void showBanner(bool on);
     void applyPresetStates();
@@ -235,4 +241,6 @@ private:
     frmAbout *m_frmAbout = nullptr;
     Listening *m_listening = nullptr;
     Timers *m_timers = nullptr;
+    frmGuide *m_frmGuide = nullptr; // not modal
+    GuideStatus *m_guideStatus = nullptr;
 };

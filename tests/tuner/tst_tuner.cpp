@@ -98,7 +98,7 @@ void TestTuner::windowLayoutMenusAndBanner()
     QCOMPARE(visibleItems(w.mnuEdit),
              QStringList({"mnuEditRadioStations", "mnuEditCategories", "mnuEditCheckStations"}));
     QCOMPARE(visibleItems(w.mnuView),
-             QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage", "mnuViewFullScreen"}));
+             QStringList({"mnuViewCategories", "mnuvoid1", "mnuViewWebPage", "mnuViewFullScreen", "mnuViewGuide"}));
     QCOMPARE(visibleItems(w.mnuHelp), QStringList({"mnuHelpAbout", "mnuHelpHelp", "mnuHelpOnlineHelp"}));
     for (const char *hidden : {"mnuFileNew", "mnuFileOpen", "mnuFileVoid1", "mnuViewPing", "mnuViewChannels",
                                "mnuViewBanner", "mnuViewOptions"})
