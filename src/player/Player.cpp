@@ -332,6 +332,10 @@ quint64 Player::request(Request::Kind kind)
 
 bool Player::useAudioEngine(const Entry &entry)
 {
+    // HALCYRIX_AUDIO=libmpv plays everything in libmpv, as when the audio engine is missing.
+    static const bool mpvAsked = qEnvironmentVariable("HALCYRIX_AUDIO") == QLatin1String("libmpv");
+    if (mpvAsked)
+        return false;
     if (m_recordingWanted || !registry().options.isEmpty() || m_mpvOnly.contains(entry.address) ||
         !AudioEngine::mayPlay(entry.address) || !AudioEngine::available())
         return false;

@@ -16,6 +16,10 @@
                                     role, states and children; JSON with the count and seconds.
                                     As screen readers do, it does not descend into an object that
                                     manages its descendants (a long list makes its rows on request)
+  atspi_read.py press MENU ITEM     presses the item ITEM of the main window's menu MENU
+  atspi_read.py listen SECONDS      until ended, prints a JSON line for every new text of the
+                                    player's status line ({"t": monotonic seconds, "status": text})
+                                    and walks every object of the program every SECONDS seconds
 """
 import json
 import sys
@@ -135,6 +139,42 @@ def walk():
     return {"objects": count, "seconds": time.monotonic() - start}
 
 
+def press(menu_name, item_name):
+    frame = main_frame("Halcyrix v")
+    if frame is None:
+        return False
+    for bar in children(frame):
+        if bar.get_role() != Atspi.Role.MENU_BAR:
+            continue
+        for menu in children(bar):
+            if menu.get_name() != menu_name:
+                continue
+            for item in descendants(menu):
+                if item is not menu and item.get_name() == item_name:
+                    return Atspi.Action.do_action(item, 0)
+    return False
+
+
+def listen(walk_seconds):
+    from gi.repository import GLib
+
+    def on_name(event):
+        source = event.source
+        if source is not None and source.get_description() == "Player status":
+            text = event.any_data if isinstance(event.any_data, str) else source.get_name()
+            print(json.dumps({"t": time.monotonic(), "status": text}), flush=True)
+
+    def on_walk():
+        walk()
+        return True
+
+    listener = Atspi.EventListener.new(on_name)
+    listener.register("object:property-change:accessible-name")
+    GLib.timeout_add(int(walk_seconds * 1000), on_walk)
+    print(json.dumps({"t": time.monotonic(), "ready": True}), flush=True)
+    Atspi.event_main()
+
+
 def main(argv):
     command = argv[1] if len(argv) > 1 else ""
     if command == "bus":
@@ -166,6 +206,11 @@ def main(argv):
     if command == "select":
         stations = station_list()
         return 0 if stations is not None and Atspi.Table.add_row_selection(stations, int(argv[2])) else 1
+    if command == "press":
+        return 0 if press(argv[2], argv[3]) else 1
+    if command == "listen":
+        listen(float(argv[2]))
+        return 0
     if command == "walk":
         print(json.dumps(walk()))
         return 0
