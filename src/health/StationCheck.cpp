@@ -1,13 +1,45 @@
 #include "health/StationCheck.h"
 
+#include "player/Metafile.h"
+#include "player/StatusText.h"
+
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// The port a stream protocol listens on when the address names none; 0 for a scheme whose
+// check connects to nothing (udp, rtp, srt).
+quint16 defaultPort(const QString &scheme)
+{
+    static const QHash<QString, quint16> ports = {
+        {QStringLiteral("http"), 80},   {QStringLiteral("https"), 443}, {QStringLiteral("rtsp"), 554},
+        {QStringLiteral("rtsps"), 322}, {QStringLiteral("rtmp"), 1935}, {QStringLiteral("rtmpe"), 1935},
+        {QStringLiteral("rtmps"), 443}, {QStringLiteral("rtmpt"), 80},  {QStringLiteral("mms"), 1755},
+        {QStringLiteral("mmst"), 1755}, {QStringLiteral("mmsh"), 80},
+    };
+    return ports.value(scheme, 0);
+}
+
+} // namespace
 
 StationCheck::StationCheck(int parallel, int timeLimitMs, QObject *parent)
-    : QObject(parent), m_net(new QNetworkAccessManager(this)), m_timeLimitMs(timeLimitMs)
+    : StationCheck(Limits{parallel, timeLimitMs, kPerHost, kConnectTimeoutMs}, parent)
 {
-    for (int i = 0; i < qMax(1, parallel); ++i) {
+}
+
+StationCheck::StationCheck(const Limits &limits, QObject *parent)
+    : QObject(parent), m_limits(limits), m_net(new QNetworkAccessManager(this))
+{
+    m_limits.parallel = qMax(1, m_limits.parallel);
+    m_limits.perHost = qMax(1, m_limits.perHost);
+    for (int i = 0; i < m_limits.parallel; ++i) {
         auto slot = std::make_unique<Slot>();
         slot->check = std::make_unique<AddressCheck>(m_net);
+        slot->check->setConnectTimeout(m_limits.connectTimeoutMs);
         Slot *s = slot.get();
         connect(s->check.get(), &AddressCheck::finished, this,
                 [this, s](const AddressCheck::Outcome &outcome) { slotFinished(*s, outcome); });
@@ -21,14 +53,33 @@ StationCheck::~StationCheck()
     m_checks.clear(); // the checks go before the network access they use
 }
 
+QString StationCheck::serverOf(const QString &address, QString *host, quint16 *port)
+{
+    const QString trimmed = address.trimmed();
+    if (trimmed.isEmpty() || Metafile::isLocal(trimmed) || !Metafile::isPlayableAddress(trimmed, false))
+        return QString();
+    const QUrl url(trimmed);
+    const quint16 fallback = defaultPort(url.scheme().toLower());
+    if (fallback == 0 || url.host().isEmpty())
+        return QString();
+    const quint16 p = quint16(url.port(fallback));
+    if (host)
+        *host = url.host().toLower();
+    if (port)
+        *port = p;
+    return url.host().toLower() + QLatin1Char(':') + QString::number(p);
+}
+
 void StationCheck::start(QList<Station> stations)
 {
     stop();
-    m_waiting = std::move(stations);
-    m_next = 0;
     m_done = 0;
-    m_total = int(m_waiting.size());
+    m_total = int(stations.size());
+    m_mostOnOneHost = 0;
     m_running = true;
+    for (Station &station : stations)
+        queue(std::move(station));
+    stations.clear();
     emit progress(m_done, m_total);
     fill();
 }
@@ -39,20 +90,87 @@ void StationCheck::add(const Station &station)
         start({station});
         return;
     }
-    m_waiting.append(station);
     ++m_total;
+    queue(station);
     emit progress(m_done, m_total);
-    fill();
+    queueFill();
 }
 
 void StationCheck::stop()
 {
-    for (auto &slot : m_checks)
+    ++m_generation;
+    for (auto &slot : m_checks) {
         slot->check->cancel();
-    m_waiting.clear();
-    m_waiting.squeeze();
-    m_next = 0;
+        slot->station = Station();
+        slot->server = nullptr;
+    }
+    for (QTcpSocket *socket : std::as_const(m_tries)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_tries.clear();
+    m_ready.clear();
+    m_byKey.clear();
+    m_servers.clear();
+    m_onHost.clear();
+    m_active = 0;
     m_running = false;
+}
+
+void StationCheck::queue(Station station)
+{
+    QString host;
+    quint16 port = 0;
+    const QString key = serverOf(station.address, &host, &port);
+    Server *server = m_byKey.value(key);
+    if (!server) {
+        m_servers.push_back(std::make_unique<Server>());
+        server = m_servers.back().get();
+        server->key = key;
+        server->host = host;
+        server->port = port;
+        if (key.isEmpty())
+            server->state = Server::State::Open; // nothing to try first
+        m_byKey.insert(key, server);
+    }
+    server->waiting.push_back(std::move(station));
+    if (!server->queued && server->state != Server::State::Trying) {
+        server->queued = true;
+        m_ready.push_back(server);
+    }
+}
+
+void StationCheck::queueFill()
+{
+    // From the event loop: a check that ends at once (no address) must not start the next one
+    // inside itself, list after list.
+    if (!m_fillQueued) {
+        m_fillQueued = true;
+        QMetaObject::invokeMethod(this, &StationCheck::fill, Qt::QueuedConnection);
+    }
+}
+
+bool StationCheck::hostFree(const Server &server) const
+{
+    return server.key.isEmpty() || m_onHost.value(server.host) < m_limits.perHost;
+}
+
+void StationCheck::hostTaken(const Server &server)
+{
+    if (server.key.isEmpty())
+        return;
+    int &open = m_onHost[server.host];
+    m_mostOnOneHost = qMax(m_mostOnOneHost, ++open);
+}
+
+void StationCheck::hostFreed(const Server &server)
+{
+    if (server.key.isEmpty())
+        return;
+    auto it = m_onHost.find(server.host);
+    if (it != m_onHost.end() && --*it <= 0)
+        m_onHost.erase(it);
 }
 
 void StationCheck::fill()
@@ -60,36 +178,167 @@ void StationCheck::fill()
     m_fillQueued = false;
     if (!m_running)
         return;
-    bool busy = false;
-    for (auto &slot : m_checks) {
-        if (!slot->check->busy() && m_next < m_waiting.size()) {
-            slot->station = std::move(m_waiting[m_next]);
-            m_waiting[m_next] = Station();
-            ++m_next;
-            slot->check->start(slot->station.address, m_timeLimitMs);
+    const quint64 generation = m_generation;
+    QList<Result> answered; // stations whose server answered for them
+    int budget = m_limits.parallel - m_active;
+    for (size_t turns = m_ready.size(); turns > 0 && generation == m_generation; --turns) {
+        Server *server = m_ready.front();
+        m_ready.pop_front();
+        server->queued = false;
+        if (server->state == Server::State::Answered) {
+            while (!server->waiting.empty()) {
+                Station station = std::move(server->waiting.front());
+                server->waiting.pop_front();
+                AddressCheck::Outcome outcome = server->answer;
+                if (outcome.detail.isEmpty())
+                    outcome.detail = StatusText::cannotConnect(station.address.trimmed());
+                answered.append({std::move(station), outcome});
+            }
+            continue;
         }
-        busy = busy || slot->check->busy();
+        if (budget > 0 && hostFree(*server)) {
+            if (server->state == Server::State::Unknown) {
+                tryServer(*server);
+                --budget;
+                continue; // back in turn once it was tried
+            }
+            startOn(*server, budget);
+            if (generation != m_generation)
+                return;
+        }
+        if (!server->waiting.empty() && !server->queued) {
+            server->queued = true;
+            m_ready.push_back(server);
+        }
     }
-    if (!busy && m_next >= m_waiting.size()) {
+    for (const Result &result : std::as_const(answered)) {
+        if (generation != m_generation)
+            return;
+        ++m_done;
+        emit checked(result);
+        emit progress(m_done, m_total);
+    }
+    if (generation == m_generation && m_running && m_active == 0 && m_done >= m_total) {
         m_running = false;
-        m_waiting.clear();
-        m_waiting.squeeze();
-        m_next = 0;
+        stop();
         emit finished();
     }
 }
 
+void StationCheck::startOn(Server &server, int &budget)
+{
+    const quint64 generation = m_generation;
+    while (budget > 0 && !server.waiting.empty() && hostFree(server)) {
+        // After a check that heard nothing, the others under way show whether the server
+        // answers at all before more are started.
+        if (server.silent > 0 && !server.heard && server.running > 0)
+            return;
+        Slot *slot = nullptr;
+        for (auto &s : m_checks)
+            if (!s->server && !s->check->busy()) {
+                slot = s.get();
+                break;
+            }
+        if (!slot)
+            return;
+        slot->station = std::move(server.waiting.front());
+        server.waiting.pop_front();
+        slot->server = &server;
+        ++server.running;
+        ++m_active;
+        --budget;
+        hostTaken(server);
+        slot->check->start(slot->station.address, m_limits.timeLimitMs);
+        if (generation != m_generation)
+            return;
+    }
+}
+
+void StationCheck::tryServer(Server &server)
+{
+    server.state = Server::State::Trying;
+    // Through a proxy the server itself is not connected to: its stations are checked one by one.
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(server.host);
+    url.setPort(server.port);
+    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    if (!proxies.isEmpty() && proxies.first().type() != QNetworkProxy::NoProxy &&
+        proxies.first().type() != QNetworkProxy::DefaultProxy) {
+        server.state = Server::State::Open;
+        server.queued = true;
+        m_ready.push_back(&server);
+        queueFill();
+        return;
+    }
+    auto *socket = new QTcpSocket(this);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    m_tries.append(socket);
+    ++m_active;
+    hostTaken(server);
+    Server *s = &server;
+    connect(socket, &QTcpSocket::connected, this, [this, s, socket] { serverTried(*s, socket, Failure::Other, true); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, s, socket](QAbstractSocket::SocketError error) {
+        const Failure failure = error == QAbstractSocket::HostNotFoundError        ? Failure::NoSuchHost
+                                : error == QAbstractSocket::ConnectionRefusedError ? Failure::Refused
+                                                                                   : Failure::Other;
+        serverTried(*s, socket, failure, false);
+    });
+    QTimer::singleShot(m_limits.connectTimeoutMs, socket,
+                       [this, s, socket] { serverTried(*s, socket, Failure::TimedOut, false); });
+    socket->connectToHost(server.host, server.port);
+}
+
+void StationCheck::serverTried(Server &server, QTcpSocket *socket, Failure failure, bool reached)
+{
+    if (!m_tries.removeOne(socket))
+        return; // already tried, or the run was stopped
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    --m_active;
+    hostFreed(server);
+    if (!reached && (failure == Failure::NoSuchHost || failure == Failure::Refused || failure == Failure::TimedOut)) {
+        // Every station of the server would meet the same: answered once for all of them.
+        server.state = Server::State::Answered;
+        server.answer = {false, true, failure, 0, AddressCheck::reasonText(failure), QString()};
+    } else {
+        server.state = Server::State::Open;
+    }
+    if (!server.queued) {
+        server.queued = true;
+        m_ready.push_back(&server);
+    }
+    queueFill();
+}
+
 void StationCheck::slotFinished(Slot &slot, const AddressCheck::Outcome &outcome)
 {
+    Server *server = slot.server;
+    if (!server)
+        return;
+    slot.server = nullptr;
+    --server->running;
+    --m_active;
+    hostFreed(*server);
+    if (outcome.answers || outcome.heard)
+        server->heard = true;
+    else if (outcome.failure == Failure::TimedOut)
+        ++server->silent;
+    if (!server->key.isEmpty() && !server->heard && server->silent >= m_limits.perHost &&
+        server->state == Server::State::Open) {
+        // It took the connections of the first few checks and answered none of them in time.
+        server->state = Server::State::Answered;
+        server->answer = outcome;
+    }
+    if (!server->waiting.empty() && !server->queued) {
+        server->queued = true;
+        m_ready.push_back(server);
+    }
     ++m_done;
     const Result result{std::move(slot.station), outcome};
     slot.station = Station();
     emit checked(result);
     emit progress(m_done, m_total);
-    // The next station starts from the event loop: a check that ends at once (no address) must
-    // not start the next one inside itself, list after list.
-    if (!m_fillQueued) {
-        m_fillQueued = true;
-        QMetaObject::invokeMethod(this, &StationCheck::fill, Qt::QueuedConnection);
-    }
+    queueFill();
 }
