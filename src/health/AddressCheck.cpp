@@ -178,7 +178,10 @@ void AddressCheck::probeHttp(const QString &address)
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     QNetworkReply *reply = m_net->get(request);
     m_reply = reply;
-    m_connectLimit.start(m_connectTimeoutMs);
+    // The time for the connection counts from when the name is found (a slow name server is no
+    // reason to call a server unreachable) until the request is sent.
+    connect(reply, &QNetworkReply::socketStartedConnecting, &m_connectLimit,
+            [this] { m_connectLimit.start(m_connectTimeoutMs); });
     connect(reply, &QNetworkReply::requestSent, &m_connectLimit, &QTimer::stop);
     connect(reply, &QNetworkReply::redirected, this, [this] { m_heard = true; });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { look(reply, false); });
@@ -255,7 +258,10 @@ void AddressCheck::probeTcp(const QString &address)
     // Streams of other protocols answer when their server takes the connection.
     const QUrl url(address);
     m_socket = new QTcpSocket(this);
-    m_connectLimit.start(m_connectTimeoutMs);
+    connect(m_socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::ConnectingState)
+            m_connectLimit.start(m_connectTimeoutMs);
+    });
     connect(m_socket, &QTcpSocket::connected, this, [this] { finish(answered()); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this, address](QAbstractSocket::SocketError error) {
         const Failure failure = error == QAbstractSocket::HostNotFoundError        ? Failure::NoSuchHost

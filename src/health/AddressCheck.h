@@ -28,7 +28,7 @@ public:
         int httpStatus = 0;
         QString reason;     // "Refused", "HTTP error 404", ...
         QString detail;     // what went wrong, naming the address that failed
-        bool heard = false; // some server answered something (a connection taken, a header, a byte)
+        bool heard = false; // some server answered something (a header, a byte)
     };
 
     // How long a connection may take to be made, apart from the time limit of the whole check.

@@ -114,6 +114,7 @@ void StationCheck::stop()
     m_byKey.clear();
     m_servers.clear();
     m_onHost.clear();
+    m_aloneOn.clear();
     m_active = 0;
     m_running = false;
 }
@@ -153,7 +154,7 @@ void StationCheck::queueFill()
 
 bool StationCheck::hostFree(const Server &server) const
 {
-    return server.key.isEmpty() || m_onHost.value(server.host) < m_limits.perHost;
+    return server.key.isEmpty() || (m_onHost.value(server.host) < m_limits.perHost && !m_aloneOn.contains(server.host));
 }
 
 void StationCheck::hostTaken(const Server &server)
@@ -162,6 +163,10 @@ void StationCheck::hostTaken(const Server &server)
         return;
     int &open = m_onHost[server.host];
     m_mostOnOneHost = qMax(m_mostOnOneHost, ++open);
+    if (open > 1)
+        for (auto &slot : m_checks)
+            if (slot->server && slot->server->host == server.host)
+                slot->shared = true;
 }
 
 void StationCheck::hostFreed(const Server &server)
@@ -194,6 +199,10 @@ void StationCheck::fill()
                     outcome.detail = StatusText::cannotConnect(station.address.trimmed());
                 answered.append({std::move(station), outcome});
             }
+            while (!server->doubtful.empty()) {
+                answered.append(std::move(server->doubtful.front()));
+                server->doubtful.pop_front();
+            }
             continue;
         }
         if (budget > 0 && hostFree(*server)) {
@@ -206,7 +215,7 @@ void StationCheck::fill()
             if (generation != m_generation)
                 return;
         }
-        if (!server->waiting.empty() && !server->queued) {
+        if ((!server->waiting.empty() || !server->doubtful.empty()) && !server->queued) {
             server->queued = true;
             m_ready.push_back(server);
         }
@@ -225,33 +234,58 @@ void StationCheck::fill()
     }
 }
 
+StationCheck::Slot *StationCheck::freeSlot() const
+{
+    for (const auto &s : m_checks)
+        if (!s->server && !s->check->busy())
+            return s.get();
+    return nullptr;
+}
+
 void StationCheck::startOn(Server &server, int &budget)
 {
     const quint64 generation = m_generation;
+    if (!server.doubtful.empty()) {
+        // Checked again alone once nothing else of ours is connected to the host; until then
+        // no other station of the server starts.
+        if (budget > 0 && m_onHost.value(server.host) == 0 && !m_aloneOn.contains(server.host))
+            if (Slot *slot = freeSlot()) {
+                Station station = std::move(server.doubtful.front().station);
+                server.doubtful.pop_front();
+                --budget;
+                startCheck(server, *slot, std::move(station), true);
+            }
+        return;
+    }
     while (budget > 0 && !server.waiting.empty() && hostFree(server)) {
         // After a check that heard nothing, the others under way show whether the server
         // answers at all before more are started.
         if (server.silent > 0 && !server.heard && server.running > 0)
             return;
-        Slot *slot = nullptr;
-        for (auto &s : m_checks)
-            if (!s->server && !s->check->busy()) {
-                slot = s.get();
-                break;
-            }
+        Slot *slot = freeSlot();
         if (!slot)
             return;
-        slot->station = std::move(server.waiting.front());
+        Station station = std::move(server.waiting.front());
         server.waiting.pop_front();
-        slot->server = &server;
-        ++server.running;
-        ++m_active;
         --budget;
-        hostTaken(server);
-        slot->check->start(slot->station.address, m_limits.timeLimitMs);
+        startCheck(server, *slot, std::move(station), false);
         if (generation != m_generation)
             return;
     }
+}
+
+void StationCheck::startCheck(Server &server, Slot &slot, Station station, bool alone)
+{
+    slot.station = std::move(station);
+    slot.server = &server;
+    slot.alone = alone;
+    slot.shared = !server.key.isEmpty() && m_onHost.value(server.host) > 0;
+    if (alone)
+        m_aloneOn.insert(server.host);
+    ++server.running;
+    ++m_active;
+    hostTaken(server);
+    slot.check->start(slot.station.address, m_limits.timeLimitMs);
 }
 
 void StationCheck::tryServer(Server &server)
@@ -284,8 +318,13 @@ void StationCheck::tryServer(Server &server)
                                                                                    : Failure::Other;
         serverTried(*s, socket, failure, false);
     });
-    QTimer::singleShot(m_limits.connectTimeoutMs, socket,
-                       [this, s, socket] { serverTried(*s, socket, Failure::TimedOut, false); });
+    // The time for the connection counts from when the name is found: a slow name server is
+    // no reason to call a server unreachable.
+    connect(socket, &QTcpSocket::stateChanged, this, [this, s, socket](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::ConnectingState)
+            QTimer::singleShot(m_limits.connectTimeoutMs, socket,
+                               [this, s, socket] { serverTried(*s, socket, Failure::TimedOut, false); });
+    });
     socket->connectToHost(server.host, server.port);
 }
 
@@ -321,17 +360,33 @@ void StationCheck::slotFinished(Slot &slot, const AddressCheck::Outcome &outcome
     --server->running;
     --m_active;
     hostFreed(*server);
+    if (slot.alone)
+        m_aloneOn.remove(server->host);
     if (outcome.answers || outcome.heard)
         server->heard = true;
     else if (outcome.failure == Failure::TimedOut)
         ++server->silent;
+    // A failure beside other connections of ours to a host that answers may be our doing (a
+    // server taking one connection per address): it counts once the station fails alone too.
+    const bool silentServer = !server->heard && !outcome.heard && outcome.failure == Failure::TimedOut;
+    if (!outcome.answers && outcome.checked && slot.shared && !slot.alone && outcome.failure != Failure::NoSuchHost &&
+        !silentServer && !server->key.isEmpty()) {
+        server->doubtful.push_back({std::move(slot.station), outcome});
+        slot.station = Station();
+        if (!server->queued) {
+            server->queued = true;
+            m_ready.push_back(server);
+        }
+        queueFill();
+        return;
+    }
     if (!server->key.isEmpty() && !server->heard && server->silent >= m_limits.perHost &&
         server->state == Server::State::Open) {
         // It took the connections of the first few checks and answered none of them in time.
         server->state = Server::State::Answered;
         server->answer = outcome;
     }
-    if (!server->waiting.empty() && !server->queued) {
+    if ((!server->waiting.empty() || !server->doubtful.empty()) && !server->queued) {
         server->queued = true;
         m_ready.push_back(server);
     }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <deque>
 #include <memory>
@@ -19,7 +20,9 @@ class QTcpSocket;
 // connect to first (host and port). Before its stations, each server is tried once: a name that
 // does not resolve, a connection refused or not made in time is then the answer of all its
 // stations, and a server that took the first few checks and answered none within the time limit
-// is taken to answer none of the rest. Each outcome is handed out as it comes and not kept here.
+// is taken to answer none of the rest. A station that failed while other checks were connected
+// to its host, on a host that answers, is checked again alone before its failure counts. Each
+// outcome is handed out as it comes and not kept here.
 class StationCheck : public QObject
 {
     Q_OBJECT
@@ -84,6 +87,7 @@ private:
         QString host;
         quint16 port = 0;
         std::deque<Station> waiting;
+        std::deque<Result> doubtful; // failed beside other checks of the host: checked again alone
         enum class State { Unknown, Trying, Open, Answered } state = State::Unknown;
         AddressCheck::Outcome answer; // the answer of all its stations (State::Answered)
         int running = 0;
@@ -97,11 +101,15 @@ private:
         std::unique_ptr<AddressCheck> check;
         Station station;
         Server *server = nullptr;
+        bool shared = false; // another connection to the host was open while it ran
+        bool alone = false;  // a check made alone, whose outcome stands
     };
     void queue(Station station);
     void fill();
     void queueFill();
     void startOn(Server &server, int &budget);
+    void startCheck(Server &server, Slot &slot, Station station, bool alone);
+    Slot *freeSlot() const;
     void tryServer(Server &server);
     void serverTried(Server &server, QTcpSocket *socket, Failure failure, bool reached);
     void slotFinished(Slot &slot, const AddressCheck::Outcome &outcome);
@@ -115,6 +123,7 @@ private:
     std::vector<std::unique_ptr<Server>> m_servers;
     QHash<QString, Server *> m_byKey;
     QHash<QString, int> m_onHost; // connections open per host
+    QSet<QString> m_aloneOn;      // hosts with a check made alone under way
     std::deque<Server *> m_ready; // servers with stations waiting, taken in turn
     QList<QTcpSocket *> m_tries;  // the servers being tried
     int m_active = 0;             // checks and tries under way
