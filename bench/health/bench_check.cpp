@@ -3,6 +3,7 @@
 // stations one at a time.
 //
 //   bench_check [--hosts N] [--stations N] [--limit MS] [--parallel N] [--per-host N] [--sample N]
+//               [--serve]  (only serve the hosts and print the HALCYRIX_HOME to try the window with)
 //
 // Without --hosts: the list of old, half of it on one server that takes connections and never
 // answers, the other half on one live server. With --hosts N: the stations spread over N hosts
@@ -21,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -93,10 +95,15 @@ int main(int argc, char **argv)
     int hosts = 0;
     int stations = -1;
     int sample = 40;
+    bool serve = false; // only serve the hosts, for trying the window: HALCYRIX_HOME is printed
     StationCheck::Limits limits;
-    for (int i = 1; i + 1 < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
         const QByteArray option(argv[i]);
-        const int value = QByteArray(argv[i + 1]).toInt();
+        if (option == "--serve") {
+            serve = true;
+            continue;
+        }
+        const int value = i + 1 < argc ? QByteArray(argv[i + 1]).toInt() : 0;
         if (option == "--hosts")
             hosts = value, ++i;
         else if (option == "--stations")
@@ -179,6 +186,11 @@ int main(int argc, char **argv)
     }
     dir.exec(sql);
     Module1::DatabasePath = dir.dbPath();
+    if (serve) {
+        std::printf("HALCYRIX_HOME=%s\n", qPrintable(QFileInfo(dir.dbPath()).absolutePath()));
+        std::fflush(stdout);
+        return app.exec();
+    }
 
     const long rssBefore = memoryKiB("VmRSS:");
     QElapsedTimer clock;

@@ -196,13 +196,14 @@ void frmCheckStations::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     fillCategories();
-    if (!m_shownLast && !m_check.running())
+    // The stored verdicts are the last check's: a run stopped by closing the window lists only
+    // part of them.
+    if (!m_check.running())
         showLastCheck();
 }
 
 void frmCheckStations::showLastCheck()
 {
-    m_shownLast = true;
     QList<StationVerdicts::Failed> failed;
     QDateTime when;
     try {
@@ -311,7 +312,6 @@ void frmCheckStations::cmdCheckAgain_Click()
 void frmCheckStations::run(QList<StationCheck::Station> stations)
 {
     lstFailed->clear();
-    m_shownLast = true;
     m_failed = 0;
     m_unchecked = 0;
     m_recheck = false;

@@ -104,7 +104,6 @@ private:
     QList<StationCheck::Result> m_unstored; // outcomes not yet stored beside their stations
     QTimer *m_storeTimer = nullptr;
     QTimer *m_progressTimer = nullptr;
-    bool m_shownLast = false; // the last check was listed, or a run replaced it
     int m_failed = 0;
     int m_unchecked = 0;
     bool m_recheck = false;           // the run checks one station the editor changed
