@@ -108,11 +108,14 @@ void TestHealth::outcomes()
 void TestHealth::runAsksEachServerOnceAndKeepsToTheHostLimit()
 {
     // A server that takes one connection at a time (503 beside another), one that takes
-    // connections and never answers, an address nobody listens on, a name that does not resolve.
+    // connections and never answers, one that takes none, an address nobody listens on, a name
+    // that does not resolve.
     HostServer limited(HostServer::Mode::Limited);
     HostServer silent(HostServer::Mode::Silent);
+    HostServer unreachable(HostServer::Mode::Unreachable);
     QVERIFY(limited.listen(QHostAddress(QStringLiteral("127.0.0.2"))));
     QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.0.3"))));
+    QVERIFY(unreachable.listen(QHostAddress(QStringLiteral("127.0.0.5"))));
     const QString refused = QStringLiteral("http://127.0.0.4:%1").arg(limited.port());
     QList<StationCheck::Station> stations;
     QHash<QString, QString> expected; // name: reason, empty when it answers
@@ -124,6 +127,8 @@ void TestHealth::runAsksEachServerOnceAndKeepsToTheHostLimit()
     for (int i = 0; i < 6; ++i) {
         add(QStringLiteral("limited"), i, limited.url(QStringLiteral("/s%1").arg(i)), QString());
         add(QStringLiteral("silent"), i, silent.url(QStringLiteral("/s%1").arg(i)), QStringLiteral("Timed out"));
+        add(QStringLiteral("unreachable"), i, unreachable.url(QStringLiteral("/s%1").arg(i)),
+            QStringLiteral("Timed out"));
         add(QStringLiteral("refused"), i, refused + QStringLiteral("/s%1").arg(i), QStringLiteral("Refused"));
         add(QStringLiteral("nohost"), i, QStringLiteral("http://nohost.halcyrix-test.invalid/s%1").arg(i),
             QStringLiteral("No such host"));

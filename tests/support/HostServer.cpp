@@ -15,7 +15,15 @@ HostServer::~HostServer()
 
 bool HostServer::listen(const QHostAddress &address, quint16 port)
 {
-    return m_server.listen(address, port);
+    if (m_mode != Mode::Unreachable)
+        return m_server.listen(address, port);
+    m_server.setListenBacklogSize(0);
+    if (!m_server.listen(address, port))
+        return false;
+    m_server.pauseAccepting();
+    m_filler = new QTcpSocket(this);
+    m_filler->connectToHost(address, m_server.serverPort());
+    return m_filler->waitForConnected(5000);
 }
 
 QString HostServer::url(const QString &path) const
