@@ -41,25 +41,24 @@ bool hasIcyHeaders(const QNetworkReply *reply)
     return false;
 }
 
-// The port a stream protocol spoken over TCP listens on when the address names none.
-int defaultPort(const QString &scheme)
+} // namespace
+
+int AddressCheck::defaultPort(const QString &scheme)
 {
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("mmsh") || scheme == QLatin1String("rtmpt"))
+        return 80;
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("rtmps"))
+        return 443;
     if (scheme == QLatin1String("rtsp"))
         return 554;
     if (scheme == QLatin1String("rtsps"))
         return 322;
-    if (scheme == QLatin1String("rtmps"))
-        return 443;
-    if (scheme == QLatin1String("rtmpt") || scheme == QLatin1String("mmsh"))
-        return 80;
     if (scheme.startsWith(QLatin1String("rtmp")))
         return 1935;
     if (scheme.startsWith(QLatin1String("mms")))
         return 1755;
     return -1; // udp, rtp, srt: nothing to connect to
 }
-
-} // namespace
 
 QString AddressCheck::reasonText(Failure failure, int httpStatus)
 {

@@ -34,6 +34,10 @@ public:
     // How long a connection may take to be made, apart from the time limit of the whole check.
     static constexpr int kConnectTimeoutMs = 4000;
 
+    // The port a stream protocol spoken over TCP listens on when the address names none; -1 for
+    // a scheme whose check connects to nothing (udp, rtp, srt).
+    static int defaultPort(const QString &scheme);
+
     // The short text that names a failure.
     static QString reasonText(Failure failure, int httpStatus = 0);
 

@@ -9,23 +9,6 @@
 #include <QTimer>
 #include <QUrl>
 
-namespace {
-
-// The port a stream protocol listens on when the address names none; 0 for a scheme whose
-// check connects to nothing (udp, rtp, srt).
-quint16 defaultPort(const QString &scheme)
-{
-    static const QHash<QString, quint16> ports = {
-        {QStringLiteral("http"), 80},   {QStringLiteral("https"), 443}, {QStringLiteral("rtsp"), 554},
-        {QStringLiteral("rtsps"), 322}, {QStringLiteral("rtmp"), 1935}, {QStringLiteral("rtmpe"), 1935},
-        {QStringLiteral("rtmps"), 443}, {QStringLiteral("rtmpt"), 80},  {QStringLiteral("mms"), 1755},
-        {QStringLiteral("mmst"), 1755}, {QStringLiteral("mmsh"), 80},
-    };
-    return ports.value(scheme, 0);
-}
-
-} // namespace
-
 StationCheck::StationCheck(int parallel, int timeLimitMs, QObject *parent)
     : StationCheck(Limits{parallel, timeLimitMs, kPerHost, kConnectTimeoutMs}, parent)
 {
@@ -59,8 +42,8 @@ QString StationCheck::serverOf(const QString &address, QString *host, quint16 *p
     if (trimmed.isEmpty() || Metafile::isLocal(trimmed) || !Metafile::isPlayableAddress(trimmed, false))
         return QString();
     const QUrl url(trimmed);
-    const quint16 fallback = defaultPort(url.scheme().toLower());
-    if (fallback == 0 || url.host().isEmpty())
+    const int fallback = AddressCheck::defaultPort(url.scheme().toLower());
+    if (fallback <= 0 || url.host().isEmpty())
         return QString();
     const quint16 p = quint16(url.port(fallback));
     if (host)
