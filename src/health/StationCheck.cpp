@@ -342,7 +342,21 @@ void StationCheck::slotFinished(Slot &slot, const AddressCheck::Outcome &outcome
     slot.server = nullptr;
     --server->running;
     --m_active;
-    hostFreed(*server);
+    if (!server->key.isEmpty()) {
+        // The network layer closes an abandoned connection on its own thread, a moment after
+        // the check lets it go: the host gets its place back a little later, so that it never
+        // sees one connection more than the limit.
+        const QString host = server->host;
+        const quint64 generation = m_generation;
+        QTimer::singleShot(kReleaseMs, this, [this, host, generation] {
+            if (generation != m_generation)
+                return;
+            auto it = m_onHost.find(host);
+            if (it != m_onHost.end() && --*it <= 0)
+                m_onHost.erase(it);
+            queueFill();
+        });
+    }
     if (slot.alone)
         m_aloneOn.remove(server->host);
     if (outcome.answers || outcome.heard)

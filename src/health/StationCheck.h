@@ -96,6 +96,7 @@ private:
         bool queued = false;
     };
     using Failure = AddressCheck::Failure;
+    static constexpr int kReleaseMs = 25; // how long a host's place stays taken after a check
     struct Slot
     {
         std::unique_ptr<AddressCheck> check;
