@@ -15,7 +15,7 @@ namespace {
 
 AddressCheck::Outcome answered()
 {
-    return {true, true, AddressCheck::Failure::Other, 0, QString(), QString()};
+    return {true, true, AddressCheck::Failure::Other, 0, QString(), QString(), true};
 }
 
 // Only the head of an answer is looked at; a playlist of segments is read whole up to the
@@ -41,25 +41,24 @@ bool hasIcyHeaders(const QNetworkReply *reply)
     return false;
 }
 
-// The port a stream protocol spoken over TCP listens on when the address names none.
-int defaultPort(const QString &scheme)
+} // namespace
+
+int AddressCheck::defaultPort(const QString &scheme)
 {
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("mmsh") || scheme == QLatin1String("rtmpt"))
+        return 80;
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("rtmps"))
+        return 443;
     if (scheme == QLatin1String("rtsp"))
         return 554;
     if (scheme == QLatin1String("rtsps"))
         return 322;
-    if (scheme == QLatin1String("rtmps"))
-        return 443;
-    if (scheme == QLatin1String("rtmpt") || scheme == QLatin1String("mmsh"))
-        return 80;
     if (scheme.startsWith(QLatin1String("rtmp")))
         return 1935;
     if (scheme.startsWith(QLatin1String("mms")))
         return 1755;
     return -1; // udp, rtp, srt: nothing to connect to
 }
-
-} // namespace
 
 QString AddressCheck::reasonText(Failure failure, int httpStatus)
 {
@@ -86,6 +85,9 @@ QString AddressCheck::reasonText(Failure failure, int httpStatus)
 
 AddressCheck::AddressCheck(QNetworkAccessManager *net, QObject *parent) : QObject(parent), m_net(net)
 {
+    m_resolver.setNetworkAccess(net);
+    m_connectLimit.setSingleShot(true);
+    connect(&m_connectLimit, &QTimer::timeout, this, &AddressCheck::connectTimedOut);
     m_limit.setSingleShot(true);
     connect(&m_limit, &QTimer::timeout, this, [this] {
         m_resolver.clear();
@@ -110,6 +112,7 @@ void AddressCheck::start(const QString &address, int timeLimitMs)
 {
     cancel();
     m_busy = true;
+    m_heard = false;
     if (address.trimmed().isEmpty()) {
         finish({false, true, Failure::Other, 0, tr("No address"), tr("The station has no address.")});
         return;
@@ -131,7 +134,15 @@ void AddressCheck::finish(const Outcome &outcome)
     m_limit.stop();
     dropProbe();
     m_busy = false;
-    emit finished(outcome);
+    Outcome out = outcome;
+    out.heard = out.heard || m_heard;
+    emit finished(out);
+}
+
+void AddressCheck::connectTimedOut()
+{
+    // A connection not made in time: this entry fails, the next one (if any) is tried.
+    probeFailed(StatusText::cannotConnect(m_entry.address), Failure::TimedOut);
 }
 
 void AddressCheck::probe(const MetafileResolver::Entry &entry)
@@ -166,6 +177,12 @@ void AddressCheck::probeHttp(const QString &address)
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     QNetworkReply *reply = m_net->get(request);
     m_reply = reply;
+    // The time for the connection counts from when the name is found (a slow name server is no
+    // reason to call a server unreachable) until the request is sent.
+    connect(reply, &QNetworkReply::socketStartedConnecting, &m_connectLimit,
+            [this] { m_connectLimit.start(m_connectTimeoutMs); });
+    connect(reply, &QNetworkReply::requestSent, &m_connectLimit, &QTimer::stop);
+    connect(reply, &QNetworkReply::redirected, this, [this] { m_heard = true; });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { look(reply, false); });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { look(reply, false); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { look(reply, true); });
@@ -178,6 +195,10 @@ void AddressCheck::look(QNetworkReply *reply, bool complete)
         return;
     const QString address = m_entry.address;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status > 0 || reply->bytesAvailable() > 0) {
+        m_connectLimit.stop();
+        m_heard = true;
+    }
     if (status >= 400) {
         // Judged once the error answer has ended (aborted before, the network layer reports its
         // error twice), or once it is longer than a head.
@@ -236,6 +257,10 @@ void AddressCheck::probeTcp(const QString &address)
     // Streams of other protocols answer when their server takes the connection.
     const QUrl url(address);
     m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::ConnectingState)
+            m_connectLimit.start(m_connectTimeoutMs);
+    });
     connect(m_socket, &QTcpSocket::connected, this, [this] { finish(answered()); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this, address](QAbstractSocket::SocketError error) {
         const Failure failure = error == QAbstractSocket::HostNotFoundError        ? Failure::NoSuchHost
@@ -255,6 +280,7 @@ void AddressCheck::probeFailed(const QString &text, Failure failure, int httpSta
 
 void AddressCheck::dropProbe()
 {
+    m_connectLimit.stop();
     if (QNetworkReply *reply = m_reply) {
         m_reply = nullptr;
         reply->disconnect(this);

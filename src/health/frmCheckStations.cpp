@@ -1,6 +1,7 @@
 #include "health/frmCheckStations.h"
 
 #include "health/CheckStore.h"
+#include "health/StationVerdicts.h"
 
 #include "app/Module1.h"
 #include "app/MsgBox.h"
@@ -22,11 +23,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -72,6 +76,8 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     optViewed->setObjectName(QStringLiteral("optViewed"));
     cmdCheck = button("cmdCheck", tr("&Check"), this);
     cmdStop = button("cmdStop", tr("&Stop"), this);
+    cmdCheckAgain = button("cmdCheckAgain", tr("Chec&k again"), this);
+    cmdCheckAgain->setToolTip(tr("Checks again the stations that did not answer"));
 
     prgChecked = new QProgressBar(this);
     prgChecked->setObjectName(QStringLiteral("prgChecked"));
@@ -121,6 +127,7 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     scope->addStretch(1);
     scope->addWidget(cmdCheck);
     scope->addWidget(cmdStop);
+    scope->addWidget(cmdCheckAgain);
 
     auto *actions = new QHBoxLayout;
     actions->addWidget(cmdEdit);
@@ -150,6 +157,7 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
 
     connect(cmdCheck, &QPushButton::clicked, this, &frmCheckStations::cmdCheck_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmCheckStations::cmdStop_Click);
+    connect(cmdCheckAgain, &QPushButton::clicked, this, &frmCheckStations::cmdCheckAgain_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmCheckStations::cmdEdit_Click);
     connect(cmdTune, &QPushButton::clicked, this, &frmCheckStations::cmdTune_Click);
     connect(cmdUpdateAddress, &QPushButton::clicked, this, &frmCheckStations::cmdUpdateAddress_Click);
@@ -159,19 +167,83 @@ frmCheckStations::frmCheckStations(QWidget *parent, int parallel, int timeLimitM
     connect(lstFailed, &QTreeWidget::itemActivated, this, &frmCheckStations::cmdTune_Click);
     connect(lstFailed, &QTreeWidget::itemSelectionChanged, this, &frmCheckStations::updateButtons);
     connect(&m_check, &StationCheck::checked, this, &frmCheckStations::checked);
-    connect(&m_check, &StationCheck::progress, this, &frmCheckStations::showProgress);
+    // Outcomes are stored in batches, and the progress shown a few times a second: a run of
+    // thousands hands out hundreds of outcomes a second.
+    m_storeTimer = new QTimer(this);
+    m_storeTimer->setInterval(1000);
+    connect(m_storeTimer, &QTimer::timeout, this, &frmCheckStations::storeOutcomes);
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(100);
+    connect(m_progressTimer, &QTimer::timeout, this, &frmCheckStations::showProgress);
+    connect(&m_check, &StationCheck::progress, m_progressTimer, [this] {
+        if (!m_progressTimer->isActive())
+            m_progressTimer->start();
+    });
     connect(&m_check, &StationCheck::finished, this, [this] { runEnded(false); });
 
     PlainText::apply(this);
     updateButtons();
 }
 
-frmCheckStations::~frmCheckStations() = default;
+frmCheckStations::~frmCheckStations()
+{
+    m_check.stop();
+    storeOutcomes();
+}
 
 void frmCheckStations::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     fillCategories();
+    // The stored verdicts are the last check's: a run stopped by closing the window lists only
+    // part of them.
+    if (!m_check.running())
+        showLastCheck();
+}
+
+void frmCheckStations::showLastCheck()
+{
+    QList<StationVerdicts::Failed> failed;
+    QDateTime when;
+    try {
+        failed = StationVerdicts::failed(Module1::DatabasePath);
+        when = StationVerdicts::lastChecked(*Database::open(Module1::DatabasePath));
+    } catch (const RuntimeError &) {
+        return; // nothing to show; a check can still be made
+    }
+    if (!when.isValid())
+        return;
+    std::sort(failed.begin(), failed.end(), [](const StationVerdicts::Failed &a, const StationVerdicts::Failed &b) {
+        return Collation::compare(a.station.name, b.station.name) < 0;
+    });
+    QList<QTreeWidgetItem *> items;
+    items.reserve(failed.size());
+    for (const StationVerdicts::Failed &f : std::as_const(failed)) {
+        auto *item = new QTreeWidgetItem;
+        setRow(item, f.station);
+        item->setText(ReasonColumn, f.reason);
+        item->setToolTip(ReasonColumn, PlainText::toolTip(f.detail));
+        items << item;
+    }
+    lstFailed->clear();
+    lstFailed->addTopLevelItems(items);
+    m_failed = int(items.size());
+    lblSummary->setText(tr("Last checked %1").arg(QLocale().toString(when.toLocalTime(), QLocale::ShortFormat)) +
+                        notAnswering(m_failed));
+    updateButtons();
+}
+
+void frmCheckStations::storeOutcomes()
+{
+    if (m_unstored.isEmpty())
+        return;
+    const QList<StationCheck::Result> results = std::exchange(m_unstored, {});
+    try {
+        StationVerdicts::record(*Database::open(Module1::DatabasePath), results, QDateTime::currentDateTimeUtc());
+    } catch (const RuntimeError &) {
+        // Not kept beside the stations (a read-only file, a locked database): the list still shows them.
+    }
 }
 
 void frmCheckStations::hideEvent(QHideEvent *event)
@@ -218,6 +290,27 @@ void frmCheckStations::cmdCheck_Click()
         MsgBox::show(tr("The stations cannot be read.\n\n%1").arg(error.text()), this);
         return;
     }
+    run(std::move(stations));
+}
+
+void frmCheckStations::cmdCheckAgain_Click()
+{
+    if (m_check.running())
+        return;
+    storeOutcomes();
+    QList<StationCheck::Station> stations;
+    try {
+        for (StationVerdicts::Failed &f : StationVerdicts::failed(Module1::DatabasePath))
+            stations << std::move(f.station);
+    } catch (const RuntimeError &error) {
+        MsgBox::show(tr("The stations cannot be read.\n\n%1").arg(error.text()), this);
+        return;
+    }
+    run(std::move(stations));
+}
+
+void frmCheckStations::run(QList<StationCheck::Station> stations)
+{
     lstFailed->clear();
     m_failed = 0;
     m_unchecked = 0;
@@ -229,6 +322,7 @@ void frmCheckStations::cmdCheck_Click()
         updateButtons();
         return;
     }
+    m_storeTimer->start();
     m_check.start(std::move(stations));
     updateButtons();
 }
@@ -243,6 +337,9 @@ void frmCheckStations::cmdStop_Click()
 
 void frmCheckStations::checked(const StationCheck::Result &result)
 {
+    m_unstored.append(result);
+    if (!m_storeTimer->isActive())
+        m_storeTimer->start();
     const AddressCheck::Outcome &outcome = result.outcome;
     if (!outcome.checked) {
         ++m_unchecked;
@@ -301,6 +398,10 @@ void frmCheckStations::showProgress()
 
 void frmCheckStations::runEnded(bool stopped)
 {
+    m_storeTimer->stop();
+    m_progressTimer->stop();
+    storeOutcomes();
+    showProgress();
     if (std::exchange(m_recheck, false)) {
         updateButtons();
         return; // the summary tells how the one station did
@@ -327,6 +428,7 @@ void frmCheckStations::updateButtons()
     const bool running = m_check.running();
     cmdCheck->setEnabled(!running);
     cmdStop->setEnabled(running);
+    cmdCheckAgain->setEnabled(!running && lstFailed->topLevelItemCount() > 0);
     optAll->setEnabled(!running);
     optViewed->setEnabled(!running);
     const int chosen = int(lstFailed->selectedItems().size());

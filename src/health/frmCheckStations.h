@@ -14,6 +14,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class frmStation;
@@ -38,6 +39,7 @@ public:
     QRadioButton *optViewed;
     QPushButton *cmdCheck;
     QPushButton *cmdStop;
+    QPushButton *cmdCheckAgain;
     QProgressBar *prgChecked;
     QLabel *lblSummary;
     QLabel *lblFailed;
@@ -62,6 +64,8 @@ signals:
 public slots:
     void cmdCheck_Click();
     void cmdStop_Click();
+    // Checks again the stations whose last check failed.
+    void cmdCheckAgain_Click();
     void cmdEdit_Click();
     void cmdTune_Click();
     // Asks the station directory for the chosen station's address now, and offers it in place of
@@ -76,6 +80,11 @@ protected:
 
 private:
     void checked(const StationCheck::Result &result);
+    // Lists the stations whose last check failed, as stored.
+    void showLastCheck();
+    // Stores the outcomes not yet stored.
+    void storeOutcomes();
+    void run(QList<StationCheck::Station> stations);
     void runEnded(bool stopped);
     void showProgress();
     void updateButtons();
@@ -92,6 +101,9 @@ private:
     static std::optional<StationCheck::Station> storedNow(const QTreeWidgetItem *item);
 
     StationCheck m_check;
+    QList<StationCheck::Result> m_unstored; // outcomes not yet stored beside their stations
+    QTimer *m_storeTimer = nullptr;
+    QTimer *m_progressTimer = nullptr;
     int m_failed = 0;
     int m_unchecked = 0;
     bool m_recheck = false;           // the run checks one station the editor changed

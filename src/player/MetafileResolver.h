@@ -35,6 +35,10 @@ public:
 
     explicit MetafileResolver(QObject *parent = nullptr);
 
+    // Fetches through net (which must outlive the resolver) instead of a network access of its
+    // own: many resolvers at once then share one pool of connections.
+    void setNetworkAccess(QNetworkAccessManager *net) { m_net = net; }
+
     // Starts over with the source as the only entry and tries it.
     void start(const QString &source);
     // The entry last handed out cannot be played: its error is recorded and the next entry tried.

@@ -8,11 +8,13 @@
 #include "tuner/UpDown.h"
 
 #include "app/Module1.h"
+#include "app/PlainText.h"
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
 #include "data/StationLinks.h"
 #include "directory/DirectoryClient.h"
+#include "health/StationVerdicts.h"
 #include "player/RealAudio.h"
 
 #include <QAction>
@@ -109,6 +111,13 @@ void frmMain::playStation(const QString &name, const QString &address)
     RealAudio1[Picture]->DoPlay();
     if (m_guideStatus)
         m_guideStatus->tuned(name);
+    // The list's tool tip says when the tuned station last failed a station check.
+    QString note;
+    try {
+        note = StationVerdicts::failureNote(*Database::open(Module1::DatabasePath), name);
+    } catch (const RuntimeError &) {
+    }
+    DBList1->setToolTip(note.isEmpty() ? QString() : PlainText::toolTip(QStringLiteral("\"%1\": %2").arg(name, note)));
 }
 
 void frmMain::countDirectoryClick(const QString &stationName)

@@ -2,11 +2,13 @@
 
 #include "../tuner/TunerFixture.h"
 #include "DirectoryStub.h"
+#include "HostServer.h"
 #include "StreamServers.h"
 
 #include "data/Database.h"
 #include "data/StationLinks.h"
 #include "health/AddressCheck.h"
+#include "health/StationVerdicts.h"
 #include "health/frmCheckStations.h"
 
 #include <QComboBox>
@@ -25,7 +27,9 @@ private slots:
     void initTestCase();
     void outcomes_data();
     void outcomes();
+    void runAsksEachServerOnceAndKeepsToTheHostLimit();
     void windowMovesAndDeletesExactlyTheChosenStations();
+    void windowKeepsTheLastCheck();
     void updateAddressTakesTheDirectorysAddress();
 
 private:
@@ -99,6 +103,51 @@ void TestHealth::outcomes()
         QVERIFY(!outcome.reason.isEmpty());
     }
     QCOMPARE(done.size(), 1);
+}
+
+void TestHealth::runAsksEachServerOnceAndKeepsToTheHostLimit()
+{
+    // A server that takes one connection at a time (503 beside another), one that takes
+    // connections and never answers, one that takes none, an address nobody listens on, a name
+    // that does not resolve.
+    HostServer limited(HostServer::Mode::Limited);
+    HostServer silent(HostServer::Mode::Silent);
+    HostServer unreachable(HostServer::Mode::Unreachable);
+    QVERIFY(limited.listen(QHostAddress(QStringLiteral("127.0.0.2"))));
+    QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.0.3"))));
+    QVERIFY(unreachable.listen(QHostAddress(QStringLiteral("127.0.0.5"))));
+    const QString refused = QStringLiteral("http://127.0.0.4:%1").arg(limited.port());
+    QList<StationCheck::Station> stations;
+    QHash<QString, QString> expected; // name: reason, empty when it answers
+    const auto add = [&](const QString &kind, int i, const QString &address, const QString &reason) {
+        const QString name = kind + QString::number(i);
+        stations.append({i, name, address, QStringLiteral("Test")});
+        expected.insert(name, reason);
+    };
+    for (int i = 0; i < 6; ++i) {
+        add(QStringLiteral("limited"), i, limited.url(QStringLiteral("/s%1").arg(i)), QString());
+        add(QStringLiteral("silent"), i, silent.url(QStringLiteral("/s%1").arg(i)), QStringLiteral("Timed out"));
+        add(QStringLiteral("unreachable"), i, unreachable.url(QStringLiteral("/s%1").arg(i)),
+            QStringLiteral("Timed out"));
+        add(QStringLiteral("refused"), i, refused + QStringLiteral("/s%1").arg(i), QStringLiteral("Refused"));
+        add(QStringLiteral("nohost"), i, QStringLiteral("http://nohost.halcyrix-test.invalid/s%1").arg(i),
+            QStringLiteral("No such host"));
+    }
+    StationCheck check(StationCheck::Limits{16, 1500, 2, 1000});
+    QHash<QString, QString> got;
+    connect(&check, &StationCheck::checked, this, [&](const StationCheck::Result &r) {
+        QVERIFY2(!got.contains(r.station.name), qPrintable(r.station.name));
+        got.insert(r.station.name, r.outcome.answers ? QString() : r.outcome.reason);
+    });
+    QSignalSpy finished(&check, &StationCheck::finished);
+    check.start(stations);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(got, expected);
+    // Never more than two at once on a host; the silent server was tried once and then given
+    // two checks, whose silence answered for the other four.
+    QCOMPARE(check.mostAtOnceOnOneHost(), 2);
+    QVERIFY(limited.mostAtOnce() <= 2);
+    QCOMPARE(silent.accepted(), 3);
 }
 
 namespace {
@@ -214,6 +263,49 @@ void TestHealth::updateAddressTakesTheDirectorysAddress()
              QList<QVariantList>({{"Found Radio", live}, {"Typed Radio", dead}}));
     QTRY_COMPARE(w->lblSummary->text(), QString("\"Found Radio\" answers now."));
     QCOMPARE(rows(*w), QStringList({"Typed Radio"}));
+}
+
+void TestHealth::windowKeepsTheLastCheck()
+{
+    TestAppDir dir(TestAppDir::EmptyTables, iniText("Jazz"));
+    const QString live = m_http->url(QStringLiteral("/tone.mp3"));
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(m_deadPort);
+    dir.addStation("Alpha Live", "Jazz", live);
+    dir.addStation("Bravo Dead", "Jazz", dead);
+    dir.addStation("Charlie Dead", "Jazz", m_http->url(QStringLiteral("/missing.mp3")));
+    auto main = openWindow();
+    {
+        frmCheckStations w(main.get());
+        w.show();
+        QVERIFY(!w.cmdCheckAgain->isEnabled()); // never checked
+        w.cmdCheck->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.check().running(), 15000);
+    }
+    // Each verdict is stored beside its station; a new window opens with the failures.
+    QCOMPARE(dir.query("SELECT SName, Verdict, Reason FROM StationVerdict ORDER BY SName"),
+             QList<QVariantList>({{"Alpha Live", "answers", ""},
+                                  {"Bravo Dead", "fails", "Refused"},
+                                  {"Charlie Dead", "fails", "HTTP error 404"}}));
+    frmCheckStations w(main.get());
+    w.show();
+    QCOMPARE(rows(w), QStringList({"Bravo Dead", "Charlie Dead"}));
+    QCOMPARE(w.lstFailed->topLevelItem(0)->text(frmCheckStations::ReasonColumn), QString("Refused"));
+    QVERIFY(w.lblSummary->text().startsWith("Last checked "));
+
+    // Check again checks the failed ones alone; one mended since answers and leaves the list,
+    // its last failure still known to the main window's tool tip.
+    dir.exec(QStringLiteral("UPDATE Station SET RAMFile = '%1' WHERE SName = 'Bravo Dead'").arg(live));
+    QVERIFY(w.cmdCheckAgain->isEnabled());
+    w.cmdCheckAgain->click();
+    QCOMPARE(w.check().total(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.check().running(), 15000);
+    QCOMPARE(rows(w), QStringList({"Charlie Dead"}));
+    QCOMPARE(dir.query("SELECT Verdict, FailedReason FROM StationVerdict WHERE SName = 'Bravo Dead'"),
+             QList<QVariantList>({{"answers", "Refused"}}));
+    main->tuneStation(QStringLiteral("Bravo Dead"), live);
+    QVERIFY2(main->DBList1->toolTip().contains("Last failed a check on"), qPrintable(main->DBList1->toolTip()));
+    main->tuneStation(QStringLiteral("Alpha Live"), live);
+    QVERIFY(main->DBList1->toolTip().isEmpty());
 }
 
 QTEST_MAIN(TestHealth)
