@@ -3,6 +3,7 @@
 #include "desktop/Mpris.h"
 #include "desktop/Notifications.h"
 #include "desktop/Tray.h"
+#include "pictures/StationPictures.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
 
@@ -27,7 +28,11 @@ int main(int argc, char **argv)
     // Media keys, the sound menu and the lock screen reach the tuner through the session bus.
     MprisService desktopControls(*window);
     // New titles as desktop notifications, and the icon in the tray where the desktop has one.
-    const Notifications notifications(*window);
+    Notifications notifications(*window);
+    // The logo of the station playing: on the picture, in the media controls and notifications.
+    const StationPictures pictures(*window);
+    QObject::connect(&pictures, &StationPictures::logoChanged, &desktopControls, &MprisService::setArt);
+    QObject::connect(&pictures, &StationPictures::logoChanged, &notifications, &Notifications::setImage);
     const TrayIcon tray(*window, desktopControls);
     return app.exec();
 }

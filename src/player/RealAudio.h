@@ -42,6 +42,10 @@ public:
     PictureWindow *fullScreenWindow() const { return m_fullScreen; }
     // The station's name, shown with the stream's title over the full-screen picture.
     void setStationName(const QString &name);
+    // The station's logo, shown centred on the black panel while the stream shows no picture
+    // (a null image: none).
+    void setLogo(const QImage &logo);
+    QImage logo() const { return m_logo; }
 
     QSize sizeHint() const override;
 
@@ -78,4 +82,6 @@ private:
     QImage m_frame;
     PictureWindow *m_fullScreen = nullptr;
     QString m_stationName;
+    QImage m_logo;
+    QImage m_logoScaled; // m_logo at the size last drawn
 };
