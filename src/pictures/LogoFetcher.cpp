@@ -192,10 +192,15 @@ void LogoWorker::downloadDone(Download *download)
     const QString address = download->address;
     const QByteArray body = download->body;
     delete download;
-    if (error.isEmpty())
+    if (error.isEmpty()) {
         arrived(address, body);
-    else
+    } else if (const QString stale = m_cache.fileFor(address); QFileInfo::exists(stale)) {
+        // The copy of a week ago still serves until the address answers again.
+        m_cache.markFailed(address);
+        answerFromFile(address, stale);
+    } else {
         fail(address, error);
+    }
     startQueued();
 }
 

@@ -29,12 +29,13 @@ LogoIcons::LogoIcons(QTableWidget *table, int column, AddressOf addressOf, LogoF
             m_icons.clear();
         }
     });
-    m_table->viewport()->installEventFilter(this);
+    m_viewport = m_table->viewport();
+    m_viewport->installEventFilter(this);
 }
 
 bool LogoIcons::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_table->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    if (watched == m_viewport && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         m_soon->start();
     return QObject::eventFilter(watched, event);
 }

@@ -39,6 +39,7 @@ private:
     QSize pixelSize() const;
 
     QTableWidget *m_table;
+    QObject *m_viewport = nullptr; // compared only: it may be going with the table
     int m_column;
     AddressOf m_addressOf;
     QPointer<LogoFetcher> m_fetcher;
