@@ -60,7 +60,7 @@ void Notifications::show(const QString &station, const QString &title)
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("halcyrix")},
                       {QStringLiteral("category"), QStringLiteral("x-halcyrix.title")}};
     if (!m_imageFile.isEmpty() && station == m_imageStation)
-        hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(m_imageFile).toString());
+        hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(m_imageFile).toString(QUrl::FullyEncoded));
     message << App::title() << m_id << QStringLiteral("halcyrix") << station << (m_markup ? escaped(title) : title)
             << QStringList() << hints << -1;
     // Asynchronous: a server that hangs never holds up the window.
