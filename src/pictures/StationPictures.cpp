@@ -54,6 +54,8 @@ void StationPictures::follow()
 {
     const NowPlaying::Station playing = m_now->station();
     const QString name = playing.address.isEmpty() ? QString() : playing.name;
+    if (name == m_station && !m_station.isEmpty())
+        return; // a new title, the same station
     QString address;
     if (!name.isEmpty()) {
         try {
@@ -62,8 +64,6 @@ void StationPictures::follow()
             // No logo to read: the panel stays plain.
         }
     }
-    if (name == m_station && address == m_address)
-        return;
     m_station = name;
     show(address);
 }
