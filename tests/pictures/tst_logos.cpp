@@ -64,6 +64,14 @@ void TestLogos::fetchShowsGoodLogosAndRefusesTheRest()
     // A JPEG and an icon served under a wrong type: the bytes decide.
     http.serve("/photo", encoded(filled(80, 60, Qt::blue), "jpeg"), "text/plain");
     http.serve("/favicon.ico", encoded(filled(32, 32, Qt::green), "ico"), "image/x-icon");
+    // Four red pixels as a GIF; WebP where its plugin is installed.
+    http.serve(
+        "/dot.gif",
+        QByteArray::fromHex("47494638396102000200f00000ff000000000021f90400000000002c00000000020002000002028451003b"),
+        "image/gif");
+    const bool webp = QImageReader::supportedImageFormats().contains("webp");
+    if (webp)
+        http.serve("/logo.webp", encoded(filled(30, 30, Qt::blue), "webp"), "image/webp");
     http.serve("/huge.png", claimingPng(40000, 40000), "image/png");
     http.serve("/truncated.png", truncatedPng(), "image/png");
     http.serve("/page.png", "<!DOCTYPE html><html><body>Not here</body></html>", "image/png");
@@ -91,6 +99,9 @@ void TestLogos::fetchShowsGoodLogosAndRefusesTheRest()
     QCOMPARE(fetch(fetcher, http.url("/photo")).size(), QSize(64, 48));
     QCOMPARE(fetch(fetcher, http.url("/favicon.ico")).pixelColor(5, 5), QColor(Qt::green));
     QCOMPARE(fetch(fetcher, goodFile).pixelColor(5, 5), QColor(Qt::yellow));
+    QCOMPARE(fetch(fetcher, http.url("/dot.gif")).pixelColor(0, 0), QColor(Qt::red));
+    if (webp)
+        QCOMPARE(fetch(fetcher, http.url("/logo.webp")).size(), QSize(30, 30));
     QCOMPARE(fetch(fetcher, http.url("/moved")).size(), QSize(64, 32)); // http to http is followed
 
     const struct
