@@ -133,6 +133,8 @@ Run findStations(LocalHttpServer &http, DirectoryStub &directory, int count, con
         page.start();
         while (!iconsInView() && page.elapsed() < 15000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!logos) // the same scrolling, at a pace the event loop is seen at
+            settle(40);
         if (bar->value() >= bar->maximum())
             break;
         bar->setValue(std::min(bar->maximum(), bar->value() + bar->pageStep()));

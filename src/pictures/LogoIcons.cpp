@@ -42,16 +42,10 @@ bool LogoIcons::eventFilter(QObject *watched, QEvent *event)
 
 void LogoIcons::askForRowsInView()
 {
-    const int rows = m_table->rowCount();
-    if (rows == 0 || !m_table->isVisible())
+    if (!m_table->isVisible())
         return;
-    int first = m_table->rowAt(0);
-    int last = m_table->rowAt(m_table->viewport()->height() - 1);
-    if (first < 0)
-        return;
-    if (last < 0)
-        last = rows - 1;
-    for (int row = first; row <= last; ++row) {
+    const auto [first, last] = rowsInView();
+    for (int row = first; row >= 0 && row <= last; ++row) {
         const QString address = m_addressOf(row);
         if (address.isEmpty())
             continue;
@@ -90,10 +84,21 @@ LogoFetcher *LogoIcons::fetcher()
     return m_fetcher;
 }
 
+std::pair<int, int> LogoIcons::rowsInView() const
+{
+    const int first = m_table->rowAt(0);
+    const int last = m_table->rowAt(m_table->viewport()->height() - 1);
+    if (first < 0)
+        return {-1, -2};
+    return {first, last < 0 ? m_table->rowCount() - 1 : last};
+}
+
 void LogoIcons::place(const QString &address, const QIcon &icon)
 {
+    // Rows out of view get theirs when they come into view.
     m_icons.insert(address, icon);
-    for (int row = 0; row < m_table->rowCount(); ++row)
+    const auto [first, last] = rowsInView();
+    for (int row = first; row >= 0 && row <= last; ++row)
         if (QTableWidgetItem *item = m_table->item(row, m_column); item && m_addressOf(row) == address)
             item->setIcon(icon);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class LogoFetcher;
 class QTableWidget;
@@ -37,6 +38,7 @@ private:
     void place(const QString &address, const QIcon &icon);
     LogoFetcher *fetcher(); // made and connected on first use
     QSize pixelSize() const;
+    std::pair<int, int> rowsInView() const; // first and last, or first < 0 for none
 
     QTableWidget *m_table;
     QObject *m_viewport = nullptr; // compared only: it may be going with the table
