@@ -3,6 +3,7 @@
 #include "desktop/Mpris.h"
 #include "desktop/Notifications.h"
 #include "desktop/Tray.h"
+#include "pictures/StationPictures.h"
 #include "timers/Timers.h"
 #include "tuner/Artwork.h"
 #include "tuner/frmMain.h"
@@ -29,6 +30,10 @@ int main(int argc, char **argv)
     MprisService desktopControls(*window);
     // New titles as desktop notifications, and the icon in the tray where the desktop has one.
     Notifications notifications(*window);
+    // The logo of the station playing: on the picture, in the media controls and notifications.
+    const StationPictures pictures(*window);
+    QObject::connect(&pictures, &StationPictures::logoChanged, &desktopControls, &MprisService::setArt);
+    QObject::connect(&pictures, &StationPictures::logoChanged, &notifications, &Notifications::setImage);
     const TrayIcon tray(*window, desktopControls);
     // A timer's start and end, when notifications are on.
     QObject::connect(&window->timers(), &Timers::notice, &notifications,

@@ -95,6 +95,13 @@ void MprisService::sourceChanged(const QString &source)
     refresh();
 }
 
+void MprisService::setArt(const QString &stationName, const QString &file)
+{
+    m_artStation = stationName;
+    m_artFile = file;
+    refresh();
+}
+
 void MprisService::refresh()
 {
     QVariantMap changed;
@@ -159,7 +166,9 @@ QVariantMap MprisService::metadata() const
     data.insert(QStringLiteral("xesam:title"), title.isEmpty() ? m_station.name : title);
     data.insert(QStringLiteral("xesam:artist"), QStringList{m_station.name});
     data.insert(QStringLiteral("xesam:url"), m_station.address);
-    const QString icon = App::filePath(QStringLiteral("halcyrix.png"));
+    QString icon = App::filePath(QStringLiteral("halcyrix.png"));
+    if (!m_artFile.isEmpty() && m_artStation == m_station.name && QFileInfo::exists(m_artFile))
+        icon = m_artFile;
     if (QFileInfo::exists(icon))
         data.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(QFileInfo(icon).absoluteFilePath()).toString());
     return data;

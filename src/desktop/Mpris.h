@@ -52,6 +52,10 @@ public:
     void next();
     void previous();
 
+    // The logo of a station as a picture file: its mpris:artUrl while that station plays (an
+    // empty file: the program's icon again).
+    void setArt(const QString &stationName, const QString &file);
+
     // The track id of a station: one object path per station name.
     static QDBusObjectPath trackId(const QString &stationName);
 
@@ -74,6 +78,8 @@ private:
     QString m_lastStatus;
     QVariantMap m_lastMetadata;
     double m_lastVolume = -1;
+    QString m_artStation;
+    QString m_artFile;
 };
 
 // org.mpris.MediaPlayer2 on the service's object.

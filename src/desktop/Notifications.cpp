@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QUrl>
 
 namespace {
 
@@ -45,13 +46,21 @@ QString Notifications::escaped(const QString &text)
     return text.toHtmlEscaped();
 }
 
+void Notifications::setImage(const QString &stationName, const QString &file)
+{
+    m_imageStation = stationName;
+    m_imageFile = file;
+}
+
 void Notifications::show(const QString &station, const QString &title)
 {
     if (!m_bus.isConnected())
         return;
     QDBusMessage message = call("Notify");
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("halcyrix")},
-                            {QStringLiteral("category"), QStringLiteral("x-halcyrix.title")}};
+    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("halcyrix")},
+                      {QStringLiteral("category"), QStringLiteral("x-halcyrix.title")}};
+    if (!m_imageFile.isEmpty() && station == m_imageStation)
+        hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(m_imageFile).toString(QUrl::FullyEncoded));
     message << App::title() << m_id << QStringLiteral("halcyrix") << station << (m_markup ? escaped(title) : title)
             << QStringList() << hints << -1;
     // Asynchronous: a server that hangs never holds up the window.

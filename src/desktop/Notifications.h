@@ -25,6 +25,10 @@ public:
 
     // Shows (or replaces) the notification.
     void show(const QString &station, const QString &title);
+    // The logo of a station as a picture file, shown as the image of its notifications (an empty
+    // file: none).
+    void setImage(const QString &stationName, const QString &file);
+
     // The id of the notification shown last, 0 before the first.
     uint lastId() const { return m_id; }
 
@@ -37,4 +41,6 @@ private:
     NowPlaying *m_now;
     uint m_id = 0;
     bool m_markup = true; // until the server says otherwise, markup is assumed
+    QString m_imageStation;
+    QString m_imageFile;
 };

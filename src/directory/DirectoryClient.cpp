@@ -70,6 +70,7 @@ std::optional<QList<DirectoryStation>> parseStations(const QByteArray &json)
         s.url = text(o, "url");
         s.urlResolved = text(o, "url_resolved");
         s.homepage = text(o, "homepage");
+        s.favicon = text(o, "favicon");
         s.country = text(o, "country");
         s.countryCode = text(o, "countrycode");
         s.state = text(o, "state");

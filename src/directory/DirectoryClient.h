@@ -26,6 +26,7 @@ struct DirectoryStation
     QString url;         // the address as entered
     QString urlResolved; // the stream address behind it (url_resolved), may be empty
     QString homepage;
+    QString favicon; // the address of the station's logo, may be empty
     QString country;
     QString countryCode;
     QString state;

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/StationLinks.h"
 #include "exchange/Playlist.h"
+#include "pictures/StationLogos.h"
 #include "player/Metafile.h"
 
 #include <QUrl>
@@ -86,6 +87,7 @@ QList<Outcome> add(const std::shared_ptr<Database> &db, const QList<DirectorySta
                     values << (field.isEmpty() ? QVariant() : QVariant(field));
                 writer.insert(values);
                 outcome.added = true;
+                StationLogos::setAddress(*db, outcome.name, s.favicon);
             } catch (const RuntimeError &e) {
                 StationLinks::unlink(*db, outcome.name);
                 outcome.reason = e.text();

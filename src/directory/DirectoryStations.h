@@ -32,9 +32,9 @@ struct Outcome
 // Stores the results in the category, in one transaction, each with its directory id in the
 // link table: the name shortened at a word to the field's length, type "NET", the country (or
 // state and country) as location, the stream address, the home page when it is an http or https
-// address that fits. A result whose name is taken (ignoring letter case) or whose address is
-// refused is passed over, and the outcome says why. Raises the database's error when the
-// transaction itself fails (nothing is stored then).
+// address that fits, its logo address beside it when it is an http or https address. A result whose name is taken
+// (ignoring letter case) or whose address is refused is passed over, and the outcome says why. Raises the database's
+// error when the transaction itself fails (nothing is stored then).
 QList<Outcome> add(const std::shared_ptr<Database> &db, const QList<DirectoryStation> &stations,
                    const QString &category);
 

@@ -9,6 +9,7 @@
 #include "data/Collation.h"
 #include "data/Database.h"
 #include "data/Statement.h"
+#include "pictures/LogoIcons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -95,6 +96,9 @@ frmFindStations::frmFindStations(Listen listen, QWidget *parent)
     grdResults->setColumnWidth(ColTags, 160);
     grdResults->setColumnWidth(ColFormat, 110);
     grdResults->setColumnWidth(ColVotes, 60);
+    // Each station's logo beside its name, fetched for the rows in view.
+    new LogoIcons(grdResults, ColName,
+                  [this](int row) { return row < m_results.size() ? m_results[row].favicon : QString(); });
 
     lblCount = new QLabel(this);
     lblCount->setObjectName(QStringLiteral("lblCount"));

@@ -15,6 +15,7 @@
 #include "directory/DirectoryClient.h"
 #include "directory/DirectoryStations.h"
 #include "maintenance/frmStation.h"
+#include "pictures/StationLogos.h"
 #include "tuner/StationFilter.h"
 
 #include <QComboBox>
@@ -633,6 +634,13 @@ void frmCheckStations::addressFound(const StationCheck::Station &listed, Directo
     if (request->stations().isEmpty()) {
         MsgBox::show(tr("The station directory no longer lists \"%1\".").arg(listed.name), this);
         return;
+    }
+    try {
+        // The directory's logo for the station comes along, whatever is done with the address.
+        StationLogos::setAddress(*Database::open(Module1::DatabasePath), listed.name,
+                                 request->stations().first().favicon);
+    } catch (const RuntimeError &) {
+        // The logo is a nicety: the address is what was asked for.
     }
     QString reason;
     const QString address = DirectoryStations::streamAddress(request->stations().first(), &reason);

@@ -142,6 +142,13 @@ void RealAudio::setProgrammeText(const QString &text)
         m_player->showOnPicture(text, 4000);
 }
 
+void RealAudio::setLogo(const QImage &logo)
+{
+    m_logo = logo;
+    m_logoScaled = QImage();
+    update();
+}
+
 void RealAudio::showCaption()
 {
     if (!isFullScreen() || !m_player)
@@ -379,6 +386,18 @@ void RealAudio::paintPicture()
         return;
     }
     painter.fillRect(rect(), Qt::black);
+    if (!m_logo.isNull()) {
+        // Scaled to fit with a margin, never blown up past four times its size.
+        const QSize room = (size() - QSize(8, 8)).expandedTo(QSize(1, 1));
+        QSize fit = m_logo.size().scaled(room, Qt::KeepAspectRatio);
+        if (fit.width() > m_logo.width() * 4)
+            fit = m_logo.size() * 4;
+        if (m_logoScaled.size() != fit)
+            m_logoScaled = m_logo.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QRect place(QPoint(0, 0), m_logoScaled.size());
+        painter.drawImage(place.translated(rect().center() - place.center()), m_logoScaled);
+        return;
+    }
     // A quiet mark: the station's name when it sent one, else the program's, in dim grey.
     const QString mark = m_player && !m_player->icyName().isEmpty() ? m_player->icyName() : App::title();
     QFont font = painter.font();

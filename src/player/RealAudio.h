@@ -45,6 +45,10 @@ public:
     // What the TV guide says is on: the status line shows it while the stream plays, and the
     // full-screen picture shows it when it changes. Empty: nothing.
     void setProgrammeText(const QString &text);
+    // The station's logo, shown centred on the black panel while the stream shows no picture
+    // (a null image: none).
+    void setLogo(const QImage &logo);
+    QImage logo() const { return m_logo; }
 
     QSize sizeHint() const override;
 
@@ -82,4 +86,6 @@ private:
     PictureWindow *m_fullScreen = nullptr;
     QString m_stationName;
     QString m_programmeText;
+    QImage m_logo;
+    QImage m_logoScaled; // m_logo at the size last drawn
 };

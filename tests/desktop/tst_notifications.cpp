@@ -21,6 +21,7 @@ public:
         QString summary;
         QString body;
         uint id;
+        QVariantMap hints;
     };
     QList<Shown> shown;
     uint lastId = 40;
@@ -28,10 +29,10 @@ public:
 public slots:
     QStringList GetCapabilities() { return {"body", "body-markup"}; }
     uint Notify(const QString &, uint replaces, const QString &, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &, int)
+                const QStringList &, const QVariantMap &hints, int)
     {
         const uint id = replaces ? replaces : ++lastId;
-        shown << Shown{replaces, summary, body, id};
+        shown << Shown{replaces, summary, body, id, hints};
         return id;
     }
     void CloseNotification(uint) {}
@@ -92,10 +93,18 @@ void TestNotifications::newTitlesReplaceTheLastNotification()
     QCOMPARE(server.shown[0].replaces, 0u);
     QTRY_COMPARE(notifications.lastId(), server.shown[0].id);
 
+    // The station's logo, once known, is the notification's image; another station's is not.
+    QVERIFY(!server.shown[0].hints.contains("image-path"));
+    notifications.setImage("Another", "/tmp/another.png");
     announce("Next Song");
     QTRY_COMPARE(server.shown.size(), 2);
     QCOMPARE(server.shown[1].replaces, server.shown[0].id);
     QCOMPARE(server.shown[1].body, QString("Next Song"));
+    QVERIFY(!server.shown[1].hints.contains("image-path"));
+    notifications.setImage("Blue Note", "/tmp/blue note.png");
+    announce("With Logo");
+    QTRY_COMPARE(server.shown.size(), 3);
+    QCOMPARE(server.shown[2].hints.value("image-path").toString(), QString("file:///tmp/blue%20note.png"));
 
     // None while the window is the active one.
     w.show();
@@ -103,7 +112,7 @@ void TestNotifications::newTitlesReplaceTheLastNotification()
     QTRY_VERIFY(w.isActiveWindow());
     announce("Seen Anyway");
     QTest::qWait(300);
-    QCOMPARE(server.shown.size(), 2);
+    QCOMPARE(server.shown.size(), 3);
     player()->stop();
 }
 

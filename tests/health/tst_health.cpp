@@ -12,6 +12,9 @@
 #include "health/frmCheckStations.h"
 
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -239,7 +242,12 @@ void TestHealth::updateAddressTakesTheDirectorysAddress()
     dir.addStation("Typed Radio", "Jazz", dead);
     StationLinks::link(*Database::open(dir.dbPath()), QStringLiteral("Found Radio"), QStringLiteral("U-1"));
     const QString live = m_http->url(QStringLiteral("/tone.mp3"));
-    m_directory.serve(QStringLiteral("/json/stations/byuuid"), DirectoryStub::stations(QStringLiteral("U"), 1, live));
+    // The directory's logo comes along.
+    QJsonArray found = QJsonDocument::fromJson(DirectoryStub::stations(QStringLiteral("U"), 1, live)).array();
+    QJsonObject station = found.first().toObject();
+    station.insert("favicon", "https://example.org/found.png");
+    found[0] = station;
+    m_directory.serve(QStringLiteral("/json/stations/byuuid"), QJsonDocument(found).toJson());
     auto main = openWindow();
     main->mnuEditCheckStations->trigger();
     auto *w = main->findChild<frmCheckStations *>();
@@ -263,6 +271,8 @@ void TestHealth::updateAddressTakesTheDirectorysAddress()
              QList<QVariantList>({{"Found Radio", live}, {"Typed Radio", dead}}));
     QTRY_COMPARE(w->lblSummary->text(), QString("\"Found Radio\" answers now."));
     QCOMPARE(rows(*w), QStringList({"Typed Radio"}));
+    QCOMPARE(dir.query("SELECT SName, Address FROM StationLogo"),
+             QList<QVariantList>({{"Found Radio", "https://example.org/found.png"}}));
 }
 
 void TestHealth::windowKeepsTheLastCheck()

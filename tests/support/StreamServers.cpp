@@ -86,6 +86,14 @@ void LocalHttpServer::serveStatus(const QString &path, int status)
     m_resources.insert(path, r);
 }
 
+void LocalHttpServer::serveEndless(const QString &path, const QByteArray &contentType)
+{
+    Resource r;
+    r.contentType = contentType;
+    r.endless = true;
+    m_resources.insert(path, r);
+}
+
 void LocalHttpServer::redirect(const QString &path, const QString &location)
 {
     Resource r;
@@ -183,6 +191,16 @@ void LocalHttpServer::respond(QTcpSocket *socket, const QByteArray &method, cons
         r.status = 404;
         r.body = "not found\n";
         r.contentType = "text/plain";
+    }
+    if (r.endless) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + r.contentType + "\r\nConnection: close\r\n\r\n");
+        auto *feed = new QTimer(socket);
+        connect(feed, &QTimer::timeout, socket, [socket] {
+            if (socket->bytesToWrite() < 256 * 1024)
+                socket->write(QByteArray(64 * 1024, 'x'));
+        });
+        feed->start(5);
+        return;
     }
     QByteArray body = r.body;
     int status = r.status;

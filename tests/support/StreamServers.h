@@ -38,6 +38,8 @@ public:
     void serveStatus(const QString &path, int status);
     // Answers the path with "302 Found" to another address.
     void redirect(const QString &path, const QString &location);
+    // Answers the path with a body that never ends (no length given), until the client goes.
+    void serveEndless(const QString &path, const QByteArray &contentType = "application/octet-stream");
     // Closes the connection after this many body bytes of the path (a stream that drops), for
     // the next `times` answers (-1: every answer).
     void dropAfter(const QString &path, qint64 bytes, int times = -1);
@@ -56,6 +58,7 @@ private:
         QString location;
         qint64 dropAfter = -1;
         int dropTimes = -1;
+        bool endless = false;
     };
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
