@@ -95,10 +95,10 @@ private:
     int m_channels = 0;
     int m_lookahead = 0;
     float m_ceiling = 1;
-    float m_release = 0; // share of the way back to 1 per frame
+    float m_release = 0;       // share of the way back to 1 per frame
     std::vector<float> m_ring; // input frames, m_mask + 1 of them
     std::size_t m_mask = 0;
-    std::size_t m_in = 0; // frames taken so far
+    std::size_t m_in = 0;                               // frames taken so far
     std::deque<std::pair<std::size_t, float>> m_minima; // held minimum of the needed gain
     std::vector<float> m_held;                          // the smoothed held gain of the last frames
     double m_heldSum = 0;
@@ -137,8 +137,8 @@ private:
     int m_rate = 0;
     LoudnessRule m_rule;
     PeakLimiter m_limiter;
-    bool m_fresh = true;     // nothing processed since start()
-    bool m_wasOn = false;    // the last buffer was processed
+    bool m_fresh = true;      // nothing processed since start()
+    bool m_wasOn = false;     // the last buffer was processed
     std::size_t m_frames = 0; // frames measured since start()
     std::size_t m_untilBlock = 0;
     double m_appliedGain = 1; // linear, at the end of the last buffer

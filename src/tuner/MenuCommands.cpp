@@ -109,6 +109,8 @@ void frmMain::buildMenus()
     mnuPlayTray = item(mnuPlay, "mnuPlayTray", tr("Keep Playing in &Tray"));
     mnuPlayTray->setCheckable(true);
     mnuPlayTray->setChecked(Preferences::value(QStringLiteral("Tray/KeepPlaying"), false).toBool());
+    mnuPlayLevel = item(mnuPlay, "mnuPlayLevel", tr("Level &Loudness")); // its check mark: Levelling
+    mnuPlayLevel->setCheckable(true);
 
     mnuHelp = menu("mnuHelp", tr("&Help"));
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));

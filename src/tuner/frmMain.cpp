@@ -16,6 +16,7 @@
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
+#include "listening/Levelling.h"
 #include "listening/Listening.h"
 #include "player/RealAudio.h"
 
@@ -109,6 +110,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildControls();
     m_listening = new Listening(*this);
+    m_levelling = new Levelling(*this);
     setHeight(HeightWithBanner);
     PlainText::apply(this); // what the labels show is data, never markup
 }

@@ -29,6 +29,7 @@ class frmImport;
 class frmOptions;
 class frmStation;
 class frmViewCategory;
+class Levelling;
 class Listening;
 
 // The tuner window: a radio-like display of the selected station, the station list of the
@@ -132,6 +133,7 @@ public:
     QAction *mnuPlayVoid;
     QAction *mnuPlayNotifications;
     QAction *mnuPlayTray;
+    QAction *mnuPlayLevel;
     QMenu *mnuHelp;
     QAction *mnuHelpAbout;
     QAction *mnuHelpHelp;
@@ -229,4 +231,5 @@ private:
     frmOptions *m_frmOptions = nullptr;
     frmAbout *m_frmAbout = nullptr;
     Listening *m_listening = nullptr;
+    Levelling *m_levelling = nullptr;
 };

@@ -136,7 +136,8 @@ void TestLoudness::stationsFarApartEndAtTheTarget()
     Meter firstSecond;
     leveller.start(learned);
     play(leveller, programme, -8.0, 1.0, &firstSecond);
-    QVERIFY2(std::abs(firstSecond.loudness() - Loudness::kTargetLufs) <= 1.0, qPrintable(QString::number(firstSecond.loudness())));
+    QVERIFY2(std::abs(firstSecond.loudness() - Loudness::kTargetLufs) <= 1.0,
+             qPrintable(QString::number(firstSecond.loudness())));
 
     Loudness::Reading shown;
     shown.loudness = -9.84;
@@ -161,7 +162,8 @@ void TestLoudness::boostIsCappedAndSilenceHolds()
     Meter meter;
     const double highest = play(leveller, programme, -40, 20, &meter, 10);
     QVERIFY(highest <= Loudness::kMaxBoostDb);
-    QVERIFY2(std::abs(leveller.reading().gain - Loudness::kMaxBoostDb) < 0.01, qPrintable(QString::number(leveller.reading().gain)));
+    QVERIFY2(std::abs(leveller.reading().gain - Loudness::kMaxBoostDb) < 0.01,
+             qPrintable(QString::number(leveller.reading().gain)));
     QVERIFY(std::abs(meter.loudness() - (-40 + Loudness::kMaxBoostDb)) < 1.0);
 
     const double before = leveller.reading().gain;
