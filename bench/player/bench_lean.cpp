@@ -10,6 +10,7 @@
 //                                       pulseaudio and gst-launch-1.0)
 //
 // HALCYRIX_BENCH_PROGRAM names another build of the program to measure (say, before a change).
+#include "SoundServer.h"
 #include "StreamServers.h"
 #include "TestAppDir.h"
 
@@ -248,40 +249,6 @@ bool tuneFirstStation(const QProcessEnvironment &env)
              QStringLiteral("1")});
     return true;
 }
-
-// A PulseAudio server of the benchmark's own with a null sink as its only sink: it takes sound at
-// the pace of a real card, so every player is measured as it plays to a desktop's sound server.
-class SoundServer
-{
-public:
-    bool start()
-    {
-        m_pulse.setProcessChannelMode(QProcess::MergedChannels);
-        m_pulse.setStandardOutputFile(m_dir.filePath(QStringLiteral("pulseaudio.log")));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-        env.insert(QStringLiteral("HOME"), m_dir.path());
-        m_pulse.setProcessEnvironment(env);
-        m_pulse.start(QStringLiteral("pulseaudio"),
-                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
-                       QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disallow-exit"), QStringLiteral("-L"),
-                       QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket(),
-                       QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=bench")});
-        QDeadlineTimer deadline(15000);
-        m_pulse.waitForStarted(5000);
-        while (!QFile::exists(socket()) && !deadline.hasExpired() && !m_pulse.waitForFinished(100)) {
-        }
-        QThread::msleep(300);
-        return QFile::exists(socket()) && m_pulse.state() == QProcess::Running;
-    }
-    ~SoundServer() { stopProcess(m_pulse); }
-    QString socket() const { return m_dir.filePath(QStringLiteral("native")); }
-    QString address() const { return QStringLiteral("unix:") + socket(); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_pulse;
-};
 
 struct Playing
 {

@@ -19,11 +19,6 @@ namespace {
 
 const QString kKey = QStringLiteral("Playback/LevelLoudness");
 
-Player *playerOf(const frmMain &window)
-{
-    return window.RealAudio1[frmMain::Picture] ? window.RealAudio1[frmMain::Picture]->player() : nullptr;
-}
-
 } // namespace
 
 bool Levelling::wanted()
@@ -31,7 +26,9 @@ bool Levelling::wanted()
     return Preferences::value(kKey, true).toBool();
 }
 
-Levelling::Levelling(frmMain &window) : QObject(&window), m_window(window)
+Levelling::Levelling(frmMain &window)
+    : QObject(&window), m_window(window),
+      m_player(window.RealAudio1[frmMain::Picture] ? window.RealAudio1[frmMain::Picture]->player() : nullptr)
 {
     lblLoudness = new QLabel(&window);
     lblLoudness->setObjectName(QStringLiteral("lblLoudness"));
@@ -49,7 +46,7 @@ Levelling::Levelling(frmMain &window) : QObject(&window), m_window(window)
     m_reading.setInterval(1000);
     connect(&m_reading, &QTimer::timeout, this, &Levelling::showReading);
 
-    Player *player = playerOf(window);
+    Player *player = m_player;
     if (!player)
         return;
     player->setLevelling(wanted());
@@ -65,6 +62,7 @@ Levelling::Levelling(frmMain &window) : QObject(&window), m_window(window)
     connect(player, &Player::sourceChanged, this, &Levelling::sourceChanged);
     connect(player, &Player::stateChanged, this, [this](Player::State state) {
         const bool playing = state == Player::State::Playing || state == Player::State::Buffering;
+        m_heard = m_heard || playing;
         if (playing && !m_reading.isActive())
             m_reading.start();
         if (!playing && state != Player::State::Reconnecting) {
@@ -82,7 +80,7 @@ Levelling::~Levelling()
 
 void Levelling::setOn(bool on)
 {
-    if (Player *player = playerOf(m_window))
+    if (Player *player = m_player.data())
         player->setLevelling(on);
     showReading();
 }
@@ -90,15 +88,16 @@ void Levelling::setOn(bool on)
 void Levelling::sourceChanged()
 {
     keep();
-    if (Player *player = playerOf(m_window))
+    if (Player *player = m_player.data())
         m_station = NowPlaying::stationFor(m_window, player->source()).name;
     m_learned = {};
+    m_heard = false;
     showReading();
 }
 
 void Levelling::showReading()
 {
-    Player *player = playerOf(m_window);
+    Player *player = m_player.data();
     const bool playing =
         player && (player->state() == Player::State::Playing || player->state() == Player::State::Buffering);
     if (!player || !player->levelling() || !playing) {
@@ -106,7 +105,7 @@ void Levelling::showReading()
         return;
     }
     const Loudness::Reading reading = player->levelReading();
-    if (reading.learned && reading.loudness)
+    if (m_heard && reading.learned && reading.loudness)
         m_learned = reading;
     const QString text = Loudness::readingText(reading);
     if (text != lblLoudness->text())
@@ -117,8 +116,10 @@ void Levelling::showReading()
 // The gain the station playing has settled on, beside the station.
 void Levelling::keep()
 {
-    Player *player = playerOf(m_window);
-    if (player && player->levelling()) {
+    // The player's reading is this station's only once it has played (until then it may still be
+    // that of a station before).
+    Player *player = m_player.data();
+    if (player && player->levelling() && m_heard) {
         const Loudness::Reading now = player->levelReading();
         if (now.learned && now.loudness)
             m_learned = now;

@@ -3,9 +3,11 @@
 #include "player/Loudness.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
+class Player;
 class QLabel;
 class frmMain;
 
@@ -31,7 +33,9 @@ private:
     void keep();
 
     frmMain &m_window;
+    QPointer<Player> m_player; // outlives the window's elements
     QTimer m_reading;  // while playing
     QString m_station; // the station heard, by name
     Loudness::Reading m_learned;
+    bool m_heard = false; // the station has played since it was tuned
 };

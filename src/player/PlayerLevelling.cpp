@@ -7,11 +7,10 @@
 #include "player/AudioEngine.h"
 #include "player/MpvLibrary.h"
 
-#include <QLoggingCategory>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cmath>
-
-Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
 
 namespace {
 
@@ -110,10 +109,13 @@ void Player::levelMpv()
     }
     if (m_state != State::Playing)
         return;
-    const QString momentary =
-        mpvProperty(QStringLiteral("af-metadata/%1/by-key/lavfi.r128.M").arg(QLatin1String(kLabel)));
+    // The meter's last frame's metadata, as {"lavfi.r128.M":"-8.4", ...} (a sub-path to the one
+    // key is not to be asked for: libmpv 0.35 fails on it).
+    const QJsonObject metadata =
+        QJsonDocument::fromJson(mpvProperty(QStringLiteral("af-metadata/%1").arg(QLatin1String(kLabel))).toUtf8())
+            .object();
     bool ok = false;
-    const double lufs = momentary.toDouble(&ok);
+    const double lufs = metadata.value(QStringLiteral("lavfi.r128.M")).toString().toDouble(&ok);
     if (!ok)
         return;
     m_mpvLevel.addBlock(m_levelClock.elapsed() / 1000.0, lufs);
