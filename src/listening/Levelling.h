@@ -34,8 +34,8 @@ private:
 
     frmMain &m_window;
     QPointer<Player> m_player; // outlives the window's elements
-    QTimer m_reading;  // while playing
-    QString m_station; // the station heard, by name
+    QTimer m_reading;          // while playing
+    QString m_station;         // the station heard, by name
     Loudness::Reading m_learned;
     bool m_heard = false; // the station has played since it was tuned
 };

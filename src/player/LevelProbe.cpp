@@ -63,8 +63,10 @@ template <typename T> void toFloat(const T *in, float *out, std::size_t n, doubl
 template <typename T>
 void fromFloat(const float *in, T *out, std::size_t n, double scale, double lowest, double highest)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        out[i] = T(std::lrint(std::clamp(double(in[i]) * scale, lowest, highest)));
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = std::clamp(double(in[i]) * scale, lowest, highest);
+        out[i] = T(v >= 0 ? v + 0.5 : v - 0.5); // the nearest, within the type's range
+    }
 }
 
 GstPadProbeReturn levelBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)

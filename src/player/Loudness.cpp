@@ -36,7 +36,8 @@ constexpr double kSettledSlewDb = 1.0;
 constexpr double kCutSeconds = 3.0;
 constexpr double kCutSlewDb = 3.0;
 constexpr double kRelativeGateLu = -10.0; // BS.1770's relative gate
-constexpr int kFewestBlocks = 10;         // 1.3 s of audio above the gate before any estimate
+constexpr std::size_t kCycleSteps = 12;   // once settled, a block is measured every 1.2 s
+constexpr double kFewestSeconds = 0.95;   // about 1.3 s of audio above the gate before any estimate
 
 // The limiter's look-ahead and recovery, and how far under the ceiling it aims (its estimate
 // of the peaks between samples is close, not exact).
@@ -93,11 +94,14 @@ void LoudnessRule::reset(std::optional<double> rememberedGain)
 
 std::optional<double> LoudnessRule::loudness() const
 {
-    if (int(m_blocks.size()) < kFewestBlocks)
-        return std::nullopt;
     double sum = 0;
-    for (const Block &b : m_blocks)
+    double covered = 0;
+    for (const Block &b : m_blocks) {
         sum += b.energy;
+        covered += b.covers;
+    }
+    if (covered < kFewestSeconds)
+        return std::nullopt;
     const double gate = sum / double(m_blocks.size()) * std::pow(10.0, kRelativeGateLu / 10.0);
     double gated = 0;
     int n = 0;
@@ -119,7 +123,7 @@ void LoudnessRule::addBlock(double seconds, double lufs)
     // A pause or near-silence holds the gain where it is.
     if (!(lufs >= kSilenceGateLufs))
         return;
-    m_blocks.push_back({seconds, std::pow(10.0, (lufs + 0.691) / 10.0)});
+    m_blocks.push_back({seconds, std::pow(10.0, (lufs + 0.691) / 10.0), dt});
     m_heardSeconds += dt;
     const std::optional<double> measured = loudness();
     if (!measured)
@@ -144,7 +148,7 @@ void PeakLimiter::reset(int channels, int rate, double ceilingDbtp)
     m_ceiling = float(toLinear(ceilingDbtp - kMarginDb));
     m_release = float(1.0 - std::exp(-1.0 / (kReleaseSeconds * std::max(1, rate))));
     std::size_t size = 1;
-    while (size < std::size_t(m_lookahead + 2 * kHalfTaps + 2))
+    while (size < std::size_t(m_lookahead + 2 * kHalfTaps + 2) + kChunk)
         size *= 2;
     m_mask = size - 1;
     m_ring.assign(size * m_channels, 0.0f);
@@ -179,8 +183,51 @@ float PeakLimiter::peakAt(std::size_t k) const
 
 void PeakLimiter::process(float *frames, std::size_t count)
 {
-    const int channels = m_channels;
+    const std::size_t channels = std::size_t(m_channels);
     const float near = m_ceiling * 0.5f; // below this no peak between samples reaches the ceiling
+    const std::size_t quiet = std::size_t(m_lookahead + 2 * kHalfTaps + 2);
+    for (std::size_t at = 0; at < count; at += kChunk) {
+        float *chunk = frames + at * channels;
+        const std::size_t n = std::min(kChunk, count - at);
+        float loudest = 0;
+        for (std::size_t i = 0; i < n * channels; ++i)
+            loudest = std::max(loudest, std::abs(chunk[i]));
+        if (loudest < near && m_quietFrames >= quiet && m_restFrames >= std::size_t(m_lookahead)) {
+            pass(chunk, n); // at rest, and nothing near the ceiling: only the delay
+            continue;
+        }
+        limit(chunk, n);
+    }
+}
+
+// Through the delay unchanged: the chunk into the ring, the frames latency() earlier out of it.
+void PeakLimiter::pass(float *frames, std::size_t count)
+{
+    const std::size_t channels = std::size_t(m_channels);
+    const std::size_t size = m_mask + 1;
+    const auto copy = [&](std::size_t index, std::size_t n, const auto &move) {
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t slot = (index + done) & m_mask;
+            const std::size_t run = std::min(n - done, size - slot);
+            move(slot * channels, done * channels, run * channels);
+            done += run;
+        }
+    };
+    copy(m_in, count, [&](std::size_t ring, std::size_t frame, std::size_t n) {
+        std::copy_n(frames + frame, n, m_ring.begin() + std::ptrdiff_t(ring));
+    });
+    copy(m_in - std::size_t(latency()), count, [&](std::size_t ring, std::size_t frame, std::size_t n) {
+        std::copy_n(m_ring.begin() + std::ptrdiff_t(ring), n, frames + frame);
+    });
+    m_in += count;
+    m_quietFrames += count;
+    m_restFrames += count;
+}
+
+void PeakLimiter::limit(float *frames, std::size_t count)
+{
+    const int channels = m_channels;
+    const float near = m_ceiling * 0.5f;
     const std::size_t lookahead = m_lookahead;
     const std::size_t quiet = lookahead + 2 * kHalfTaps + 2;
     for (std::size_t i = 0; i < count; ++i) {
@@ -268,6 +315,7 @@ bool Leveller::configure(int channels, int rate)
         ebur128_set_channel(m_meter, 0, EBUR128_DUAL_MONO);
     m_limiter.reset(channels, rate, kCeilingDbtp);
     m_untilBlock = std::size_t(rate / 10);
+    m_step = 0;
     return true;
 }
 
@@ -285,32 +333,46 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
     m_wasOn = true;
     m_fresh = false;
 
-    // Measured before the gain: the station's own loudness, a block every 100 ms.
-    const std::size_t blockFrames = std::size_t(rate / 10);
+    // Measured before the gain: the station's own loudness. While the station is learned, every
+    // 100 ms ends a block (they overlap, as BS.1770's do); once its gain is settled, 400 ms of
+    // every 1.2 s is measured, a block of its own, which costs a third and still follows the
+    // programme over the window (eight blocks in ten seconds).
+    const std::size_t stepFrames = std::size_t(rate / 10);
     for (std::size_t done = 0; done < count;) {
         const std::size_t piece = std::min(count - done, m_untilBlock);
-        ebur128_add_frames_float(m_meter, frames + done * channels, piece);
+        const bool resting = m_rule.learned() && m_step % kCycleSteps >= 4;
+        if (!resting)
+            ebur128_add_frames_float(m_meter, frames + done * channels, piece);
         done += piece;
         m_frames += piece;
         m_untilBlock -= piece;
-        if (m_untilBlock == 0) {
-            m_untilBlock = blockFrames;
-            double momentary = -HUGE_VAL;
-            // The first block is whole after 400 ms.
-            if (m_frames >= std::size_t(rate) * 4 / 10 && ebur128_loudness_momentary(m_meter, &momentary) == 0)
-                m_rule.addBlock(double(m_frames) / rate, momentary);
-        }
+        if (m_untilBlock > 0)
+            continue;
+        m_untilBlock = stepFrames;
+        ++m_step;
+        const bool blockEnds = m_rule.learned() ? m_step % kCycleSteps == 4 : m_step >= 4; // whole after 400 ms
+        double momentary = -HUGE_VAL;
+        if (blockEnds && ebur128_loudness_momentary(m_meter, &momentary) == 0)
+            m_rule.addBlock(double(m_frames) / rate, momentary);
     }
 
     // The gain moves from where it was to the rule's over the buffer: no step.
-    const double from = m_appliedGain;
-    const double to = toLinear(m_rule.gain());
-    const double step = (to - from) / double(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const float g = float(from + step * double(i + 1));
-        float *frame = frames + i * channels;
-        for (int c = 0; c < channels; ++c)
-            frame[c] *= g;
+    const float from = float(m_appliedGain);
+    const float to = float(toLinear(m_rule.gain()));
+    const float step = (to - from) / float(count);
+    float g = from;
+    if (channels == 2) {
+        for (std::size_t i = 0; i < count; ++i) {
+            g += step;
+            frames[2 * i] *= g;
+            frames[2 * i + 1] *= g;
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            g += step;
+            for (int c = 0; c < channels; ++c)
+                frames[i * channels + c] *= g;
+        }
     }
     m_appliedGain = to;
     m_limiter.process(frames, count);

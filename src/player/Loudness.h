@@ -67,6 +67,7 @@ private:
     {
         double seconds;
         double energy; // mean square, K-weighted
+        double covers; // seconds since the block before
     };
     std::deque<Block> m_blocks; // above the silence gate, within the window
     double m_gain = 0;
@@ -89,8 +90,11 @@ public:
     int latency() const { return m_lookahead + kHalfTaps; }
 
 private:
-    static constexpr int kHalfTaps = 4; // the interpolator sees 4 samples each side
+    static constexpr int kHalfTaps = 4;        // the interpolator sees 4 samples each side
+    static constexpr std::size_t kChunk = 256; // frames looked at together
     float peakAt(std::size_t index) const;
+    void pass(float *frames, std::size_t count);
+    void limit(float *frames, std::size_t count);
 
     int m_channels = 0;
     int m_lookahead = 0;
@@ -137,11 +141,12 @@ private:
     int m_rate = 0;
     LoudnessRule m_rule;
     PeakLimiter m_limiter;
-    bool m_fresh = true;      // nothing processed since start()
-    bool m_wasOn = false;     // the last buffer was processed
-    std::size_t m_frames = 0; // frames measured since start()
-    std::size_t m_untilBlock = 0;
-    double m_appliedGain = 1; // linear, at the end of the last buffer
+    bool m_fresh = true;          // nothing processed since start()
+    bool m_wasOn = false;         // the last buffer was processed
+    std::size_t m_frames = 0;     // frames measured since start()
+    std::size_t m_untilBlock = 0; // frames to the next 100 ms step
+    std::size_t m_step = 0;       // 100 ms steps since the stream's first audio
+    double m_appliedGain = 1;     // linear, at the end of the last buffer
     std::atomic<double> m_loudness{0};
     std::atomic<bool> m_measured{false};
     std::atomic<double> m_gain{0};
