@@ -6,7 +6,7 @@ HX_TEST_PACKAGES="python3 clang-format xvfb xauth xdotool libxcb1-dev imagemagic
 dbus-daemon dbus-bin playerctl desktop-file-utils appstream dpkg-dev file \
 qt6-base-private-dev at-spi2-core gir1.2-atspi-2.0 python3-gi orca \
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
-gstreamer1.0-tools pulseaudio"
+gstreamer1.0-tools pulseaudio pulseaudio-utils"
 
 # hx_install PACKAGE... : installs the packages that are missing, as root or through sudo.
 hx_install() {
