@@ -1,4 +1,5 @@
 #include "player/AudioEngine.h"
+#include "player/LevelProbe.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -364,6 +365,13 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
     g.g_object_set(source, "location", address.toUtf8().constData(), "user-agent", userAgent.toUtf8().constData(),
                    "timeout", guint(timeoutSeconds), nullptr);
     m_volume = g.gst_bin_get_by_name(reinterpret_cast<GstBin *>(output), "volume");
+    // Levelled before the volume, so the volume and mute act on the levelled sound.
+    m_leveller->start(m_levelStart);
+    if (GstPad *levelled =
+            m_volume ? g.gst_element_get_static_pad(static_cast<GstElement *>(m_volume), "sink") : nullptr) {
+        LevelProbe::attach(levelled, m_leveller.get());
+        g.gst_object_unref(levelled);
+    }
 
     auto *context = new Context;
     context->engine = this;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/Loudness.h"
 #include "player/MpvEvents.h"
 
 #include <QObject>
@@ -9,6 +10,8 @@
 #include <QPair>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 // The audio engine of stations without picture: a small GStreamer pipeline (the stream's source
 // and decoder, then conversion, volume and the desktop's sound output) that costs a fraction of
@@ -55,6 +58,12 @@ public:
     void setVolume(int volume);
     void setMuted(bool muted);
 
+    // Levelling, on or off at once (off: the sound as it comes). A stream begins at the gain
+    // given (its station's, when known), else learns it; the reading may be taken at any time.
+    void setLevelling(bool on) { m_leveller->setEnabled(on); }
+    void setLevelStart(std::optional<double> gain) { m_levelStart = gain; }
+    Loudness::Reading levelReading() const { return m_leveller->reading(); }
+
     // Asks for the stream's "duration" (seconds) or "file-size" (bytes); answered by an Answer
     // with this request id once the first sound is out, without a number when unknown.
     void ask(quint64 request, const char *property);
@@ -83,4 +92,6 @@ private:
     QList<QPair<quint64, QByteArray>> m_questions; // asked before the first sound
     int m_volumeLevel = 100;
     bool m_muted = false;
+    std::unique_ptr<Leveller> m_leveller = std::make_unique<Leveller>(); // used by every pipeline
+    std::optional<double> m_levelStart;
 };

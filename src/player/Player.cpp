@@ -386,6 +386,7 @@ void Player::loadInMpv(const Entry &entry)
     m_redirectFrom = -1;
     m_pendingEnd.reset();
     ++m_loadSerial;
+    prepareLevelling(audio);
     if (audio) {
         // The engine's reports are about this entry only: its entry is number 0.
         m_awaitingLoad = false;

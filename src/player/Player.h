@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/Loudness.h"
 #include "player/MetafileResolver.h"
 #include "player/MpvEvents.h"
 #include "player/ReconnectPolicy.h"
@@ -16,6 +17,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -129,6 +131,16 @@ public:
     // engine plays it; empty when unknown.
     QString audioCodec() const;
 
+    // Levelling: every station at the same loudness, in both engines; on unless turned off. Off,
+    // the sound is as it comes. The volume and mute act on the levelled sound.
+    void setLevelling(bool on);
+    bool levelling() const { return m_levelling; }
+    // Finds the gain learned for a source (its station's), asked when that source begins.
+    using GainMemory = std::function<std::optional<double>(const QString &source)>;
+    void setGainMemory(GainMemory memory) { m_gainMemory = std::move(memory); }
+    // The loudness measured of what plays and the gain applied now.
+    Loudness::Reading levelReading() const;
+
     // Reads a libmpv property as text (diagnostics and tests), empty when unavailable.
     QString mpvProperty(const QString &name) const;
 
@@ -193,6 +205,9 @@ private:
     void setState(State state);
     void refreshStatus();
     QString mpvErrorText(int mpvError) const;
+    void prepareLevelling(bool audioEngine); // before an entry plays (PlayerLevelling.cpp)
+    void setMpvFilters();
+    void levelMpv();
 
     QString m_console;
     QString m_source;
@@ -241,4 +256,14 @@ private:
     std::atomic<bool> m_drainQueued{false};
     bool m_elapsedValid = false;
     QString m_failText;
+
+    bool m_levelling = true;
+    GainMemory m_gainMemory;
+    QString m_levelSource;                  // the source the gains below are for
+    std::optional<double> m_rememberedGain; // its station's, when it began
+    LoudnessRule m_mpvLevel;                // libmpv's gain, from its meter's readings
+    bool m_mpvFilters = false;              // libmpv's audio passes the levelling filters
+    double m_mpvGainSent = 0;
+    QTimer *m_levelTimer = nullptr;
+    QElapsedTimer m_levelClock;
 };

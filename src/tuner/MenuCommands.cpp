@@ -118,6 +118,8 @@ void frmMain::buildMenus()
     mnuPlayTray->setCheckable(true);
     mnuPlayTray->setChecked(Preferences::value(QStringLiteral("Tray/KeepPlaying"), false).toBool());
     mnuPlayTimers = item(mnuPlay, "mnuPlayTimers", tr("&Timers..."));
+    mnuPlayLevel = item(mnuPlay, "mnuPlayLevel", tr("Level &Loudness")); // its check mark: Levelling
+    mnuPlayLevel->setCheckable(true);
 
     mnuHelp = menu("mnuHelp", tr("&Help"));
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", tr("&About"));

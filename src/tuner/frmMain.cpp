@@ -16,6 +16,7 @@
 #include "data/BoundControls.h"
 #include "data/DataControl.h"
 #include "data/Database.h"
+#include "listening/Levelling.h"
 #include "listening/Listening.h"
 #include "player/RealAudio.h"
 #include "timers/Timers.h"
@@ -111,6 +112,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     buildControls();
     m_listening = new Listening(*this);
     m_timers = new Timers(*this);
+    m_levelling = new Levelling(*this);
     setHeight(HeightWithBanner);
     PlainText::apply(this); // what the labels show is data, never markup
 }

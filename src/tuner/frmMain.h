@@ -31,6 +31,7 @@ class frmImport;
 class frmOptions;
 class frmStation;
 class frmViewCategory;
+class Levelling;
 class Listening;
 class Timers;
 
@@ -139,6 +140,7 @@ public:
     QAction *mnuPlayNotifications;
     QAction *mnuPlayTray;
     QAction *mnuPlayTimers;
+    QAction *mnuPlayLevel;
     QMenu *mnuHelp;
     QAction *mnuHelpAbout;
     QAction *mnuHelpHelp;
@@ -243,4 +245,5 @@ private:
     Timers *m_timers = nullptr;
     frmGuide *m_frmGuide = nullptr; // not modal
     GuideStatus *m_guideStatus = nullptr;
+    Levelling *m_levelling = nullptr;
 };
