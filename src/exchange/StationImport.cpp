@@ -4,6 +4,7 @@
 #include "data/BulkWriter.h"
 #include "data/Database.h"
 #include "exchange/Playlist.h"
+#include "pictures/StationLogos.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -176,6 +177,10 @@ bool StationImport::store(const std::shared_ptr<Database> &db)
             }
         }
         IptvAttributes::storeAll(*db, iptv);
+        // A channel's tvg-logo is its logo, as the directory's favicon is a station's.
+        for (const auto &[name, attributes] : std::as_const(iptv))
+            if (!attributes.logo.isEmpty())
+                StationLogos::setAddress(*db, name, attributes.logo);
         // A cancelled import keeps the stations read so far.
         transaction.commit();
     } catch (const RuntimeError &e) {

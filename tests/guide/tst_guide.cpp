@@ -14,6 +14,7 @@
 #include "guide/GuideSources.h"
 #include "guide/IptvAttributes.h"
 #include "guide/frmGuide.h"
+#include "pictures/StationLogos.h"
 #include "player/RealAudio.h"
 
 #include <QApplication>
@@ -175,6 +176,7 @@ void TestGuide::iptvPlaylistImportKeepsItsAttributes()
 
     auto db = Database::open(dir.dbPath());
     QCOMPARE(IptvAttributes::logoFor(*db, "news one hd"), "http://l/1.png");
+    QCOMPARE(StationLogos::addressFor(*db, "News One HD"), "http://l/1.png"); // the station's logo
     // Carried through a rename by any writer, dropped with the station.
     dir.exec("update Station set SName = 'News 1' where SName = 'News One HD'");
     QCOMPARE(IptvAttributes::forStation(*db, "News 1").tvgId, "news.one");
