@@ -31,7 +31,6 @@ namespace {
 
 constexpr int NameRole = Qt::UserRole;
 constexpr int AddressRole = Qt::UserRole + 1;
-constexpr int ChannelRole = Qt::UserRole + 2;
 constexpr int DescriptionRole = Qt::UserRole + 3;
 constexpr int Days = 14;
 
