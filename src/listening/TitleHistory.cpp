@@ -1,5 +1,7 @@
 #include "listening/TitleHistory.h"
 
+#include "app/JsonArrayFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,23 +44,9 @@ bool TitleHistory::add(const QString &title, const QString &station, const QDate
 bool TitleHistory::load(const QString &path)
 {
     m_titles.clear();
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    const auto setAside = [&] {
-        QFile::remove(path + QStringLiteral(".bad"));
-        QFile::rename(path, path + QStringLiteral(".bad"));
+    QJsonArray entries;
+    if (!JsonArrayFile::read(path, MaxFileBytes, &entries))
         return false;
-    };
-    if (file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
-        return setAside();
-    QJsonParseError error{};
-    // The size as found, not the limit: a buffer of the limit would be set aside for every read.
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(std::min(file.size(), MaxFileBytes)), &error);
-    file.close();
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return setAside();
-    const QJsonArray entries = doc.array();
     for (const QJsonValue &value : entries) {
         const QJsonObject o = value.toObject();
         const QString title = clean(o.value(QLatin1String("title")).toString());

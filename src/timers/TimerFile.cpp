@@ -1,5 +1,7 @@
 #include "timers/TimerFile.h"
 
+#include "app/JsonArrayFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,23 +45,11 @@ std::optional<Timer> fromJson(const QJsonObject &o)
 bool load(const QString &path, QList<Timer> &timers)
 {
     timers.clear();
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    const auto setAside = [&] {
-        QFile::remove(path + QStringLiteral(".bad"));
-        QFile::rename(path, path + QStringLiteral(".bad"));
+    QJsonArray entries;
+    if (!JsonArrayFile::read(path, MaxFileBytes, &entries))
         return false;
-    };
-    if (file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
-        return setAside();
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(MaxFileBytes), &error);
-    file.close();
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return setAside();
     int id = 0;
-    for (const QJsonValue &value : doc.array()) {
+    for (const QJsonValue &value : std::as_const(entries)) {
         std::optional<Timer> t = fromJson(value.toObject());
         if (!t)
             continue;

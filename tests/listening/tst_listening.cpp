@@ -21,22 +21,6 @@
 
 #include <unistd.h>
 
-namespace {
-
-// The length of a media file in seconds as ffprobe reads it; -1 when it cannot be read.
-double probedSeconds(const QString &file)
-{
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? seconds : -1;
-}
-
-} // namespace
-
 class TestListening : public QObject
 {
     Q_OBJECT
@@ -179,7 +163,7 @@ void TestListening::recordsEachTitleIntoAFileOfItsOwn()
     QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
              QStringList({"Test Station - ..-..-x.mp3", "Test Station - First Song.mp3"}));
     for (const QString &file : listening.recorder().files())
-        QTRY_VERIFY2_WITH_TIMEOUT(probedSeconds(file) > 1.0, qPrintable(file), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(StreamTools::probedSeconds(file) > 1.0, qPrintable(file), 10000);
 
     // The titles heard, newest first, in the window and in the file beside the database.
     QCOMPARE(listening.history().titles().size(), 2);
@@ -264,10 +248,10 @@ void TestListening::recordingFromTheAudioEngineKeepsEveryTitle()
     const QStringList expected{"Test Station - One.mp3", "Test Station - Three.mp3", "Test Station - Two.mp3"};
     QTRY_COMPARE_WITH_TIMEOUT(QDir(music.path()).entryList(QDir::Files, QDir::Name), expected, 10000);
     for (const QString &file : expected)
-        QTRY_VERIFY2_WITH_TIMEOUT(probedSeconds(music.filePath(file)) > 1.0, qPrintable(file), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(StreamTools::probedSeconds(music.filePath(file)) > 1.0, qPrintable(file), 10000);
     // The first file begins with the first sound libmpv read (the server's few seconds sent on
     // connecting), not when it first played.
-    const double first = probedSeconds(music.filePath(expected.first()));
+    const double first = StreamTools::probedSeconds(music.filePath(expected.first()));
     QVERIFY2(first > firstSpan + 2, qPrintable(QString("%1 s recorded, %2 s played").arg(first).arg(firstSpan)));
     player()->stop();
 }

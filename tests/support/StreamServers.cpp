@@ -634,4 +634,15 @@ QByteArray httpGet(const QString &url, int *status, int timeoutMs)
     return body;
 }
 
+double probedSeconds(const QString &file)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? seconds : -1;
+}
+
 } // namespace StreamTools

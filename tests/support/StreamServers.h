@@ -149,4 +149,7 @@ double toneFrequency(const QVector<float> &samples, int sampleRate);
 // HTTP GET on a local address; spins the event loop until done. Returns the body, status in *status.
 QByteArray httpGet(const QString &url, int *status = nullptr, int timeoutMs = 5000);
 
+// The length of a media file in seconds as ffprobe reads it; -1 when it cannot be read.
+double probedSeconds(const QString &file);
+
 } // namespace StreamTools

@@ -28,17 +28,6 @@
 
 namespace {
 
-double probedSeconds(const QString &file)
-{
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? seconds : -1;
-}
-
 const QDate kDay(2030, 1, 7);
 
 } // namespace
@@ -165,7 +154,7 @@ void TestTimers::recordTimerMakesOneFile()
     QVERIFY(!recorder.isRecording());
     QCOMPARE(player()->state(), Player::State::Stopped);
     QCOMPARE(QDir(music.path()).entryList(QDir::Files), QStringList{"Test Station - 2030-01-07 07-00.mp3"});
-    QVERIFY(probedSeconds(music.filePath("Test Station - 2030-01-07 07-00.mp3")) > 2.0);
+    QVERIFY(StreamTools::probedSeconds(music.filePath("Test Station - 2030-01-07 07-00.mp3")) > 2.0);
     QVERIFY(!timers.lblTimer->isVisibleTo(&w)); // nothing more to come
 
     // Deleted after a question.
