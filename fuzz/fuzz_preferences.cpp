@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the reader of Preferences.ini, read through the program's own
 // Preferences functions. One preference changed leaves every other one as it was read, and a
 // file the program wrote reads back as it was written. (A hand-made file need not: QSettings
-// does not read a key with stray slashes, "/Recording/Folder", but writes it back readable.)
+// does not read a key with stray slashes, "/Recording/Folder"; the program drops it on writing.)
 #include "app/Preferences.h"
 
 #include <QDateTime>

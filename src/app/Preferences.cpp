@@ -33,7 +33,21 @@ QVariant value(const QString &key, const QVariant &defaultValue)
 void setValue(const QString &key, const QVariant &value)
 {
     QSettings settings(path(), QSettings::IniFormat);
-    readWhole(settings).setValue(key, value);
+    // A key no one can read (one written by hand with stray slashes, "/Recording/Folder") is
+    // dropped: QSettings would write it back in another form, which a later write turns into a
+    // real preference the user never set. (remove() cannot name it: it tidies the key it is given.)
+    const QStringList keys = readWhole(settings).allKeys();
+    QList<std::pair<QString, QVariant>> readable;
+    for (const QString &stored : keys)
+        if (!stored.isEmpty() && !stored.startsWith(QLatin1Char('/')) && !stored.endsWith(QLatin1Char('/')) &&
+            !stored.contains(QLatin1String("//")))
+            readable.append({stored, settings.value(stored)});
+    if (readable.size() != keys.size()) {
+        settings.clear();
+        for (const auto &[stored, kept] : readable)
+            settings.setValue(stored, kept);
+    }
+    settings.setValue(key, value);
     settings.sync();
 }
 
