@@ -32,6 +32,10 @@ namespace {
 constexpr int NameRole = Qt::UserRole;
 constexpr int AddressRole = Qt::UserRole + 1;
 constexpr int DescriptionRole = Qt::UserRole + 3;
+// Of a programme's row: its times and title, to record it.
+constexpr int StartRole = Qt::UserRole + 4;
+constexpr int StopRole = Qt::UserRole + 5;
+constexpr int TitleRole = Qt::UserRole + 6;
 constexpr int Days = 14;
 
 QTreeWidget *makeTree(QWidget *parent, const char *name, const QString &accessibleName, const QStringList &headers)
@@ -61,6 +65,26 @@ QString progressMark(int percent)
 {
     const int filled = (percent + 5) / 10;
     return QString(filled, QChar(0x25A0)) + QString(10 - filled, QChar(0x25A1));
+}
+
+// Keeps on the row what recording its programme needs.
+void keepProgramme(QTreeWidgetItem *item, const GuideDatabase::Programme &p)
+{
+    item->setData(0, StartRole, p.start);
+    item->setData(0, StopRole, p.stop);
+    item->setData(0, TitleRole, p.title);
+}
+
+QPushButton *recordButton(QWidget *parent, const char *name, QBoxLayout *layout)
+{
+    auto *button = new QPushButton(QStringLiteral("R&ecord"), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(QStringLiteral("Record this programme, from two minutes before to two minutes after"));
+    auto *row = new QHBoxLayout;
+    row->addWidget(button);
+    row->addStretch(1);
+    layout->addLayout(row);
+    return button;
 }
 
 QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent)
@@ -115,6 +139,7 @@ frmGuide::frmGuide(QWidget *parent) : QDialog(parent)
     txtDescription->setAccessibleName(QStringLiteral("Description"));
     txtDescription->setTabChangesFocus(true);
     dayLayout->addWidget(txtDescription, 1);
+    cmdRecord = recordButton(dayPage, "cmdRecord", dayLayout);
     tabGuide->addTab(dayPage, QStringLiteral("&Programmes"));
 
     // Search.
@@ -130,6 +155,7 @@ frmGuide::frmGuide(QWidget *parent) : QDialog(parent)
     lstResults = makeTree(searchPage, "lstResults", QStringLiteral("Programmes found"),
                           {QStringLiteral("Time"), QStringLiteral("Channel"), QStringLiteral("Title")});
     searchLayout->addWidget(lstResults);
+    cmdRecordFound = recordButton(searchPage, "cmdRecordFound", searchLayout);
     tabGuide->addTab(searchPage, QStringLiteral("Sea&rch"));
 
     // Sources.
@@ -219,6 +245,10 @@ frmGuide::frmGuide(QWidget *parent) : QDialog(parent)
                 return tuneItem(lstNowNext->topLevelItem(i));
     });
     connect(lstProgrammes, &QTreeWidget::currentItemChanged, this, &frmGuide::showDescription);
+    connect(cmdRecord, &QPushButton::clicked, this, [this] { recordItem(lstProgrammes->currentItem()); });
+    connect(cmdRecordFound, &QPushButton::clicked, this, [this] { recordItem(lstResults->currentItem()); });
+    for (QTreeWidget *tree : {lstProgrammes, lstResults})
+        connect(tree, &QTreeWidget::currentItemChanged, this, &frmGuide::showRecordButtons);
     connect(cboChannel, &QComboBox::currentIndexChanged, this, &frmGuide::fillProgrammes);
     connect(cboDay, &QComboBox::currentIndexChanged, this, &frmGuide::fillProgrammes);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmGuide::fillSearch);
@@ -372,6 +402,8 @@ void frmGuide::fillProgrammes()
         item->setText(1, p.title);
         item->setText(2, p.subTitle);
         item->setData(0, DescriptionRole, p.description);
+        item->setData(0, NameRole, cboChannel->currentData());
+        keepProgramme(item, p);
         speakRow(item, {p.title, GuideText::span(p), p.subTitle});
     }
     // The programme on now (or the day's first).
@@ -380,6 +412,7 @@ void frmGuide::fillProgrammes()
         lstProgrammes->scrollToItem(first, QAbstractItemView::PositionAtTop);
     }
     lstProgrammes->resizeColumnToContents(0);
+    showRecordButtons();
 }
 
 void frmGuide::showDescription()
@@ -414,8 +447,10 @@ void frmGuide::fillSearch()
         item->setText(2, p.title);
         item->setData(0, NameRole, s->name);
         item->setData(0, AddressRole, s->address);
+        keepProgramme(item, p);
         speakRow(item, {s->name, p.title, when});
     }
+    showRecordButtons();
 }
 
 void frmGuide::fillSources()
@@ -459,6 +494,26 @@ void frmGuide::tuneItem(QTreeWidgetItem *item)
 {
     if (item && !item->data(0, NameRole).toString().isEmpty())
         emit tuneRequested(item->data(0, NameRole).toString(), item->data(0, AddressRole).toString());
+}
+
+void frmGuide::recordItem(const QTreeWidgetItem *item)
+{
+    if (!item || item->data(0, StopRole).toLongLong() <= GuideClock::now())
+        return;
+    emit recordRequested(item->data(0, NameRole).toString(), item->data(0, TitleRole).toString(),
+                         QDateTime::fromSecsSinceEpoch(item->data(0, StartRole).toLongLong()),
+                         QDateTime::fromSecsSinceEpoch(item->data(0, StopRole).toLongLong()));
+}
+
+// A programme can be recorded until it ends.
+void frmGuide::showRecordButtons()
+{
+    const qint64 now = GuideClock::now();
+    const auto recordable = [now](const QTreeWidgetItem *item) {
+        return item && item->data(0, StopRole).toLongLong() > now;
+    };
+    cmdRecord->setEnabled(recordable(lstProgrammes->currentItem()));
+    cmdRecordFound->setEnabled(recordable(lstResults->currentItem()));
 }
 
 void frmGuide::addSource()

@@ -2,6 +2,7 @@
 
 #include "guide/ChannelMatch.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QHash>
 #include <QTimer>
@@ -35,8 +36,10 @@ public:
     QComboBox *cboDay;
     QTreeWidget *lstProgrammes;
     QPlainTextEdit *txtDescription;
+    QPushButton *cmdRecord; // records the programme chosen
     QLineEdit *txtSearch;
     QTreeWidget *lstResults;
+    QPushButton *cmdRecordFound;
     QListWidget *lstSources;
     QLineEdit *txtSource;
     QPushButton *cmdBrowse;
@@ -57,6 +60,8 @@ public:
 
 signals:
     void tuneRequested(const QString &name, const QString &address);
+    // "Record" on a programme of the station of this name.
+    void recordRequested(const QString &station, const QString &title, const QDateTime &start, const QDateTime &stop);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -69,6 +74,8 @@ private:
     void fillChannels();
     void showDescription();
     void tuneItem(QTreeWidgetItem *item);
+    void recordItem(const QTreeWidgetItem *item);
+    void showRecordButtons();
     void addSource();
     void removeSource();
     void startRefresh(const QStringList &sources);

@@ -154,6 +154,21 @@ int fadeVolume(int target, qint64 elapsedMs)
     return qBound(qMin(1, target), volume, target);
 }
 
+Timer forProgramme(const QString &station, const QString &title, const QDateTime &start, const QDateTime &stop)
+{
+    Timer timer;
+    timer.kind = Timer::Kind::Record;
+    timer.station = station;
+    timer.name = title.simplified().left(Timer::MaxNameLength);
+    QDateTime begin = start.toLocalTime().addSecs(-MarginSeconds);
+    begin.setTime(QTime(begin.time().hour(), begin.time().minute()));
+    timer.date = begin.date();
+    timer.time = begin.time();
+    const qint64 seconds = begin.secsTo(stop.toLocalTime().addSecs(MarginSeconds));
+    timer.minutes = int(qBound<qint64>(1, (seconds + 59) / 60, qint64(Timer::MaxMinutes)));
+    return timer;
+}
+
 QString whenText(const QDateTime &start, const QDateTime &now)
 {
     if (start.date() == now.date())

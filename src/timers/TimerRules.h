@@ -69,6 +69,12 @@ QString problem(const Timer &timer, const QList<Timer> &others, const QDateTime 
 // A wake-up's volume `elapsedMs` after it started: low at first, `target` after FadeMs.
 int fadeVolume(int target, qint64 elapsedMs);
 
+// A recording of a programme of the guide on a station, from `start` to `stop`: it begins
+// MarginSeconds before, on the whole minute, and ends MarginSeconds after, named by the
+// programme's title.
+constexpr qint64 MarginSeconds = 120;
+Timer forProgramme(const QString &station, const QString &title, const QDateTime &start, const QDateTime &stop);
+
 // "07:00" today, "Tue 07:00" within the week ahead, else the date and the time.
 QString whenText(const QDateTime &start, const QDateTime &now);
 // "Missed: Morning show, 07:00"

@@ -195,6 +195,10 @@ void frmMain::mnuViewGuide_Click()
     if (!m_frmGuide) {
         m_frmGuide = new frmGuide(this);
         connect(m_frmGuide, &frmGuide::tuneRequested, this, &frmMain::tuneStation);
+        connect(m_frmGuide, &frmGuide::recordRequested, this,
+                [this](const QString &station, const QString &title, const QDateTime &start, const QDateTime &stop) {
+                    m_timers->edit(TimerRules::forProgramme(station, title, start, stop), m_frmGuide);
+                });
     }
     m_frmGuide->show();
     m_frmGuide->raise();

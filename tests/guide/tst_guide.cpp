@@ -16,6 +16,9 @@
 #include "guide/frmGuide.h"
 #include "pictures/StationLogos.h"
 #include "player/RealAudio.h"
+#include "timers/TimerClock.h"
+#include "timers/Timers.h"
+#include "timers/frmTimer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -341,6 +344,23 @@ void TestGuide::throughTheRealWindow()
     QTest::keyClick(guideWindow->lstResults, Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(w.windowTitle().endsWith("[Sport Two]"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(line->text(), QString("Now: Match Live (20:20–20:40) · Next: Highlights"), 30000);
+
+    // Record the programme found: a record timer two minutes either side, kept once confirmed.
+    w.timers().clock().setClock([] { return QDateTime::fromSecsSinceEpoch(kNow); });
+    QVERIFY(guideWindow->cmdRecordFound->isEnabled());
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<frmTimer *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(guideWindow->cmdRecordFound, Qt::LeftButton);
+    QCOMPARE(w.timers().clock().timers().size(), 1);
+    const Timer recording = w.timers().clock().timers().first();
+    QCOMPARE(recording.kind, Timer::Kind::Record);
+    QCOMPARE(recording.station, QString("Sport Two"));
+    QCOMPARE(recording.label(), QString("Highlights"));
+    QCOMPARE(QDateTime(recording.date, recording.time), QDateTime::fromSecsSinceEpoch(kNow + 600 - 120));
+    QCOMPARE(recording.minutes, (7200 - 600 + 240) / 60);
 
     // A station without a guide, linked by hand to a channel found by name.
     QCOMPARE(guideWindow->lstUnlinked->count(), 1);

@@ -158,6 +158,14 @@ void TestTimerRules::overlapsAreRefusedNamingTheFirst()
     moved.time = QTime(18, 10);
     QVERIFY(TimerRules::problem(moved, kept, now).isEmpty());
 
+    // A programme of the guide: from the whole minute two minutes before to two minutes after.
+    const Timer programme =
+        TimerRules::forProgramme("Jazz FM", "  Late\nJazz ", at(2026, 6, 1, 23, 59).addSecs(30), at(2026, 6, 2, 1, 0));
+    QCOMPARE(programme.label(), QString("Late Jazz"));
+    QCOMPARE(QDateTime(programme.date, programme.time), at(2026, 6, 1, 23, 57));
+    QCOMPARE(programme.minutes, 65);
+    QVERIFY(TimerRules::problem(programme, kept, now).isEmpty());
+
     QCOMPARE(TimerRules::problem(once(Timer::Kind::Record, QDate(2026, 6, 1), QTime(11, 0), 30), {}, now),
              QString("That time has passed."));
     QCOMPARE(TimerRules::problem(repeating(Timer::Kind::Record, QTime(9, 0), kEveryDay, 0), {}, now),
