@@ -305,6 +305,7 @@ void Player::showError(const QString &text)
 
 void Player::clearIcy()
 {
+    m_icyEarlier.clear();
     if (m_icyName.isEmpty() && m_icyTitle.isEmpty())
         return;
     m_icyName.clear();
@@ -382,6 +383,7 @@ void Player::loadInMpv(const Entry &entry)
     m_pausedForCache = false;
     m_bufferPercent = 0;
     m_icyFromEntry = false;
+    m_burstReplay = false;
     m_awaitingLoad = true;
     m_redirectFrom = -1;
     m_pendingEnd.reset();
@@ -527,6 +529,7 @@ bool Player::setRecordingWanted(bool wanted, const QString &firstFile)
     // Set before the stream opens, the file begins with the first packet libmpv reads.
     setRecordFile(firstFile);
     loadInMpv(m_entry);
+    m_burstReplay = true;
     return true;
 }
 
@@ -541,6 +544,16 @@ bool Player::setRecordFile(const QString &path)
 {
     if (!m_mpv)
         return path.isEmpty();
+    // libmpv writes what it reads, and reads a live stream as far ahead as it has come (the
+    // server's burst on connecting: seconds), while a title changes when it is decoded. While
+    // recording it reads at most a second ahead, so a file changes within a second of its
+    // title; the rest waits in the connection.
+    if (m_cacheSecs.isEmpty())
+        m_cacheSecs = mpvProperty(QStringLiteral("cache-secs")).toUtf8();
+    const QByteArray ahead = path.isEmpty() ? m_cacheSecs : QByteArray("1");
+    const char *secs = ahead.constData();
+    if (!ahead.isEmpty())
+        m_lib->set_property_async(m_mpv, 0, "cache-secs", MPV_FORMAT_STRING, &secs);
     const QByteArray file = path.toUtf8();
     const char *value = file.constData();
     return m_lib->set_property_async(m_mpv, 0, "stream-record", MPV_FORMAT_STRING, &value) >= 0;

@@ -250,6 +250,9 @@ private:
     QString m_icyName;
     QString m_icyTitle;
     bool m_icyFromEntry = false; // the entry playing has sent a title of its own
+    QString m_icyEarlier;        // the title before the one heard
+    bool m_burstReplay = false;  // the stream moved to libmpv: its first title may be a replay
+    QByteArray m_cacheSecs;      // how far libmpv reads ahead when not recording
     int m_bufferPercent = 0;
     bool m_pausedForCache = false;
     bool m_hasVideo = false;

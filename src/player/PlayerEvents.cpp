@@ -225,6 +225,13 @@ void Player::handle(const Metadata &metadata)
     if ((metadata.name.isEmpty() && metadata.title.isEmpty()) &&
         (m_policy.reconnecting() || m_state == State::Reconnecting))
         return;
+    // A stream moved to libmpv is sent again the last seconds the server sent (its burst), with
+    // their titles: the title before the one heard, coming first, is a replay, not a new title.
+    if (m_burstReplay && !metadata.title.isEmpty()) {
+        m_burstReplay = false;
+        if (!m_icyFromEntry && metadata.title == m_icyEarlier)
+            return;
+    }
     // The same station opened again (a reconnect, a move to the other engine) tells its name
     // before its title: the title heard so far stands until the station sends one.
     const bool titleToCome = metadata.title.isEmpty() && !m_icyFromEntry;
@@ -234,6 +241,8 @@ void Player::handle(const Metadata &metadata)
     if (name == m_icyName && title == m_icyTitle)
         return;
     m_icyName = name;
+    if (title != m_icyTitle)
+        m_icyEarlier = m_icyTitle;
     m_icyTitle = title;
     emit icyChanged(m_icyName, m_icyTitle);
     refreshStatus();

@@ -249,10 +249,12 @@ void TestListening::recordingFromTheAudioEngineKeepsEveryTitle()
     QTRY_COMPARE_WITH_TIMEOUT(QDir(music.path()).entryList(QDir::Files, QDir::Name), expected, 10000);
     for (const QString &file : expected)
         QTRY_VERIFY2_WITH_TIMEOUT(StreamTools::probedSeconds(music.filePath(file)) > 1.0, qPrintable(file), 10000);
-    // The first file begins with the first sound libmpv read (the server's few seconds sent on
-    // connecting), not when it first played.
+    // The first file holds what played up to the second title and no more than a little read
+    // ahead: a file changes within a second or two of its title being heard, not the server's
+    // burst (4 s) later.
     const double first = StreamTools::probedSeconds(music.filePath(expected.first()));
-    QVERIFY2(first > firstSpan + 2, qPrintable(QString("%1 s recorded, %2 s played").arg(first).arg(firstSpan)));
+    QVERIFY2(first > firstSpan - 1 && first < firstSpan + 3,
+             qPrintable(QString("%1 s recorded, %2 s played").arg(first).arg(firstSpan)));
     player()->stop();
 }
 
