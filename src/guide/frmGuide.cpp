@@ -75,6 +75,12 @@ void keepProgramme(QTreeWidgetItem *item, const GuideDatabase::Programme &p)
     item->setData(0, TitleRole, p.title);
 }
 
+// A programme can be recorded until it ends.
+bool recordable(const QTreeWidgetItem *item)
+{
+    return item && item->data(0, StopRole).toLongLong() > GuideClock::now();
+}
+
 QPushButton *recordButton(QWidget *parent, const char *name, QBoxLayout *layout)
 {
     auto *button = new QPushButton(QStringLiteral("R&ecord"), parent);
@@ -498,20 +504,15 @@ void frmGuide::tuneItem(QTreeWidgetItem *item)
 
 void frmGuide::recordItem(const QTreeWidgetItem *item)
 {
-    if (!item || item->data(0, StopRole).toLongLong() <= GuideClock::now())
+    if (!recordable(item))
         return;
     emit recordRequested(item->data(0, NameRole).toString(), item->data(0, TitleRole).toString(),
                          QDateTime::fromSecsSinceEpoch(item->data(0, StartRole).toLongLong()),
                          QDateTime::fromSecsSinceEpoch(item->data(0, StopRole).toLongLong()));
 }
 
-// A programme can be recorded until it ends.
 void frmGuide::showRecordButtons()
 {
-    const qint64 now = GuideClock::now();
-    const auto recordable = [now](const QTreeWidgetItem *item) {
-        return item && item->data(0, StopRole).toLongLong() > now;
-    };
     cmdRecord->setEnabled(recordable(lstProgrammes->currentItem()));
     cmdRecordFound->setEnabled(recordable(lstResults->currentItem()));
 }

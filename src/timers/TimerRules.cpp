@@ -160,6 +160,8 @@ Timer forProgramme(const QString &station, const QString &title, const QDateTime
     timer.kind = Timer::Kind::Record;
     timer.station = station;
     timer.name = title.simplified().left(Timer::MaxNameLength);
+    if (!timer.name.isEmpty() && timer.name.back().isHighSurrogate())
+        timer.name.chop(1); // never half of a character beyond the basic plane
     QDateTime begin = start.toLocalTime().addSecs(-MarginSeconds);
     begin.setTime(QTime(begin.time().hour(), begin.time().minute()));
     timer.date = begin.date();

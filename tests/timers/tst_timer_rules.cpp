@@ -165,6 +165,9 @@ void TestTimerRules::overlapsAreRefusedNamingTheFirst()
     QCOMPARE(QDateTime(programme.date, programme.time), at(2026, 6, 1, 23, 57));
     QCOMPARE(programme.minutes, 65);
     QVERIFY(TimerRules::problem(programme, kept, now).isEmpty());
+    const QString emoji = QString(Timer::MaxNameLength - 1, 'x') + QString::fromUtf8("\xF0\x9F\x8E\xB5");
+    QCOMPARE(TimerRules::forProgramme("Jazz FM", emoji, now, now.addSecs(60)).name,
+             emoji.left(Timer::MaxNameLength - 1));
 
     QCOMPARE(TimerRules::problem(once(Timer::Kind::Record, QDate(2026, 6, 1), QTime(11, 0), 30), {}, now),
              QString("That time has passed."));
