@@ -30,7 +30,12 @@ inline bool sendCloseBox(const QByteArray &display, quint32 window)
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-    const bool ok = xcb_flush(c) > 0;
+    // Not gone before the server has read it: the X server drops the requests still unread of a
+    // client that has hung up, so a close box sent and disconnected at once was at times never
+    // delivered (on a busy machine, the server looks at the socket after the hang-up). A reply
+    // to a later request is the server's word that it has carried out this one.
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const bool ok = !xcb_connection_has_error(c);
     xcb_disconnect(c);
     return ok;
 }
