@@ -170,8 +170,11 @@ bool Player::ensureMpv()
         {QStringLiteral("demuxer-lavf-probe-info"), QStringLiteral("auto")},
         {QStringLiteral("cache-pause"), QStringLiteral("yes")},
         // A live stream is never sought back in: keep little of what has played, or the cache
-        // grows by the stream's rate for the first hour of listening.
+        // grows by the stream's rate for the first hour of listening. Nor may what has played
+        // take the room the stream never fills ahead (a live stream's read-ahead is a second or
+        // two): that room is 150 MiB, and the cache grew into it by 2.6 MiB a minute.
         {QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("1MiB")},
+        {QStringLiteral("demuxer-donate-buffer"), QStringLiteral("no")},
         // Half a second of sound in the sound server's buffer: the audio thread and the core
         // wake a few times a second instead of about a hundred, which halves what playing costs
         // (a volume change is heard that much later).
