@@ -267,6 +267,8 @@ private:
     LoudnessRule m_mpvLevel;                // libmpv's gain, from its meter's readings
     bool m_mpvFilters = false;              // libmpv's audio passes the levelling filters
     double m_mpvGainSent = 0;
+    QString m_mpvMeter;        // libmpv's meter and volume as first given for the station
+    bool m_mpvLimiting = true; // libmpv's limiter is in (it is left out while the gain is low)
     QTimer *m_levelTimer = nullptr;
     QElapsedTimer m_levelClock;
 };

@@ -19,15 +19,22 @@ namespace {
 // ceiling to keep those at or below it too.
 constexpr const char *kLabel = "hxlevel";
 constexpr int kMpvReadMs = 200;
+// At or under this gain nothing a station sends (up to +5 dBTP of its own) comes near the
+// ceiling: the limiter is left out, and put in (its delay made good, so no step is heard) before
+// the gain rises past it. Once in, it stays while the station plays.
+constexpr double kLimiterFreeDb = -6.0;
 
-QString mpvFilters(double gainDb)
+QString mpvMeter(double gainDb)
+{
+    return QStringLiteral("@%1:lavfi=[ebur128=metadata=1,volume=volume=%2:precision=float]")
+        .arg(QLatin1String(kLabel))
+        .arg(std::pow(10.0, gainDb / 20.0), 0, 'f', 6);
+}
+
+QString mpvLimiter()
 {
     const double limit = std::pow(10.0, (Loudness::kCeilingDbtp - 1.0) / 20.0);
-    return QStringLiteral("@%1:lavfi=[ebur128=metadata=1:framelog=verbose,volume=volume=%2:precision=float,"
-                          "alimiter=limit=%3:attack=5:release=100:level=0]")
-        .arg(QLatin1String(kLabel))
-        .arg(std::pow(10.0, gainDb / 20.0), 0, 'f', 6)
-        .arg(limit, 0, 'f', 6);
+    return QStringLiteral(",lavfi=[alimiter=limit=%1:attack=5:release=100:level=0:latency=1]").arg(limit, 0, 'f', 6);
 }
 
 } // namespace
@@ -86,7 +93,10 @@ void Player::setMpvFilters()
 {
     if (m_levelling) {
         m_mpvGainSent = m_mpvLevel.gain();
-        m_lib->set_property_string(m_mpv, "af", mpvFilters(m_mpvGainSent).toUtf8().constData());
+        m_mpvMeter = mpvMeter(m_mpvGainSent);
+        m_mpvLimiting = m_mpvGainSent > kLimiterFreeDb;
+        const QString filters = m_mpvLimiting ? m_mpvMeter + mpvLimiter() : m_mpvMeter;
+        m_lib->set_property_string(m_mpv, "af", filters.toUtf8().constData());
         m_mpvFilters = true;
         if (!m_levelTimer) {
             m_levelTimer = new QTimer(this);
@@ -123,6 +133,14 @@ void Player::levelMpv()
     if (std::abs(gain - m_mpvGainSent) < 0.05)
         return;
     m_mpvGainSent = gain;
+    if (!m_mpvLimiting && gain > kLimiterFreeDb) {
+        // The limiter in before the louder gain (libmpv runs its commands in the order sent); the
+        // meter and volume, given as before, are kept as they are.
+        m_mpvLimiting = true;
+        const QByteArray filters = (m_mpvMeter + mpvLimiter()).toUtf8();
+        const char *set[] = {"set", "af", filters.constData(), nullptr};
+        m_lib->command_async(m_mpv, 0, set);
+    }
     const QByteArray value = QByteArray::number(std::pow(10.0, gain / 20.0), 'f', 6);
     const char *cmd[] = {"af-command", kLabel, "volume", value.constData(), nullptr};
     m_lib->command_async(m_mpv, 0, cmd);
