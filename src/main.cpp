@@ -10,8 +10,19 @@
 
 #include <memory>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char **argv)
 {
+#ifdef __GLIBC__
+    // Blocks of a mebibyte and more are mapped for themselves and given back when freed. libmpv
+    // takes 10 MiB to find out a stream's format each time a stream opens, on a thread of its
+    // own; glibc's moving threshold put it in that thread's heap, where it stayed, so each
+    // reconnect and each Record left some 10 MiB more in memory.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+#endif
     Application app(argc, argv);
     Application::setWindowIcon(Artwork::icon());
     std::unique_ptr<frmMain> window;
