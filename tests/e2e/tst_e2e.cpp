@@ -466,7 +466,15 @@ void TestEndToEnd::startProgram()
     m_program->setStandardOutputFile(m_programLog, QIODevice::Append);
     m_program->start(QStringLiteral(HALCYRIX_PROGRAM), {});
     QVERIFY2(m_program->waitForStarted(20000), "the program did not start");
-    QVERIFY2(mainWindow(), "the main window did not show");
+    if (!mainWindow()) {
+        // Which of the two is gone: the window, or the X server it was to show on.
+        const QByteArray server = m_xvfb->state() == QProcess::Running
+                                      ? QByteArray("running")
+                                      : "ended with " + QByteArray::number(m_xvfb->exitCode()) + ": " +
+                                            m_xvfb->readAllStandardError().right(2000);
+        QFAIL(qPrintable(
+            QStringLiteral("the main window did not show (the X server %1)").arg(QString::fromLocal8Bit(server))));
+    }
 }
 
 bool TestEndToEnd::waitForProgramEnd(int timeoutMs)
