@@ -19,8 +19,9 @@ int main(int argc, char **argv)
 #ifdef __GLIBC__
     // Blocks of a mebibyte and more are mapped for themselves and given back when freed. libmpv
     // takes 10 MiB to find out a stream's format each time a stream opens, on a thread of its
-    // own; glibc's moving threshold put it in that thread's heap, where it stayed, so each
-    // reconnect and each Record left some 10 MiB more in memory.
+    // own. Each reconnect and each Record left some 10 MiB more in memory, most likely because
+    // glibc's moving threshold had risen above that size and put the block in the thread's heap,
+    // whose pages were kept after it was freed; with the threshold fixed, the growth is gone.
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
     Application app(argc, argv);

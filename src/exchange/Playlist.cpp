@@ -1,5 +1,6 @@
 #include "exchange/Playlist.h"
 
+#include "app/TextCut.h"
 #include "player/Metafile.h"
 
 #include <QFileInfo>
@@ -17,8 +18,8 @@ QString shortenName(const QString &name, int length)
         const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), cut - 1);
         if (blank > 0)
             cut = blank;
-        else if (text[cut - 1].isHighSurrogate())
-            --cut; // a character is never split in two
+        else
+            cut = TextCut::wholeLength(text, cut);
     }
     return text.left(cut).trimmed();
 }

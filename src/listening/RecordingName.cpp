@@ -1,5 +1,7 @@
 #include "listening/RecordingName.h"
 
+#include "app/TextCut.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,13 +25,10 @@ QString safeBase(const QString &text, const QString &suffix, const QString &exte
     base = base.simplified();
     while (base.startsWith(QLatin1Char('.')) || base.startsWith(QLatin1Char(' ')))
         base.remove(0, 1);
-    // Cut whole characters (a surrogate pair stays together) until the name fits.
+    // Cut whole characters until the name fits.
     const int room = MaxBytes - int(suffix.toUtf8().size()) - 1 - int(extension.toUtf8().size());
-    while (!base.isEmpty() && base.toUtf8().size() > room) {
-        base.chop(1);
-        if (!base.isEmpty() && base.back().isHighSurrogate())
-            base.chop(1);
-    }
+    while (!base.isEmpty() && base.toUtf8().size() > room)
+        base = TextCut::left(base, base.size() - 1);
     return base.trimmed();
 }
 

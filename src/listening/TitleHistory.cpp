@@ -1,6 +1,7 @@
 #include "listening/TitleHistory.h"
 
 #include "app/JsonArrayFile.h"
+#include "app/TextCut.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,9 @@ QString clean(const QString &text)
 {
     QString cleaned = text.trimmed();
     constexpr int max = TitleHistory::MaxTextLength;
-    // A character beyond the basic plane (a surrogate pair) is never cut in two.
-    if (cleaned.size() > max) {
-        cleaned.truncate(cleaned[max - 1].isHighSurrogate() && cleaned[max].isLowSurrogate() ? max - 1 : max);
-        cleaned = cleaned.trimmed(); // the cut may end at a blank, which the next read would take off
-    }
+    // The cut may end at a blank, which the next read would take off.
+    if (cleaned.size() > max)
+        cleaned = TextCut::left(cleaned, max).trimmed();
     return cleaned;
 }
 

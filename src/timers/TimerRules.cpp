@@ -1,5 +1,7 @@
 #include "timers/TimerRules.h"
 
+#include "app/TextCut.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -159,9 +161,7 @@ Timer forProgramme(const QString &station, const QString &title, const QDateTime
     Timer timer;
     timer.kind = Timer::Kind::Record;
     timer.station = station;
-    timer.name = title.simplified().left(Timer::MaxNameLength);
-    if (!timer.name.isEmpty() && timer.name.back().isHighSurrogate())
-        timer.name.chop(1); // never half of a character beyond the basic plane
+    timer.name = TextCut::left(title.simplified(), Timer::MaxNameLength);
     QDateTime begin = start.toLocalTime().addSecs(-MarginSeconds);
     begin.setTime(QTime(begin.time().hour(), begin.time().minute()));
     timer.date = begin.date();
