@@ -114,8 +114,8 @@ bool Recorder::start(const QString &folder, QString *error, const QString &oneFi
     const QString path = newFile(error);
     if (path.isEmpty())
         return false;
-    // A stream in the audio engine moves to libmpv, which records it into the file from the
-    // first packet it reads; one playing in libmpv already records from now on.
+    // A stream the audio engine cannot record moves to libmpv, which records it into the file
+    // from the first packet it reads; any other records from now on where it plays.
     m_moving = m_player->setRecordingWanted(true, path);
     if (!m_moving && !m_player->setRecordFile(path)) {
         m_player->setRecordingWanted(false);

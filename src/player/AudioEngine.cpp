@@ -1,5 +1,6 @@
 #include "player/AudioEngine.h"
 #include "player/LevelProbe.h"
+#include "player/RecordProbe.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -114,6 +115,7 @@ struct Context
     QSocketNotifier *busReady = nullptr; // the bus's descriptor, readable while messages wait
     int serial = 0;
     std::atomic<bool> soundOutput{false}; // a sound device or server takes the audio (not a stand-in)
+    std::shared_ptr<RecordTarget> record; // where the decoder's input is recorded
 };
 
 // The codec of a decoder's input as libmpv names it ("mp3", "aac", ...); empty for others.
@@ -262,8 +264,14 @@ struct AudioEngine::Callbacks
             context->soundOutput = true;
         }
         const GParamSpec *batch = g.g_object_class_find_property(type, "min-latency"); // an audio decoder's
-        if (batch && batch->value_type == G_TYPE_INT64 && context->soundOutput)
-            g.g_object_set(element, "min-latency", kDecoderBatchNs, nullptr);
+        if (batch && batch->value_type == G_TYPE_INT64) {
+            if (context->soundOutput)
+                g.g_object_set(element, "min-latency", kDecoderBatchNs, nullptr);
+            if (GstPad *input = g.gst_element_get_static_pad(element, "sink")) {
+                RecordProbe::attach(input, context->record);
+                g.gst_object_unref(input);
+            }
+        }
     }
 
     // The decoder found a stream: audio goes to the output, a picture is for libmpv.
@@ -310,7 +318,43 @@ struct AudioEngine::Callbacks
     }
 };
 
-AudioEngine::AudioEngine(QObject *parent) : QObject(parent) {}
+AudioEngine::AudioEngine(QObject *parent) : QObject(parent)
+{
+    // A write that failed on the streaming thread is told here, as libmpv's recorder tells its.
+    m_record->setFailureNotice([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const QString error = m_record->takeError();
+                if (!error.isEmpty() && m_report)
+                    m_report(MpvEvents::LogLine{QStringLiteral("recorder"), QStringLiteral("error"), error});
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool AudioEngine::canRecord() const
+{
+    return m_pipeline && m_started && m_record->recordable();
+}
+
+bool AudioEngine::setRecordFile(const QString &path)
+{
+    if (!path.isEmpty() && !canRecord())
+        return false;
+    QString error;
+    if (!m_record->setFile(path, &error)) {
+        // Told after the caller has taken the file as its own, as a write that fails later is.
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                if (m_report)
+                    m_report(MpvEvents::LogLine{QStringLiteral("recorder"), QStringLiteral("error"), error});
+            },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
 
 AudioEngine::~AudioEngine()
 {
@@ -378,6 +422,7 @@ bool AudioEngine::play(const QString &address, const QString &userAgent, int tim
     context->pipeline = pipeline;
     context->output = output;
     context->serial = ++m_serialNumber;
+    context->record = m_record;
     m_context = context;
     m_pipeline = pipeline;
     g.g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(Callbacks::elementAdded), context, nullptr,
@@ -413,6 +458,7 @@ void AudioEngine::stop()
     m_questions.clear();
     if (!m_pipeline)
         return;
+    m_record->setRecordable(false); // the next stream's format is not known yet
     const GstLibrary &g = gst();
     auto *pipeline = static_cast<GstElement *>(m_pipeline);
     // Returns once GStreamer's threads of this pipeline are gone: no callback comes after it, and

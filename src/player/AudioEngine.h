@@ -2,6 +2,7 @@
 
 #include "player/Loudness.h"
 #include "player/MpvEvents.h"
+#include "player/RecordProbe.h"
 
 #include <QObject>
 #include <QString>
@@ -64,6 +65,13 @@ public:
     void setLevelStart(std::optional<double> gain) { m_levelStart = gain; }
     Loudness::Reading levelReading() const { return m_leveller->reading(); }
 
+    // Recording: the stream's encoded sound into a file, from now on, without a moment's gap (an
+    // empty path ends the file). Only while a stream plays whose sound makes a file by itself
+    // (MP3, AAC in ADTS frames): canRecord() says so. A file that cannot be made or written is
+    // told as libmpv's recorder tells it, by a LogLine of "recorder" at the "error" level.
+    bool canRecord() const;
+    bool setRecordFile(const QString &path);
+
     // Asks for the stream's "duration" (seconds) or "file-size" (bytes); answered by an Answer
     // with this request id once the first sound is out, without a number when unknown.
     void ask(quint64 request, const char *property);
@@ -94,4 +102,5 @@ private:
     bool m_muted = false;
     std::unique_ptr<Leveller> m_leveller = std::make_unique<Leveller>(); // used by every pipeline
     std::optional<double> m_levelStart;
+    std::shared_ptr<RecordTarget> m_record = std::make_shared<RecordTarget>(); // used by every pipeline
 };

@@ -1,10 +1,7 @@
 #include "player/LevelProbe.h"
 
 #include "player/Loudness.h"
-
-#include <gst/gst.h>
-
-#include <dlfcn.h>
+#include "player/ProbeFunctions.h"
 
 #include <cmath>
 #include <cstring>
@@ -12,39 +9,7 @@
 
 namespace {
 
-// The few GStreamer functions the probe calls, looked up in the library the audio engine opened.
-// clang-format off
-#define HX_PROBE_FUNCTIONS(X)                                                                        \
-    X(gst_pad_add_probe) X(gst_pad_get_current_caps) X(gst_caps_get_structure) X(gst_structure_get_int) \
-    X(gst_structure_get_string) X(gst_mini_object_make_writable) X(gst_mini_object_unref)          \
-    X(gst_buffer_map) X(gst_buffer_unmap)
-// clang-format on
-
-struct Functions
-{
-#define HX_PROBE_MEMBER(name) decltype(&::name) name = nullptr;
-    HX_PROBE_FUNCTIONS(HX_PROBE_MEMBER)
-#undef HX_PROBE_MEMBER
-    bool ok = false;
-};
-
-const Functions &gst()
-{
-    static const Functions f = [] {
-        Functions l;
-        void *handle = dlopen("libgstreamer-1.0.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
-        if (!handle)
-            return l;
-        l.ok = true;
-#define HX_PROBE_LOOKUP(name)                                                                                          \
-    l.name = reinterpret_cast<decltype(l.name)>(dlsym(handle, #name));                                                 \
-    l.ok = l.ok && l.name;
-        HX_PROBE_FUNCTIONS(HX_PROBE_LOOKUP)
-#undef HX_PROBE_LOOKUP
-        return l;
-    }();
-    return f;
-}
+using ProbeFunctions::gst;
 
 enum class Format { None, S16, S32, F32, F64 };
 
@@ -74,7 +39,7 @@ GstPadProbeReturn levelBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)
     auto *probe = static_cast<Probe *>(data);
     if (!probe->leveller->enabled())
         return GST_PAD_PROBE_OK; // off: the sound as it comes, bit for bit
-    const Functions &g = gst();
+    const ProbeFunctions::Functions &g = gst();
     GstCaps *caps = g.gst_pad_get_current_caps(pad);
     if (!caps)
         return GST_PAD_PROBE_OK;
@@ -148,7 +113,7 @@ GstPadProbeReturn levelBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)
 
 bool LevelProbe::attach(void *pad, Leveller *leveller)
 {
-    const Functions &g = gst();
+    const ProbeFunctions::Functions &g = gst();
     if (!g.ok || !pad || !leveller)
         return false;
     auto *probe = new Probe{leveller, {}};

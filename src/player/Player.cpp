@@ -527,6 +527,10 @@ bool Player::setRecordingWanted(bool wanted, const QString &firstFile)
     m_recordingWanted = wanted;
     if (!wanted || !m_onAudio || (m_state != State::Playing && m_state != State::Buffering))
         return false;
+    if (m_audio->canRecord()) {
+        m_recordingWanted = false; // the engine records it where it plays
+        return false;
+    }
     if (!ensureMpv())
         return false;
     // Set before the stream opens, the file begins with the first packet libmpv reads.
@@ -545,6 +549,11 @@ QString Player::audioCodec() const
 
 bool Player::setRecordFile(const QString &path)
 {
+    if (m_audio && (path.isEmpty() || (m_onAudio && !m_recordingWanted))) {
+        const bool engine = m_audio->setRecordFile(path);
+        if (!path.isEmpty())
+            return engine;
+    }
     if (!m_mpv)
         return path.isEmpty();
     // libmpv writes what it reads, and reads a live stream as far ahead as it has come (the

@@ -119,13 +119,14 @@ public:
 
     // Keeps what the stream sends, as it arrives and without re-encoding, in the file (its ending
     // chooses the container); another name starts another file, an empty one ends the recording.
-    // False when libmpv is not running (nothing has played yet).
+    // False when neither engine can record it (nothing has played yet).
     bool setRecordFile(const QString &path);
-    // The audio engine cannot record, libmpv can. While wanted, every entry plays in libmpv; a
-    // stream playing in the audio engine is opened again in libmpv (a short gap, then
-    // playbackStarted() once more), which keeps it in firstFile from its first packet on, and the
-    // station's name and title stay as they were. True when the stream had to move; otherwise
-    // the recording's file is given with setRecordFile().
+    // The audio engine records streams whose sound makes a file by itself (MP3, AAC in ADTS
+    // frames), without a gap; libmpv records the others. While wanted for one of those, every
+    // entry plays in libmpv; a stream playing in the audio engine is opened again in libmpv (a
+    // short gap, then playbackStarted() once more), which keeps it in firstFile from its first
+    // packet on, and the station's name and title stay as they were. True when the stream had to
+    // move; otherwise the recording's file is given with setRecordFile().
     bool setRecordingWanted(bool wanted, const QString &firstFile = QString());
     // The stream's audio codec as libmpv names it ("mp3", "aac", "vorbis", ...), from whichever
     // engine plays it; empty when unknown.
@@ -224,7 +225,7 @@ private:
     ReconnectPolicy m_policy;
     AudioEngine *m_audio = nullptr; // made when a stream first may use it
     bool m_onAudio = false;         // the current entry plays in the audio engine
-    bool m_recordingWanted = false; // every entry plays in libmpv, which can record
+    bool m_recordingWanted = false; // every entry plays in libmpv, which can record what the engine cannot
     QSet<QString> m_mpvOnly;        // addresses the audio engine handed to libmpv
 
     Entry m_entry; // the entry being tried

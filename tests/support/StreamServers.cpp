@@ -383,15 +383,15 @@ bool IcecastServer::startSource(int timeoutMs)
          QStringLiteral("-i"),
          QStringLiteral("sine=frequency=%1").arg(m_options.frequency),
          QStringLiteral("-c:a"),
-         QStringLiteral("libmp3lame"),
+         m_options.vorbis ? QStringLiteral("libvorbis") : QStringLiteral("libmp3lame"),
          QStringLiteral("-b:a"),
          QStringLiteral("128k"),
          QStringLiteral("-content_type"),
-         QStringLiteral("audio/mpeg"),
+         m_options.vorbis ? QStringLiteral("audio/ogg") : QStringLiteral("audio/mpeg"),
          QStringLiteral("-ice_name"),
          m_options.stationName,
          QStringLiteral("-f"),
-         QStringLiteral("mp3"),
+         m_options.vorbis ? QStringLiteral("ogg") : QStringLiteral("mp3"),
          QStringLiteral("icecast://source:%1@127.0.0.1:%2%3").arg(m_password).arg(m_port).arg(m_options.mount)});
     if (!m_source->waitForStarted(5000)) {
         m_error = QStringLiteral("ffmpeg did not start");

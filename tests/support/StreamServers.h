@@ -82,6 +82,7 @@ public:
         int frequency = 440;                                // Hz of the tone
         QString stationName = QStringLiteral("Test Radio"); // sent as icy-name
         QString mount = QStringLiteral("/radio.mp3");
+        bool vorbis = false; // Ogg Vorbis instead of MP3 (its titles are in the stream, not set by setTitle)
     };
 
     IcecastServer();
