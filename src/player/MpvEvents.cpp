@@ -102,6 +102,8 @@ Event decode(const mpv_event &event)
     }
     case MPV_EVENT_GET_PROPERTY_REPLY:
         return answer(event);
+    case MPV_EVENT_SET_PROPERTY_REPLY: // a property set with a reply id is answered as a command is
+        return CommandDone{event.reply_userdata, event.error >= 0, -1};
     case MPV_EVENT_FILE_LOADED:
         return FileLoaded{};
     case MPV_EVENT_PLAYBACK_RESTART:

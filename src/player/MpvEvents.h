@@ -16,7 +16,8 @@ namespace MpvEvents {
 // The properties the player observes; the number is the observation's reply id.
 enum class Property : quint64 { Metadata = 1, PausedForCache, BufferingState, Volume, Mute, VoConfigured };
 
-// A command (a load) has been answered; entryId is the playlist entry it made, -1 when unknown.
+// A command (a load), or a property set given a reply id, has been answered; entryId is the
+// playlist entry a load made, -1 when unknown.
 struct CommandDone
 {
     quint64 request = 0;

@@ -491,7 +491,8 @@ void Player::setVolume(int volume)
         m_audio->setVolume(volume);
     if (m_mpv) {
         double v = volume;
-        m_lib->set_property_async(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE, &v);
+        if (m_lib->set_property_async(m_mpv, request(Request::Setting), "volume", MPV_FORMAT_DOUBLE, &v) >= 0)
+            ++m_settingsInFlight;
     }
     emit volumeChanged(volume);
 }
@@ -505,7 +506,8 @@ void Player::setMuted(bool muted)
         m_audio->setMuted(muted);
     if (m_mpv) {
         int flag = muted ? 1 : 0;
-        m_lib->set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
+        if (m_lib->set_property_async(m_mpv, request(Request::Setting), "mute", MPV_FORMAT_FLAG, &flag) >= 0)
+            ++m_settingsInFlight;
     }
     emit mutedChanged(muted);
 }

@@ -170,7 +170,7 @@ private:
     // What an asynchronous libmpv request was for; its reply id is the key of m_requests.
     struct Request
     {
-        enum Kind { Load, Duration, FileSize, Playlist } kind = Load;
+        enum Kind { Load, Duration, FileSize, Playlist, Setting } kind = Load; // Setting: volume or mute
         quint64 load = 0; // the load it concerns; loads count from 1, so 0 is none
     };
 
@@ -235,6 +235,7 @@ private:
     quint64 m_loadSerial = 0;           // number of the last load sent to libmpv
     quint64 m_lastRequest = 0;          // reply id of the last asynchronous request
     QHash<quint64, Request> m_requests; // requests not yet answered
+    int m_settingsInFlight = 0;         // volume and mute sets libmpv has not answered yet
     qint64 m_minEntryId = -1;           // libmpv playlist ids below this belong to older loads
     bool m_awaitingLoad = false;
     std::optional<MpvEvents::EndFile> m_pendingEnd; // an end of entry waiting for its log lines

@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
@@ -48,7 +49,13 @@ void Player::endPending()
 
 void Player::handle(const CommandDone &done)
 {
+    if (done.request == 0)
+        return;
     const Request req = m_requests.take(done.request);
+    if (req.kind == Request::Setting) {
+        m_settingsInFlight = std::max(0, m_settingsInFlight - 1);
+        return;
+    }
     if (req.kind != Request::Load || req.load != m_loadSerial || !m_awaitingLoad)
         return;
     m_awaitingLoad = false;
@@ -79,6 +86,7 @@ void Player::handle(const Answer &answer)
         takePlaylist(answer);
         return;
     case Request::Load:
+    case Request::Setting:
         return;
     }
 }
@@ -266,8 +274,10 @@ void Player::handle(const Changed &changed)
                 refreshStatus();
         }
         return;
+    // While a volume or mute of the player's own is on its way, what libmpv reports may be older
+    // than it (its first report of a new instance, say): taking it would undo the change.
     case Property::Volume:
-        if (changed.value) {
+        if (changed.value && m_settingsInFlight == 0) {
             const int v = qBound(0, int(std::lround(*changed.value)), 100);
             if (v != m_volume) {
                 m_volume = v;
@@ -276,7 +286,7 @@ void Player::handle(const Changed &changed)
         }
         return;
     case Property::Mute:
-        if (changed.value && flag != m_muted) {
+        if (changed.value && m_settingsInFlight == 0 && flag != m_muted) {
             m_muted = flag;
             emit mutedChanged(flag);
         }
