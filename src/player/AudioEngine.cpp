@@ -320,7 +320,7 @@ struct AudioEngine::Callbacks
 
 AudioEngine::AudioEngine(QObject *parent) : QObject(parent)
 {
-    // A write that failed on the streaming thread is told here, as libmpv's recorder tells its.
+    // A file that could not be made or written is told here, as libmpv's recorder tells its.
     m_record->setFailureNotice([this] {
         QMetaObject::invokeMethod(
             this,
@@ -342,17 +342,7 @@ bool AudioEngine::setRecordFile(const QString &path)
 {
     if (!path.isEmpty() && !canRecord())
         return false;
-    QString error;
-    if (!m_record->setFile(path, &error)) {
-        // Told after the caller has taken the file as its own, as a write that fails later is.
-        QMetaObject::invokeMethod(
-            this,
-            [this, error] {
-                if (m_report)
-                    m_report(MpvEvents::LogLine{QStringLiteral("recorder"), QStringLiteral("error"), error});
-            },
-            Qt::QueuedConnection);
-    }
+    m_record->setFile(path); // a failure is told later, once the caller has taken the file as its own
     return true;
 }
 

@@ -491,8 +491,7 @@ void Player::setVolume(int volume)
         m_audio->setVolume(volume);
     if (m_mpv) {
         double v = volume;
-        if (m_lib->set_property_async(m_mpv, request(Request::Setting), "volume", MPV_FORMAT_DOUBLE, &v) >= 0)
-            ++m_settingsInFlight;
+        setInMpv("volume", MPV_FORMAT_DOUBLE, &v);
     }
     emit volumeChanged(volume);
 }
@@ -506,10 +505,19 @@ void Player::setMuted(bool muted)
         m_audio->setMuted(muted);
     if (m_mpv) {
         int flag = muted ? 1 : 0;
-        if (m_lib->set_property_async(m_mpv, request(Request::Setting), "mute", MPV_FORMAT_FLAG, &flag) >= 0)
-            ++m_settingsInFlight;
+        setInMpv("mute", MPV_FORMAT_FLAG, &flag);
     }
     emit mutedChanged(muted);
+}
+
+void Player::setInMpv(const char *name, int format, void *value)
+{
+    // Answered by a reply of its own: what libmpv reports of the property meanwhile may be older.
+    const quint64 id = request(Request::Setting);
+    if (m_lib->set_property_async(m_mpv, id, name, mpv_format(format), value) >= 0)
+        ++m_settingsInFlight;
+    else
+        m_requests.remove(id);
 }
 
 QString Player::mpvProperty(const QString &name) const
@@ -551,11 +559,12 @@ QString Player::audioCodec() const
 
 bool Player::setRecordFile(const QString &path)
 {
-    if (m_audio && (path.isEmpty() || (m_onAudio && !m_recordingWanted))) {
-        const bool engine = m_audio->setRecordFile(path);
-        if (!path.isEmpty())
-            return engine;
-    }
+    // The engine records what plays in it, unless the stream moved to libmpv to be recorded; an
+    // empty path ends the file of either.
+    if (m_audio && path.isEmpty())
+        m_audio->setRecordFile(path);
+    else if (m_audio && m_onAudio && !m_recordingWanted)
+        return m_audio->setRecordFile(path);
     if (!m_mpv)
         return path.isEmpty();
     // libmpv writes what it reads, and reads a live stream as far ahead as it has come (the

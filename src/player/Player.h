@@ -181,6 +181,7 @@ private:
     void startSource();
     void loadInMpv(const Entry &entry);
     quint64 request(Request::Kind kind);
+    void setInMpv(const char *name, int format, void *value); // a volume or mute setting (an mpv_format)
     void failWith(const QString &text);
     void showError(const QString &text);
     void clearIcy();

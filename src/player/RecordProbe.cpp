@@ -56,40 +56,40 @@ GstPadProbeReturn recordData(GstPad *, GstPadProbeInfo *info, gpointer data)
 
 RecordTarget::~RecordTarget()
 {
-    QString ignored;
     std::lock_guard lock(m_mutex);
-    close(&ignored);
+    close();
 }
 
-bool RecordTarget::close(QString *error)
+// Called locked. False, with errno set, when what was written could not be finished.
+bool RecordTarget::close()
 {
     if (!m_file)
         return true;
     const bool ok = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (!ok && error)
-        *error = QString::fromLocal8Bit(std::strerror(errno));
     return ok;
 }
 
-bool RecordTarget::setFile(const QString &path, QString *error)
+// Called locked: keeps errno's reason.
+void RecordTarget::fail()
 {
-    std::lock_guard lock(m_mutex);
-    QString why;
-    const bool closed = close(&why);
-    m_path = path;
-    if (!closed) {
-        *error = why;
-        return false;
+    m_error = QString::fromLocal8Bit(std::strerror(errno));
+}
+
+void RecordTarget::setFile(const QString &path)
+{
+    bool failed = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!close())
+            failed = true; // the last file is not whole: no new one begins
+        else if (!path.isEmpty())
+            failed = !(m_file = std::fopen(QFile::encodeName(path).constData(), "wb"));
+        if (failed)
+            fail();
     }
-    if (path.isEmpty())
-        return true;
-    m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!m_file) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    return true;
+    if (failed && m_notice)
+        m_notice();
 }
 
 bool RecordTarget::isRecording() const
@@ -118,8 +118,8 @@ void RecordTarget::write(const void *data, std::size_t size)
             return;
         if (std::fwrite(data, 1, size, m_file) == size)
             return;
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        close(nullptr);
+        fail();
+        close();
     }
     if (m_notice)
         m_notice();

@@ -21,8 +21,9 @@ public:
     ~RecordTarget();
 
     // Writes into path from now on (a new file, made or emptied); an empty path ends the file.
-    // False, and *error says why, when the file cannot be made, or the last one not finished.
-    bool setFile(const QString &path, QString *error);
+    // A file that cannot be made, or the last one not finished, is a failure, told as a failed
+    // write is.
+    void setFile(const QString &path);
     bool isRecording() const;
 
     // Whether the stream now playing can be recorded (its format seen by the probe).
@@ -31,17 +32,17 @@ public:
     // Streaming thread: the bytes go into the file, if one is open. A failed write closes it and
     // is kept for the engine's thread.
     void write(const void *data, std::size_t size);
-    // What went wrong while writing since last asked; empty when nothing did. The notice is
-    // called (on the streaming thread) when a write fails.
+    // What went wrong since last asked; empty when nothing did. The notice is called on each
+    // failure (on the streaming thread for a write).
     QString takeError();
     void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
 
 private:
-    bool close(QString *error);
+    bool close();
+    void fail();
 
     mutable std::mutex m_mutex;
     std::FILE *m_file = nullptr;
-    QString m_path;
     QString m_error;
     bool m_recordable = false;
     std::function<void()> m_notice;
