@@ -1,6 +1,6 @@
 # Debian packages the project needs. Sourced by scripts/run and scripts/test.
 HX_BUILD_PACKAGES="build-essential cmake pkg-config ccache qt6-base-dev libqt6opengl6-dev libgl-dev \
-libsqlite3-dev sqlite3 libmpv-dev libgstreamer1.0-dev libebur128-dev fonts-dejavu-core \
+libsqlite3-dev sqlite3 libmpv-dev libgstreamer1.0-dev libebur128-dev ladspa-sdk fonts-dejavu-core \
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio"
 HX_TEST_PACKAGES="python3 clang-format xvfb xauth xdotool libxcb1-dev imagemagick x11-utils ffmpeg icecast2 mpv clang libclang-rt-14-dev chromium \
 dbus-daemon dbus-bin playerctl desktop-file-utils appstream dpkg-dev file \

@@ -5,6 +5,7 @@
 #include "player/AudioEngine.h"
 #include "player/GlPicture.h"
 #include "player/Metafile.h"
+#include "player/MpvLeveller.h"
 #include "player/MpvLibrary.h"
 
 #include <QCoreApplication>

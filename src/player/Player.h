@@ -28,6 +28,7 @@ struct mpv_handle;
 struct mpv_render_context;
 struct MpvLibrary;
 class AudioEngine;
+class MpvLeveller;
 
 // One stream player, shared by every element widget with the same console name.
 //
@@ -209,7 +210,6 @@ private:
     QString mpvErrorText(int mpvError) const;
     void prepareLevelling(bool audioEngine); // before an entry plays (PlayerLevelling.cpp)
     void setMpvFilters();
-    void levelMpv();
 
     QString m_console;
     QString m_source;
@@ -265,13 +265,8 @@ private:
 
     bool m_levelling = true;
     GainMemory m_gainMemory;
-    QString m_levelSource;                  // the source the gains below are for
-    std::optional<double> m_rememberedGain; // its station's, when it began
-    LoudnessRule m_mpvLevel;                // libmpv's gain, from its meter's readings
-    bool m_mpvFilters = false;              // libmpv's audio passes the levelling filters
-    double m_mpvGainSent = 0;
-    QString m_mpvMeter;        // libmpv's meter and volume as first given for the station
-    bool m_mpvLimiting = true; // libmpv's limiter is in (it is left out while the gain is low)
-    QTimer *m_levelTimer = nullptr;
-    QElapsedTimer m_levelClock;
+    QString m_levelSource;                      // the source the gains below are for
+    std::optional<double> m_rememberedGain;     // its station's, when it began
+    std::unique_ptr<MpvLeveller> m_mpvLeveller; // levels libmpv's audio, once it has played
+    bool m_mpvFilters = false;                  // libmpv's audio passes the levelling filter
 };

@@ -1,8 +1,13 @@
 // Levelling on its own, fed generated audio: programme-like sound at known loudness, silence and
 // a sudden loud passage, measured afterwards by libebur128 as a listener's meter would.
+#include "player/LevelPlugin.h"
 #include "player/Loudness.h"
+#include "player/MpvLeveller.h"
 
 #include <ebur128.h>
+#include <ladspa.h>
+
+#include <dlfcn.h>
 
 #include <QtTest>
 
@@ -110,6 +115,7 @@ private slots:
     void boostIsCappedAndSilenceHolds();
     void aSuddenLoudPassageNeverPassesTheCeiling();
     void offLeavesTheAudioAlone();
+    void thePluginLevelsAllChannelsTogether();
 };
 
 // A loud and a quiet station 20 LU apart are at the target within 10 s; heard again with the
@@ -199,6 +205,66 @@ void TestLoudness::offLeavesTheAudioAlone()
     const std::vector<float> original = audio;
     QVERIFY(!leveller.process(audio.data(), kBuffer, kChannels, kRate));
     QVERIFY(audio == original);
+}
+
+// The plugin driven as FFmpeg drives it in libmpv (a handle per channel, run one after the
+// other on each frame of planar audio): the channels reach the leveller together, so a loud
+// station ends at the target; a frame whose channels come out of turn, or any frame once the
+// leveller has gone, passes unchanged.
+void TestLoudness::thePluginLevelsAllChannelsTogether()
+{
+    auto leveller = std::make_unique<MpvLeveller>();
+    QVERIFY(leveller->available());
+    const QString filter = leveller->filter(QStringLiteral("x"));
+    const unsigned number = filter.section(QStringLiteral("c0="), 1).section(QLatin1Char(']'), 0, 0).toUInt();
+    QVERIFY2(number > 0, qPrintable(filter));
+    void *library = dlopen(MpvLeveller::pluginPath().toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
+    QVERIFY(library);
+    const auto descriptorAt = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(library, "ladspa_descriptor"));
+    const LADSPA_Descriptor *d = descriptorAt ? descriptorAt(0) : nullptr;
+    QVERIFY(d && QByteArray(d->Label) == HX_LEVEL_PLUGIN_LABEL && !descriptorAt(1));
+
+    constexpr int kFrame = 1152;
+    LADSPA_Data control = LADSPA_Data(number);
+    std::vector<float> planar[kChannels];
+    LADSPA_Handle handles[kChannels];
+    for (int c = 0; c < kChannels; ++c) {
+        planar[c].resize(kFrame);
+        handles[c] = d->instantiate(d, kRate);
+        d->connect_port(handles[c], 0, planar[c].data());
+        d->connect_port(handles[c], 1, planar[c].data());
+        d->connect_port(handles[c], 2, &control);
+        d->activate(handles[c]);
+    }
+    Programme programme;
+    Meter meter;
+    const double scale = scaleFor(-8);
+    const auto frameThrough = [&](int firstHandle, bool keep) {
+        const std::vector<float> audio = programme.next(kFrame, scale);
+        for (int c = 0; c < kChannels; ++c)
+            for (int i = 0; i < kFrame; ++i)
+                planar[c][std::size_t(i)] = audio[std::size_t(i) * kChannels + std::size_t(c)];
+        for (int c = firstHandle; c < kChannels; ++c)
+            d->run(handles[c], kFrame);
+        std::vector<float> out(audio.size());
+        for (int c = 0; c < kChannels; ++c)
+            for (int i = 0; i < kFrame; ++i)
+                out[std::size_t(i) * kChannels + std::size_t(c)] = planar[c][std::size_t(i)];
+        if (keep)
+            meter.add(out);
+        return out == audio;
+    };
+    for (int n = 0; n < 12 * kRate / kFrame; ++n)
+        frameThrough(0, n >= 8 * kRate / kFrame);
+    QVERIFY2(std::abs(meter.loudness() - Loudness::kTargetLufs) <= 1.0, qPrintable(QString::number(meter.loudness())));
+    QVERIFY(leveller->reading().learned);
+    QVERIFY(frameThrough(1, false)); // the second channel alone: out of turn
+    QVERIFY(!frameThrough(0, false));
+    leveller.reset();
+    QVERIFY(frameThrough(0, false));
+    for (LADSPA_Handle h : handles)
+        d->cleanup(h);
+    dlclose(library);
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)
