@@ -17,8 +17,7 @@
 // silence gate (a pause, near-silence) neither counts nor moves it. Boost is capped; a true-peak
 // limiter keeps every boosted sample under the ceiling.
 //
-// Three pieces, each usable alone: LoudnessRule turns block loudness into a gain (both engines
-// feed it: the audio engine from its own measurement, libmpv from its ebur128 filter);
+// Three pieces, each usable alone: LoudnessRule turns block loudness into a gain;
 // PeakLimiter keeps interleaved float audio under the ceiling; Leveller measures, applies the
 // rule's gain and limits, in place, on an engine's streaming thread.
 namespace Loudness {

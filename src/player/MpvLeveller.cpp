@@ -1,7 +1,5 @@
 #include "player/MpvLeveller.h"
 
-#include "player/LevelPlugin.h"
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QtDebug>
@@ -24,11 +22,10 @@ QString MpvLeveller::pluginPath()
     return QStringLiteral(HX_LEVEL_PLUGIN_BUILT);
 }
 
-MpvLeveller::MpvLeveller() : m_number(nextNumber++)
+MpvLeveller::MpvLeveller() : m_path(pluginPath()), m_number(nextNumber++)
 {
-    const QByteArray path = pluginPath().toUtf8();
     // FFmpeg opens the plugin by this same path and so finds this copy, bound below.
-    m_library = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    m_library = dlopen(m_path.toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_library) {
         qWarning("levelling plugin: %s", dlerror());
         return;
@@ -54,11 +51,10 @@ MpvLeveller::~MpvLeveller()
 QString MpvLeveller::filter(const QString &label) const
 {
     // FFmpeg's quoting keeps the path whole; a path that would need more is not offered.
-    const QString path = pluginPath();
-    if (!available() || path.contains(QLatin1Char('\'')) || path.contains(QLatin1Char(']')))
+    if (!available() || m_path.contains(QLatin1Char('\'')) || m_path.contains(QLatin1Char(']')))
         return {};
     return QStringLiteral("@%1:lavfi=[ladspa=file='%2':plugin=%3:controls=c0=%4]")
-        .arg(label, path, QLatin1String(HX_LEVEL_PLUGIN_LABEL))
+        .arg(label, m_path, QLatin1String(HX_LEVEL_PLUGIN_LABEL))
         .arg(m_number);
 }
 

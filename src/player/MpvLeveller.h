@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/LevelPlugin.h"
 #include "player/Loudness.h"
 
 #include <QString>
@@ -35,7 +36,8 @@ private:
     Leveller m_leveller;
     std::vector<float> m_frames; // the channels interleaved, as the Leveller takes them
     void *m_library = nullptr;
-    void (*m_bind)(unsigned, void (*)(void *, float **, int, unsigned long, unsigned long), void *) = nullptr;
-    void (*m_unbind)(unsigned) = nullptr;
+    QString m_path; // the plugin as opened here, the file FFmpeg is to open too
+    HxLevelBind m_bind = nullptr;
+    HxLevelUnbind m_unbind = nullptr;
     unsigned m_number = 0;
 };
