@@ -1,4 +1,5 @@
 // Feeds arbitrary bytes to the station file reader, whole and line by line.
+#include "app/TextCodec.h"
 #include "exchange/StationFormats.h"
 
 #include <cstddef>
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!line.endsWith("\r\n"))
             __builtin_trap();
         line.chop(2);
-        const Station again = readStationLine(QString::fromUtf8(line));
+        const Station again = readStationLine(TextCodec::fromUtf8Inside(line));
         if (again.SName != station.SName || again.Location != station.Location ||
             again.CallLetters != station.CallLetters || again.Frequency != station.Frequency ||
             again.Type != station.Type || again.RAMFile != station.RAMFile || again.Category != station.Category)

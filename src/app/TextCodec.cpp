@@ -2,6 +2,8 @@
 
 #include "IniFile.h"
 
+#include <QStringDecoder>
+
 namespace TextCodec {
 
 bool isValidUtf8(const QByteArray &bytes)
@@ -63,6 +65,13 @@ QString decode(const QByteArray &bytes)
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
     return fromWindows1252(bytes);
+}
+
+QString fromUtf8Inside(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 QStringList decodeLines(const QByteArray &bytes)

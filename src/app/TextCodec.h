@@ -13,6 +13,10 @@ bool isValidUtf8(const QByteArray &bytes);
 QString fromWindows1252(const QByteArray &bytes);
 QString decode(const QByteArray &bytes);
 
+// UTF-8 text from inside a file: a U+FEFF at its start is a character of the text, not a byte
+// order mark (only the start of a file holds one), and is kept.
+QString fromUtf8Inside(QByteArrayView bytes);
+
 // The lines of a text file (ended by CR LF, CR or LF), each decoded on its own: a file edited
 // by several programs may mix UTF-8 lines with Windows-1252 ones, and one line in the other
 // encoding must not change how the rest is read.

@@ -289,7 +289,7 @@ bool StationReader::next(Station &station)
     while (end < m_size && data[end] != '\r' && data[end] != '\n')
         ++end;
     const QByteArray line = QByteArray::fromRawData(data + m_pos, end - m_pos);
-    readStationLine(m_utf8 ? QString::fromUtf8(line) : TextCodec::fromWindows1252(line), station);
+    readStationLine(m_utf8 ? TextCodec::fromUtf8Inside(line) : TextCodec::fromWindows1252(line), station);
     if (end + 1 < m_size && data[end] == '\r' && data[end + 1] == '\n')
         ++end;
     m_pos = end < m_size ? end + 1 : m_size;

@@ -68,19 +68,21 @@ void TestStationFormats::stationFileKeepsOrderAndFields()
     const std::vector<Station> stations = {station("KEXP", "Seattle, WA", "KEXP", "90.3", "FM",
                                                    "https://kexp.example/s.pls", "Eclectic", "https://kexp.example/"),
                                            station("Café Jazz", "Montréal", "", "", "NET", "", "Jazz"),
-                                           station("Ω radio", "", "", "1400", "AM", "", "News")};
+                                           station("Ω radio", "", "", "1400", "AM", "", "News"),
+                                           // a name that begins with a zero-width no-break space
+                                           station("\uFEFFZed", "", "", "", "NET", "", "Pop")};
     QByteArray file;
     for (const Station &s : stations)
         StationList::appendStationLine(file, s);
 
-    QCOMPARE(count(file, "\r\n"), 3);
+    QCOMPARE(count(file, "\r\n"), 4);
     QVERIFY(file.endsWith("\r\n"));
     QVERIFY(file.startsWith("KEXP\tSeattle, WA\tKEXP\t90.3\tFM\thttps://kexp.example/s.pls\tEclectic\r\n"));
     QVERIFY(!file.contains("https://kexp.example/\t")); // no web page in the station file
     QVERIFY(file.contains("Caf\xc3\xa9 Jazz"));         // written as UTF-8
 
     const std::vector<Station> back = StationList::readStationFile(file);
-    QCOMPARE(back.size(), size_t(3));
+    QCOMPARE(back.size(), size_t(4));
     for (size_t i = 0; i < back.size(); ++i) {
         Station expected = stations[i];
         expected.WebPage.clear();
