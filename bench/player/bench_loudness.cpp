@@ -5,7 +5,7 @@
 //     10 s of each and its true peak, the first again from its first second, and both with
 //     levelling off;
 //   - the processor time of 20 s of playing with levelling on and off, interleaved, and the work
-//     of the leveller itself on 20 s of audio.
+//     of the leveller itself on 20 s of audio; and the same time thread by thread.
 //
 //   bench_loudness [rounds]      (default 3; needs pulseaudio, parec and ffmpeg)
 #include "SoundServer.h"
@@ -15,9 +15,12 @@
 #include "player/Player.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -50,6 +53,25 @@ double processSeconds()
     rusage r{};
     getrusage(RUSAGE_SELF, &r);
     return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor seconds of the process's threads by name, from the scheduler's own count (a thread
+// that ends within a measurement is missed).
+QHash<QString, double> threadSeconds()
+{
+    QHash<QString, double> byName;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+        QFile stat(tasks.filePath(tid + QStringLiteral("/schedstat")));
+        if (!comm.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // Without its number: each stream's threads are numbered anew.
+        QString name = QString::fromUtf8(comm.readAll().trimmed());
+        name.remove(QRegularExpression(QStringLiteral("[0-9]+")));
+        byName[name] += stat.readAll().split(' ').value(0).toDouble() / 1e9;
+    }
+    return byName;
 }
 
 double median(QList<double> values)
@@ -195,6 +217,7 @@ int main(int argc, char **argv)
 
         // Cost: 20 s of the loud station, on and off in turn.
         QList<double> on, off;
+        QHash<QString, QList<double>> threadsOn, threadsOff;
         for (int r = 0; r < rounds; ++r) {
             for (bool level : {true, false}) {
                 player->setLevelling(level);
@@ -203,14 +226,23 @@ int main(int argc, char **argv)
                     break;
                 spin(3000); // past the start and the first burst of audio
                 const double t0 = processSeconds();
+                const QHash<QString, double> threads0 = threadSeconds();
                 spin(20000);
                 (level ? on : off).append(processSeconds() - t0);
+                const QHash<QString, double> threads1 = threadSeconds();
+                for (auto t = threads1.cbegin(); t != threads1.cend(); ++t)
+                    (level ? threadsOn : threadsOff)[t.key()].append(t.value() - threads0.value(t.key()));
             }
         }
         player->stop();
         std::printf("%s, processor time per 20 s of playing (median of %d): levelling on %.3f s, off %.3f s "
                     "(adds %.3f s)\n",
                     engine, rounds, median(on), median(off), median(on) - median(off));
+        QStringList names = threadsOn.keys();
+        names.sort();
+        for (const QString &name : names)
+            std::printf("    thread %-16s on %.4f s, off %.4f s\n", qPrintable(name), median(threadsOn.value(name)),
+                        median(threadsOff.value(name)));
     }
     QList<double> work;
     for (int r = 0; r < 5; ++r)

@@ -19,18 +19,20 @@ struct Probe
     std::vector<float> scratch; // integer or double samples as floats, on the streaming thread
 };
 
-template <typename T> void toFloat(const T *in, float *out, std::size_t n, double scale)
+// Real is the precision the conversion needs: float holds every 16-bit sample exactly, and the
+// compiler then converts several at once; 32-bit samples need double.
+template <typename Real, typename T> void toFloat(const T *in, float *out, std::size_t n, Real scale)
 {
     for (std::size_t i = 0; i < n; ++i)
-        out[i] = float(in[i] * scale);
+        out[i] = float(Real(in[i]) * scale);
 }
 
-template <typename T>
-void fromFloat(const float *in, T *out, std::size_t n, double scale, double lowest, double highest)
+template <typename Real, typename T>
+void fromFloat(const float *in, T *out, std::size_t n, Real scale, Real lowest, Real highest)
 {
     for (std::size_t i = 0; i < n; ++i) {
-        const double v = std::clamp(double(in[i]) * scale, lowest, highest);
-        out[i] = T(v >= 0 ? v + 0.5 : v - 0.5); // the nearest, within the type's range
+        const Real v = std::clamp(Real(in[i]) * scale, lowest, highest);
+        out[i] = T(v >= 0 ? v + Real(0.5) : v - Real(0.5)); // the nearest, within the type's range
     }
 }
 
@@ -81,7 +83,7 @@ GstPadProbeReturn levelBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)
         float *f = probe->scratch.data();
         switch (format) {
         case Format::S16:
-            toFloat(reinterpret_cast<const qint16 *>(map.data), f, samples, 1.0 / 32768.0);
+            toFloat(reinterpret_cast<const qint16 *>(map.data), f, samples, 1.0f / 32768.0f);
             break;
         case Format::S32:
             toFloat(reinterpret_cast<const qint32 *>(map.data), f, samples, 1.0 / 2147483648.0);
@@ -93,7 +95,7 @@ GstPadProbeReturn levelBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)
         if (probe->leveller->process(f, frames, channels, rate)) {
             switch (format) {
             case Format::S16:
-                fromFloat(f, reinterpret_cast<qint16 *>(map.data), samples, 32768.0, -32768.0, 32767.0);
+                fromFloat(f, reinterpret_cast<qint16 *>(map.data), samples, 32768.0f, -32768.0f, 32767.0f);
                 break;
             case Format::S32:
                 fromFloat(f, reinterpret_cast<qint32 *>(map.data), samples, 2147483648.0, -2147483648.0, 2147483647.0);

@@ -181,6 +181,24 @@ float PeakLimiter::peakAt(std::size_t k) const
     return peak;
 }
 
+namespace {
+
+// The largest magnitude among n samples, eight at a time (the compiler keeps them in one
+// register).
+float loudestOf(const float *samples, std::size_t n)
+{
+    float lanes[8] = {};
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (std::size_t j = 0; j < 8; ++j)
+            lanes[j] = std::max(lanes[j], std::abs(samples[i + j]));
+    for (; i < n; ++i)
+        lanes[0] = std::max(lanes[0], std::abs(samples[i]));
+    return *std::max_element(lanes, lanes + 8);
+}
+
+} // namespace
+
 void PeakLimiter::process(float *frames, std::size_t count)
 {
     const std::size_t channels = std::size_t(m_channels);
@@ -189,10 +207,8 @@ void PeakLimiter::process(float *frames, std::size_t count)
     for (std::size_t at = 0; at < count; at += kChunk) {
         float *chunk = frames + at * channels;
         const std::size_t n = std::min(kChunk, count - at);
-        float loudest = 0;
-        for (std::size_t i = 0; i < n * channels; ++i)
-            loudest = std::max(loudest, std::abs(chunk[i]));
-        if (loudest < near && m_quietFrames >= quiet && m_restFrames >= std::size_t(m_lookahead)) {
+        if (loudestOf(chunk, n * channels) < near && m_quietFrames >= quiet &&
+            m_restFrames >= std::size_t(m_lookahead)) {
             pass(chunk, n); // at rest, and nothing near the ceiling: only the delay
             continue;
         }
@@ -307,7 +323,14 @@ bool Leveller::configure(int channels, int rate)
     m_rate = rate;
     if (channels < 1 || channels > 8 || rate < 8000 || rate > 384000)
         return false;
-    m_meter = ebur128_init(unsigned(channels), unsigned(rate), EBUR128_MODE_M);
+    // Above 32 kHz the meter hears every other frame, at half the rate: sampling keeps a sound's
+    // power, and what lies above the new Nyquist frequency comes back below it, where the
+    // K-weighting is the same +4 dB shelf it would have had (only the top 1.5 kHz of 22 kHz come
+    // back under the shelf, where programme audio has next to no power). Half the work.
+    m_every = rate >= 32000 ? 2 : 1;
+    m_skip = 0;
+    m_sampled.assign((std::size_t(rate / 10) / m_every + 1) * std::size_t(channels), 0.0f);
+    m_meter = ebur128_init(unsigned(channels), unsigned(rate / int(m_every)), EBUR128_MODE_M);
     if (!m_meter)
         return false;
     // A mono station is heard from both speakers: as loud as the same sound in stereo.
@@ -342,7 +365,7 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
         const std::size_t piece = std::min(count - done, m_untilBlock);
         const bool resting = m_rule.learned() && m_step % kCycleSteps >= 4;
         if (!resting)
-            ebur128_add_frames_float(m_meter, frames + done * channels, piece);
+            measure(frames + done * std::size_t(channels), piece);
         done += piece;
         m_frames += piece;
         m_untilBlock -= piece;
@@ -360,16 +383,15 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
     const float from = float(m_appliedGain);
     const float to = float(toLinear(m_rule.gain()));
     const float step = (to - from) / float(count);
-    float g = from;
     if (channels == 2) {
         for (std::size_t i = 0; i < count; ++i) {
-            g += step;
+            const float g = from + step * float(i + 1);
             frames[2 * i] *= g;
             frames[2 * i + 1] *= g;
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {
-            g += step;
+            const float g = from + step * float(i + 1);
             for (int c = 0; c < channels; ++c)
                 frames[i * channels + c] *= g;
         }
@@ -384,6 +406,23 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
     m_gain = m_rule.gain();
     m_learned = m_rule.learned();
     return true;
+}
+
+// Up to 100 ms of frames to the meter, as many of them as it hears.
+void Leveller::measure(const float *frames, std::size_t count)
+{
+    if (m_every == 1) {
+        ebur128_add_frames_float(m_meter, frames, count);
+        return;
+    }
+    const std::size_t channels = std::size_t(m_channels);
+    std::size_t n = 0;
+    std::size_t i = m_skip;
+    for (; i < count; i += m_every, ++n)
+        std::copy_n(frames + i * channels, channels, m_sampled.data() + n * channels);
+    m_skip = i - count;
+    if (n > 0)
+        ebur128_add_frames_float(m_meter, m_sampled.data(), n);
 }
 
 Loudness::Reading Leveller::reading() const

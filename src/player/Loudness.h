@@ -133,11 +133,15 @@ public:
 
 private:
     bool configure(int channels, int rate);
+    void measure(const float *frames, std::size_t count);
 
     std::atomic<bool> m_enabled{true};
     ebur128_state *m_meter = nullptr;
     int m_channels = 0;
     int m_rate = 0;
+    std::size_t m_every = 1;      // the meter hears every m_every-th frame
+    std::size_t m_skip = 0;       // frames before the next one it hears
+    std::vector<float> m_sampled; // the frames it hears of one piece
     LoudnessRule m_rule;
     PeakLimiter m_limiter;
     bool m_fresh = true;          // nothing processed since start()
