@@ -55,22 +55,36 @@ double processSeconds()
     return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
-// Processor seconds of the process's threads by name, from the scheduler's own count (a thread
-// that ends within a measurement is missed).
-QHash<QString, double> threadSeconds()
+// Processor seconds of each of the process's threads, by thread id, from the scheduler's own
+// count, with the thread's name without its number (each stream's threads are numbered anew).
+struct ThreadTime
 {
-    QHash<QString, double> byName;
+    QString name;
+    double seconds = 0;
+};
+QHash<QString, ThreadTime> threadTimes()
+{
+    QHash<QString, ThreadTime> byId;
     const QDir tasks(QStringLiteral("/proc/self/task"));
     for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
         QFile stat(tasks.filePath(tid + QStringLiteral("/schedstat")));
         if (!comm.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
             continue;
-        // Without its number: each stream's threads are numbered anew.
         QString name = QString::fromUtf8(comm.readAll().trimmed());
-        name.remove(QRegularExpression(QStringLiteral("[0-9]+")));
-        byName[name] += stat.readAll().split(' ').value(0).toDouble() / 1e9;
+        name.remove(QRegularExpression(QStringLiteral("[0-9]+(:.*)?$")));
+        byId.insert(tid, {name, stat.readAll().split(' ').value(0).toDouble() / 1e9});
     }
+    return byId;
+}
+
+// The time each kind of thread took between two readings (a thread that ended between them is
+// missed).
+QHash<QString, double> threadSeconds(const QHash<QString, ThreadTime> &before, const QHash<QString, ThreadTime> &after)
+{
+    QHash<QString, double> byName;
+    for (auto t = after.cbegin(); t != after.cend(); ++t)
+        byName[t->name] += t->seconds - before.value(t.key()).seconds;
     return byName;
 }
 
@@ -226,12 +240,12 @@ int main(int argc, char **argv)
                     break;
                 spin(3000); // past the start and the first burst of audio
                 const double t0 = processSeconds();
-                const QHash<QString, double> threads0 = threadSeconds();
+                const QHash<QString, ThreadTime> threads0 = threadTimes();
                 spin(20000);
                 (level ? on : off).append(processSeconds() - t0);
-                const QHash<QString, double> threads1 = threadSeconds();
-                for (auto t = threads1.cbegin(); t != threads1.cend(); ++t)
-                    (level ? threadsOn : threadsOff)[t.key()].append(t.value() - threads0.value(t.key()));
+                const QHash<QString, double> threads = threadSeconds(threads0, threadTimes());
+                for (auto t = threads.cbegin(); t != threads.cend(); ++t)
+                    (level ? threadsOn : threadsOff)[t.key()].append(t.value());
             }
         }
         player->stop();
