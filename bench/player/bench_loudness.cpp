@@ -5,7 +5,8 @@
 //     10 s of each and its true peak, the first again from its first second, and both with
 //     levelling off;
 //   - the processor time of 20 s of playing with levelling on and off, interleaved, and the work
-//     of the leveller itself on 20 s of audio; and the same time thread by thread.
+//     of the leveller itself on 20 s of audio; the same thread by thread; and the same with
+//     levelling switched on and off on one connection, in pairs of 5 s windows.
 //
 //   bench_loudness [rounds]      (default 3; needs pulseaudio, parec and ffmpeg)
 #include "SoundServer.h"
@@ -257,6 +258,41 @@ int main(int argc, char **argv)
         for (const QString &name : names)
             std::printf("    thread %-16s on %.4f s, off %.4f s\n", qPrintable(name), median(threadsOn.value(name)),
                         median(threadsOff.value(name)));
+
+        // The same on one connection, levelling switched on and off every 6 s: no reconnection
+        // between the two, and each pair of 5 s windows side by side, so a slow drift of the
+        // machine cancels out. Per 20 s, the median of the pairs' differences.
+        player->setLevelling(true);
+        player->setSource(loud);
+        if (!waitPlaying(player))
+            continue;
+        spin(3000);
+        QList<double> added;
+        QHash<QString, QList<double>> threadsAdded;
+        for (int pair = 0; pair < 4 * rounds; ++pair) {
+            double process[2];
+            QHash<QString, double> threads[2];
+            for (bool level : {true, false}) {
+                player->setLevelling(level);
+                spin(1000); // past the change
+                const double t0 = processSeconds();
+                const QHash<QString, ThreadTime> threads0 = threadTimes();
+                spin(5000);
+                process[level] = processSeconds() - t0;
+                threads[level] = threadSeconds(threads0, threadTimes());
+            }
+            added.append(4 * (process[1] - process[0]));
+            for (auto t = threads[1].cbegin(); t != threads[1].cend(); ++t)
+                threadsAdded[t.key()].append(4 * (t.value() - threads[0].value(t.key())));
+        }
+        player->stop();
+        std::printf("%s, switched on one connection (median of %d pairs): levelling adds %.4f s per 20 s\n", engine,
+                    int(added.size()), median(added));
+        names = threadsAdded.keys();
+        names.sort();
+        for (const QString &name : names)
+            if (std::abs(median(threadsAdded.value(name))) >= 0.0001)
+                std::printf("    thread %-16s adds %.4f s\n", qPrintable(name), median(threadsAdded.value(name)));
     }
     QList<double> work;
     for (int r = 0; r < 5; ++r)
