@@ -361,6 +361,7 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
     // every 1.2 s is measured, a block of its own, which costs a third and still follows the
     // programme over the window (eight blocks in ten seconds).
     const std::size_t stepFrames = std::size_t(rate / 10);
+    bool blockAdded = false;
     for (std::size_t done = 0; done < count;) {
         const std::size_t piece = std::min(count - done, m_untilBlock);
         const bool resting = m_rule.learned() && m_step % kCycleSteps >= 4;
@@ -375,8 +376,10 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
         ++m_step;
         const bool blockEnds = m_rule.learned() ? m_step % kCycleSteps == 4 : m_step >= 4; // whole after 400 ms
         double momentary = -HUGE_VAL;
-        if (blockEnds && ebur128_loudness_momentary(m_meter, &momentary) == 0)
+        if (blockEnds && ebur128_loudness_momentary(m_meter, &momentary) == 0) {
             m_rule.addBlock(double(m_frames) / rate, momentary);
+            blockAdded = true;
+        }
     }
 
     // The gain moves from where it was to the rule's over the buffer: no step.
@@ -399,12 +402,15 @@ bool Leveller::process(float *frames, std::size_t count, int channels, int rate)
     m_appliedGain = to;
     m_limiter.process(frames, count);
 
-    const std::optional<double> loudness = m_rule.loudness();
-    if (loudness)
-        m_loudness = *loudness;
-    m_measured = loudness.has_value();
-    m_gain = m_rule.gain();
-    m_learned = m_rule.learned();
+    // What a reader sees changes only with a block.
+    if (blockAdded) {
+        const std::optional<double> loudness = m_rule.loudness();
+        if (loudness)
+            m_loudness.store(*loudness, std::memory_order_relaxed);
+        m_measured.store(loudness.has_value(), std::memory_order_relaxed);
+        m_gain.store(m_rule.gain(), std::memory_order_relaxed);
+        m_learned.store(m_rule.learned(), std::memory_order_relaxed);
+    }
     return true;
 }
 

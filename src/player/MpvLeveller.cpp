@@ -12,6 +12,23 @@ namespace {
 
 std::atomic<unsigned> nextNumber{1};
 
+// Stereo, the common case, in loops the compiler runs several samples at a time.
+void interleave(const float *__restrict left, const float *__restrict right, float *__restrict out, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        out[2 * i] = left[i];
+        out[2 * i + 1] = right[i];
+    }
+}
+
+void deinterleave(const float *__restrict in, float *__restrict left, float *__restrict right, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        left[i] = in[2 * i];
+        right[i] = in[2 * i + 1];
+    }
+}
+
 } // namespace
 
 QString MpvLeveller::pluginPath()
@@ -74,6 +91,12 @@ void MpvLeveller::process(void *self, float **channels, int count, unsigned long
     const std::size_t c = std::size_t(count);
     me->m_frames.resize(n * c);
     float *interleaved = me->m_frames.data();
+    if (c == 2) {
+        interleave(channels[0], channels[1], interleaved, n);
+        if (me->m_leveller.process(interleaved, n, count, int(rate)))
+            deinterleave(interleaved, channels[0], channels[1], n);
+        return;
+    }
     for (std::size_t ch = 0; ch < c; ++ch)
         for (std::size_t i = 0; i < n; ++i)
             interleaved[i * c + ch] = channels[ch][i];
