@@ -267,7 +267,7 @@ int main(int argc, char **argv)
         if (!waitPlaying(player))
             continue;
         spin(3000);
-        QList<double> added;
+        QList<double> added, own;
         QHash<QString, QList<double>> threadsAdded;
         for (int pair = 0; pair < 4 * rounds; ++pair) {
             double process[2];
@@ -276,10 +276,13 @@ int main(int argc, char **argv)
                 player->setLevelling(level);
                 spin(1000); // past the change
                 const double t0 = processSeconds();
+                const double busy0 = player->levelReading().busySeconds;
                 const QHash<QString, ThreadTime> threads0 = threadTimes();
                 spin(5000);
                 process[level] = processSeconds() - t0;
                 threads[level] = threadSeconds(threads0, threadTimes());
+                if (level)
+                    own.append(4 * (player->levelReading().busySeconds - busy0));
             }
             added.append(4 * (process[1] - process[0]));
             for (auto t = threads[1].cbegin(); t != threads[1].cend(); ++t)
@@ -288,6 +291,9 @@ int main(int argc, char **argv)
         player->stop();
         std::printf("%s, switched on one connection (median of %d pairs): levelling adds %.4f s per 20 s\n", engine,
                     int(added.size()), median(added));
+        std::printf("%s, levelling's own work timed where it runs, conversions included: %.4f s per 20 s "
+                    "(median; highest %.4f)\n",
+                    engine, median(own), *std::max_element(own.cbegin(), own.cend()));
         names = threadsAdded.keys();
         names.sort();
         for (const QString &name : names)

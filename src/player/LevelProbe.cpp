@@ -69,6 +69,7 @@ void readCaps(Probe *probe, const GstCaps *caps)
 
 void levelBuffer(Probe *probe, GstPadProbeInfo *info)
 {
+    const Leveller::Busy busy(*probe->leveller);
     const ProbeFunctions::Functions &g = gst();
     const Format format = probe->format;
     const int channels = probe->channels;

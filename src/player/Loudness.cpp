@@ -311,6 +311,7 @@ void Leveller::start(std::optional<double> rememberedGain)
     m_measured = false;
     m_learned = false;
     m_gain = m_rule.gain();
+    m_busy = 0;
 }
 
 bool Leveller::configure(int channels, int rate)
@@ -438,5 +439,6 @@ Loudness::Reading Leveller::reading() const
         r.loudness = m_loudness.load();
     r.gain = m_gain;
     r.learned = m_learned;
+    r.busySeconds = std::chrono::duration<double>(std::chrono::steady_clock::duration(m_busy.load())).count();
     return r;
 }

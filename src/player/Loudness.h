@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <optional>
@@ -35,7 +36,8 @@ struct Reading
 {
     std::optional<double> loudness;
     double gain = 0;
-    bool learned = false; // enough heard to be remembered for the station
+    bool learned = false;   // enough heard to be remembered for the station
+    double busySeconds = 0; // time the levelling has worked on this stream (what it costs)
 };
 
 // "−9.8 LUFS, −8.2 dB" (with real minus signs); "+3.0 dB" alone while nothing is measured.
@@ -131,6 +133,25 @@ public:
 
     Loudness::Reading reading() const;
 
+    // Times the levelling work it spans, conversions included, as the leveller's own.
+    class Busy
+    {
+    public:
+        explicit Busy(Leveller &leveller) : m_leveller(leveller) {}
+        ~Busy()
+        {
+            m_leveller.m_busy.store(m_leveller.m_busy.load(std::memory_order_relaxed) +
+                                        (std::chrono::steady_clock::now() - m_start).count(),
+                                    std::memory_order_relaxed);
+        }
+        Busy(const Busy &) = delete;
+        Busy &operator=(const Busy &) = delete;
+
+    private:
+        Leveller &m_leveller;
+        const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    };
+
 private:
     bool configure(int channels, int rate);
     void measure(const float *frames, std::size_t count);
@@ -154,4 +175,5 @@ private:
     std::atomic<bool> m_measured{false};
     std::atomic<double> m_gain{0};
     std::atomic<bool> m_learned{false};
+    std::atomic<std::chrono::steady_clock::rep> m_busy{0}; // written by one thread, the streaming one
 };

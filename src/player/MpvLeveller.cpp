@@ -87,6 +87,7 @@ void MpvLeveller::start(std::optional<double> rememberedGain)
 void MpvLeveller::process(void *self, float **channels, int count, unsigned long frames, unsigned long rate)
 {
     auto *me = static_cast<MpvLeveller *>(self);
+    const Leveller::Busy busy(me->m_leveller);
     const std::size_t n = std::size_t(frames);
     const std::size_t c = std::size_t(count);
     me->m_frames.resize(n * c);
