@@ -267,38 +267,55 @@ int main(int argc, char **argv)
         if (!waitPlaying(player))
             continue;
         spin(3000);
-        QList<double> added, own;
-        QHash<QString, QList<double>> threadsAdded;
-        for (int pair = 0; pair < 4 * rounds; ++pair) {
-            double process[2];
-            QHash<QString, double> threads[2];
-            for (bool level : {true, false}) {
-                player->setLevelling(level);
-                spin(1000); // past the change
-                const double t0 = processSeconds();
-                const double busy0 = player->levelReading().busySeconds;
-                const QHash<QString, ThreadTime> threads0 = threadTimes();
-                spin(5000);
-                process[level] = processSeconds() - t0;
-                threads[level] = threadSeconds(threads0, threadTimes());
-                if (level)
-                    own.append(4 * (player->levelReading().busySeconds - busy0));
+        struct Pairs
+        {
+            QList<double> added, own;
+            QHash<QString, QList<double>> threads;
+        };
+        // With switching off, both windows of a pair play levelled: what the method reads when
+        // nothing changes, its own noise.
+        const auto measurePairs = [&](bool switching) {
+            Pairs p;
+            for (int pair = 0; pair < 4 * rounds; ++pair) {
+                double process[2];
+                QHash<QString, double> threads[2];
+                for (bool level : {true, false}) {
+                    player->setLevelling(level || !switching);
+                    spin(1000); // past the change
+                    const double t0 = processSeconds();
+                    const double busy0 = player->levelReading().busySeconds;
+                    const QHash<QString, ThreadTime> threads0 = threadTimes();
+                    spin(5000);
+                    process[level] = processSeconds() - t0;
+                    threads[level] = threadSeconds(threads0, threadTimes());
+                    if (level)
+                        p.own.append(4 * (player->levelReading().busySeconds - busy0));
+                }
+                p.added.append(4 * (process[1] - process[0]));
+                for (auto t = threads[1].cbegin(); t != threads[1].cend(); ++t)
+                    p.threads[t.key()].append(4 * (t.value() - threads[0].value(t.key())));
             }
-            added.append(4 * (process[1] - process[0]));
-            for (auto t = threads[1].cbegin(); t != threads[1].cend(); ++t)
-                threadsAdded[t.key()].append(4 * (t.value() - threads[0].value(t.key())));
-        }
+            return p;
+        };
+        const auto printThreads = [](const Pairs &p) {
+            QStringList names = p.threads.keys();
+            names.sort();
+            for (const QString &name : names)
+                if (std::abs(median(p.threads.value(name))) >= 0.0001)
+                    std::printf("    thread %-16s adds %.4f s\n", qPrintable(name), median(p.threads.value(name)));
+        };
+        const Pairs switched = measurePairs(true);
+        const Pairs unchanged = measurePairs(false);
         player->stop();
         std::printf("%s, switched on one connection (median of %d pairs): levelling adds %.4f s per 20 s\n", engine,
-                    int(added.size()), median(added));
+                    int(switched.added.size()), median(switched.added));
         std::printf("%s, levelling's own work timed where it runs, conversions included: %.4f s per 20 s "
                     "(median; highest %.4f)\n",
-                    engine, median(own), *std::max_element(own.cbegin(), own.cend()));
-        names = threadsAdded.keys();
-        names.sort();
-        for (const QString &name : names)
-            if (std::abs(median(threadsAdded.value(name))) >= 0.0001)
-                std::printf("    thread %-16s adds %.4f s\n", qPrintable(name), median(threadsAdded.value(name)));
+                    engine, median(switched.own), *std::max_element(switched.own.cbegin(), switched.own.cend()));
+        printThreads(switched);
+        std::printf("%s, the same pairs with levelling on in both windows (the method's noise): %.4f s\n", engine,
+                    median(unchanged.added));
+        printThreads(unchanged);
     }
     QList<double> work;
     for (int r = 0; r < 5; ++r)
