@@ -6,9 +6,9 @@
 // up in the library the engine opened.
 // clang-format off
 #define HX_PROBE_FUNCTIONS(X)                                                                        \
-    X(gst_pad_add_probe) X(gst_event_parse_caps) X(gst_caps_get_structure) \
-    X(gst_structure_get_name) X(gst_structure_get_int) X(gst_structure_get_string)                 \
-    X(gst_mini_object_make_writable) X(gst_mini_object_unref) X(gst_buffer_map) X(gst_buffer_unmap)
+    X(gst_pad_add_probe) X(gst_event_parse_caps) X(gst_caps_get_structure) X(gst_structure_get_name) \
+    X(gst_structure_get_int) X(gst_structure_get_string) X(gst_mini_object_make_writable)            \
+    X(gst_buffer_map) X(gst_buffer_unmap)
 // clang-format on
 
 namespace ProbeFunctions {
